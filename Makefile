@@ -1,0 +1,49 @@
+# Set-up, build and tests on a Debian machine. `make test` and `make run` do everything,
+# including installing the Debian packages the project needs.
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+JOBS       ?= $(shell nproc)
+CMAKE_ARGS ?=
+
+.PHONY: all deps configure build test run asan-test fuzz bench clean
+
+all: build
+
+deps:
+	scripts/install-deps
+
+configure: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWAVORAX_WERROR=ON $(CMAKE_ARGS)
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Starts the desktop program when it is built, else the command-line front end's help.
+run: build
+	@if [ -x $(BUILD)/ui/wavorax ]; then $(BUILD)/ui/wavorax; \
+	elif [ -x $(BUILD)/cli/wavorax-cli ]; then $(BUILD)/cli/wavorax-cli --help; \
+	else echo "No front end is built yet: the engine and its tests are all there is."; fi
+
+# The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+asan-test: deps
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DWAVORAX_WERROR=ON \
+	  -DWAVORAX_SANITIZE=ON -DWAVORAX_BENCH=OFF -DCMAKE_CXX_FLAGS=-O1 $(CMAKE_ARGS)
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+# libFuzzer targets, built with clang (run them from $(FUZZ_BUILD)/fuzz/).
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DWAVORAX_FUZZ=ON -DWAVORAX_GUI=OFF -DWAVORAX_BENCH=OFF $(CMAKE_ARGS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+bench: build
+	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done; true
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

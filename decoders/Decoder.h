@@ -1,0 +1,80 @@
+// The interface every source decoder implements. A decoder opens one file, reports what
+// the stream is and hands out planar PCM blocks of at most kDecodeBlock samples per channel.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace wavorax {
+
+// Samples per channel that a caller's block buffer holds.
+inline constexpr int kDecodeBlock = 1152;
+
+class CDecoder {
+ public:
+  CDecoder() = default;
+  CDecoder(const CDecoder&) = delete;
+  CDecoder& operator=(const CDecoder&) = delete;
+  // Each implementation's destructor performs its own Close().
+  virtual ~CDecoder() = default;
+
+  // Releases the file or stream and every buffer; harmless when nothing is open.
+  virtual void Close() = 0;
+  // Non-zero on success. musicSampleRate matters only for tracker music (0 = default).
+  virtual int Open(const std::string& path, int musicSampleRate) = 0;
+  // Samples per channel written (at most kDecodeBlock); 0 or less ends the stream.
+  // 16-bit samples are signed native-endian, 8-bit samples unsigned (silence 128).
+  // `right` is written only when GetOutputChannels() is 2 and may be null otherwise.
+  virtual int Read(void* left, void* right) = 0;
+
+  virtual std::uint64_t GetLength() { return length; }
+  virtual std::uint64_t GetPosition() { return position; }
+  virtual int GetDuration() { return durationSeconds; }
+  virtual int GetChannels() { return channels; }
+  virtual int GetOutputChannels() { return outputChannels; }
+  virtual int GetSampleRate() { return sampleRate; }
+  virtual int GetBitsPerSample() { return bitsPerSample; }
+  // MPEG channel mode: 0 stereo, 1 joint stereo, 2 dual channel, 3 mono, 4 unknown.
+  virtual int GetChannelMode() { return 4; }
+  virtual int GetBitrate() { return bitrateKbps; }
+  virtual int GetNominalBitrate() { return 0; }
+  // The source's 128-byte ID3v1 block, owned by the decoder until Close(), or null.
+  virtual const std::uint8_t* GetId3v1Tag() { return nullptr; }
+  // The source's whole ID3v2 tag (header included) and its size, or null and 0.
+  virtual const std::uint8_t* GetId3v2Tag(std::uint32_t* size) {
+    if (size) *size = 0;
+    return nullptr;
+  }
+  // Non-zero when text tags were found; fields not found keep the caller's values.
+  // All texts are UTF-8.
+  virtual int ReadTags(std::string& /*title*/, std::string& /*artist*/, std::string& /*album*/,
+                       std::string& /*year*/, std::string& /*genre*/, std::string& /*comment*/,
+                       std::string& /*track*/) {
+    return 0;
+  }
+
+ protected:
+  void ResetStreamInfo() {
+    length = 0;
+    position = 0;
+    durationSeconds = 0;
+    sampleRate = 0;
+    channels = 0;
+    outputChannels = 0;
+    bitsPerSample = 0;
+    bytesPerSample = 0;
+    bitrateKbps = 0;
+  }
+
+  std::uint64_t length = 0;    // progress length, in the decoder's own unit
+  std::uint64_t position = 0;  // progress position, same unit
+  int durationSeconds = 0;
+  int sampleRate = 0;
+  int channels = 0;        // channels of the source stream
+  int outputChannels = 0;  // channels Read delivers: 1, or 2 for two or more
+  int bitsPerSample = 0;   // 8 or 16
+  int bytesPerSample = 0;
+  int bitrateKbps = 0;
+};
+
+}  // namespace wavorax

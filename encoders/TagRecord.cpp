@@ -1,0 +1,1 @@
+#include "encoders/TagRecord.h"
