@@ -1,0 +1,40 @@
+// AMR narrow-band speech in the storage format ("#!AMR\n"), decoded frame by frame by
+// opencore-amrnb into 8000 Hz mono 16-bit PCM.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "decoders/Decoder.h"
+#include "decoders/own/ByteSource.h"
+
+namespace wavorax {
+
+class CAmrDecoder : public CDecoder {
+ public:
+  CAmrDecoder();
+  ~CAmrDecoder() override;
+
+  void Close() override;
+  int Open(const std::string& path, int musicSampleRate) override;
+  int Read(void* left, void* right) override;
+
+  // Opens on a source the decoder takes over (memory in tests and fuzzing).
+  int OpenSource(std::unique_ptr<CByteSource> source);
+
+ private:
+  struct StateDeleter {
+    void operator()(void* state) const;
+  };
+  int DecodeFrame();
+
+  std::unique_ptr<CByteSource> file;
+  std::unique_ptr<void, StateDeleter> speechState;
+  std::uint8_t frame[32] = {};  // header byte and the largest payload
+  std::int16_t synth[160] = {};
+  std::int16_t carry[160] = {};
+  int carryCount = 0;
+};
+
+}  // namespace wavorax

@@ -1,0 +1,65 @@
+// MPEG audio layers I to III, decoded frame by frame by LAME's hip decoder. Each object
+// has its own decoder state, so several files can be decoded at once on different threads.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "decoders/Decoder.h"
+#include "decoders/own/ByteSource.h"
+
+struct hip_global_struct;
+
+namespace wavorax {
+
+class CMp3Decoder : public CDecoder {
+ public:
+  CMp3Decoder();
+  ~CMp3Decoder() override;
+
+  void Close() override;
+  int Open(const std::string& path, int musicSampleRate) override;
+  int Read(void* left, void* right) override;
+  int GetChannelMode() override { return channelMode; }
+  int GetNominalBitrate() override { return nominalBitrate; }
+  const std::uint8_t* GetId3v1Tag() override;
+  const std::uint8_t* GetId3v2Tag(std::uint32_t* size) override;
+
+  // Opens on a source already positioned at the start of MPEG data (the payload of a WAV
+  // file). The decoder reads the source but never closes it; the caller keeps it alive
+  // until Close(). `path` only names the stream.
+  int OpenOnFile(CByteSource* file, const std::string& path);
+  // Opens on a source the decoder takes over (memory in tests and fuzzing).
+  int OpenSource(std::unique_ptr<CByteSource> source);
+
+ private:
+  struct HipDeleter {
+    void operator()(hip_global_struct* hip) const;
+  };
+  int Start();
+  int SearchHeader();
+  int DecodeFrame(const std::uint8_t* data, std::size_t size, std::int16_t* left,
+                  std::int16_t* right, bool withDelay);
+
+  std::unique_ptr<CByteSource> ownedFile;
+  CByteSource* file = nullptr;
+  bool borrowedFile = false;
+  std::unique_ptr<hip_global_struct, HipDeleter> hip;
+  struct Header {
+    int headerParsed = 0, stereo = 0, samplerate = 0, bitrate = 0, mode = 0, modeExt = 0,
+        framesize = 0;
+    unsigned long nsamp = 0;
+    int totalframes = 0, framenum = 0;
+  } header;
+  int channelMode = 4;
+  int nominalBitrate = 0;
+  std::vector<std::uint8_t> id3v2Block;
+  std::vector<std::uint8_t> id3v1Block;
+  bool id3v1Looked = false;
+  std::vector<std::uint8_t> input;  // one read's worth of compressed data
+  std::vector<std::int16_t> scratchLeft, scratchRight;
+};
+
+}  // namespace wavorax

@@ -1,0 +1,68 @@
+// RIFF/WAVE files: integer PCM (and its extensible form), IEEE float, A-law, µ-law,
+// Microsoft and IMA ADPCM, GSM 06.10 and MPEG payloads. 8-bit PCM is delivered as unsigned
+// 8-bit; everything else as signed 16-bit.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "decoders/Decoder.h"
+#include "decoders/own/ByteSource.h"
+
+struct gsm_state;
+
+namespace wavorax {
+
+class CMp3Decoder;
+class CMsAdpcmBlockDecoder;
+class CImaAdpcmBlockDecoder;
+
+class CWavDecoder : public CDecoder {
+ public:
+  CWavDecoder();
+  ~CWavDecoder() override;
+
+  void Close() override;
+  int Open(const std::string& path, int musicSampleRate) override;
+  int Read(void* left, void* right) override;
+
+  // Opens on a source the decoder takes over (memory in tests and fuzzing).
+  int OpenSource(std::unique_ptr<CByteSource> source);
+
+ private:
+  enum class Reader { None, Pcm8, Pcm16, Pcm24, Pcm32, Float32, Float64, G711, Block, Mpeg };
+  struct GsmDeleter {
+    void operator()(gsm_state* handle) const;
+  };
+
+  int ParseHeader();
+  int ParseFormat(std::uint32_t chunkSize);
+  bool SkipToLetter();
+  int SetUpReader();
+  std::size_t ReadRaw(std::size_t request);
+  int ReadDirect(void* left, void* right);
+  int ReadBlocks(std::int16_t* left, std::int16_t* right);
+  int CopyPending(std::int16_t* left, std::int16_t* right, int written);
+  bool DecodeNextBlock();
+
+  std::unique_ptr<CByteSource> file;
+  int formatTag = 0;
+  int sourceBits = 0;
+  int blockAlign = 0;
+  int samplesPerBlock = 0;
+  bool alaw = false;
+  Reader readRoutine = Reader::None;
+  std::unique_ptr<CMsAdpcmBlockDecoder> msAdpcm;
+  std::unique_ptr<CImaAdpcmBlockDecoder> imaAdpcm;
+  std::unique_ptr<gsm_state, GsmDeleter> gsm;
+  std::unique_ptr<CMp3Decoder> innerMp3;
+  std::vector<std::uint8_t> rawBuffer;
+  std::vector<std::int16_t> blockBuffer;
+  int rawBlockBytes = 0;
+  int blockSamples = 0;  // decoded samples per block, all output channels together
+  int blockCursor = 0;   // next unread sample in blockBuffer; 0 = nothing pending
+};
+
+}  // namespace wavorax
