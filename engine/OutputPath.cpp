@@ -1,1 +1,130 @@
-// in progress
+#include "engine/OutputPath.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "engine/Paths.h"
+
+namespace wavorax {
+
+namespace {
+
+std::string FolderFailure(const std::string& folder) {
+  return "Failed to create folder \"" + folder + "\"";
+}
+
+std::string FileFailure(const std::string& path) {
+  return "Failed to create file \"" + path + "\"";
+}
+
+// The source's folder path below the root, ending in '/', for the mirror option:
+// /home/u/Music/pop/1.wav gives home/u/Music/pop/. The path is made absolute and normal
+// first, so that ".." parts cannot climb out of the output folder.
+std::string MirroredFolder(const std::string& source) {
+  std::error_code ec;
+  std::filesystem::path abs = std::filesystem::absolute(source, ec);
+  if (ec) abs = source;
+  const std::string normal = abs.lexically_normal().string();
+  const std::string name = FileNameOf(normal);
+  std::string folder = normal.substr(0, normal.size() - name.size());
+  while (!folder.empty() && folder.front() == '/') folder.erase(0, 1);
+  return folder;
+}
+
+std::string WithoutTail(const std::string& text, std::size_t count) {
+  return count >= text.size() ? std::string() : text.substr(0, text.size() - count);
+}
+
+// Proves that the target can be created: makes it and deletes it again. An existing target
+// (only reached under the overwrite policy) is unlinked first rather than truncated, so that
+// nothing is ever written through a symbolic link or into another hard link of the file.
+bool ProbeCreate(const std::string& target) {
+  struct stat st {};
+  if (::lstat(target.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) ::unlink(target.c_str());
+  const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  ::close(fd);
+  ::unlink(target.c_str());
+  return true;
+}
+
+}  // namespace
+
+bool ResolveOutputPath(const ConversionSettings& settings, SourceEntry& entry,
+                       std::string& outcome) {
+  const std::string& source = entry.path;
+  const std::string targetExtension = ExtensionOfTarget(settings.OutputFormat);
+  if (targetExtension.empty()) return false;
+
+  int folderMode = settings.DestOutputFolderOpt;
+  std::string folder = settings.DestSpecifiedFolder;
+  bool mirror = settings.CreateDirs != 0;
+  const std::size_t extensionLength = ExtensionOf(source).size();
+  bool retried = false;
+
+  for (;;) {
+    std::string base;
+    bool ok = true;
+    if (folderMode == kFolderCustom) {
+      if (folder.empty() || !CreateFolderPath(folder)) {
+        outcome = FolderFailure(folder);
+        ok = false;
+      } else {
+        base = folder;
+        if (base.back() != '/') base += '/';
+        if (mirror) {
+          base += MirroredFolder(source);
+          if (!CreateFolderPath(base)) {
+            outcome = FolderFailure(base);
+            ok = false;
+          }
+        }
+        if (ok) base += WithoutTail(FileNameOf(source), extensionLength);
+      }
+    } else {
+      base = WithoutTail(source, extensionLength);
+    }
+
+    if (ok) {
+      std::string target = base + targetExtension;
+      if (FileExists(target)) {
+        if (settings.TargetExistsOpt == kExistsOverwrite) {
+          if (SameFile(target, source)) {
+            outcome =
+                "Target file name is same as original file that can't be overwritten. Please "
+                "output files to a custom folder.";
+            return false;
+          }
+        } else if (settings.TargetExistsOpt == kExistsSkip) {
+          outcome = "Target exists and skipped";
+          return false;
+        } else {
+          for (int k = 1;; ++k) {
+            target = base + "_" + std::to_string(k) + targetExtension;
+            if (!FileExists(target)) break;
+          }
+        }
+      }
+      if (ProbeCreate(target)) {
+        entry.outputPath = target;
+        return true;
+      }
+      outcome = FileFailure(target);
+    }
+
+    // One retry in the documents folder, keeping the user's mirror choice when the user
+    // chose a custom folder.
+    if (settings.OutputFiles2MyDocuments == 0 || retried) return false;
+    retried = true;
+    const std::string documents = DocumentsFolder();
+    if (documents.empty()) return false;
+    folder = documents;
+    folderMode = kFolderCustom;
+    mirror = settings.DestOutputFolderOpt == kFolderCustom && settings.CreateDirs != 0;
+  }
+}
+
+}  // namespace wavorax

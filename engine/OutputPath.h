@@ -1,0 +1,18 @@
+// Where one source's output goes: folder policy, target-exists policy and the single retry
+// in the documents folder.
+#pragma once
+
+#include <string>
+
+#include "app/ConversionSettings.h"
+#include "sources/SourceEntry.h"
+
+namespace wavorax {
+
+// On success the entry's outputPath names a path that the output can be created under and
+// that holds no file. On failure `outcome` holds the message for the row's Status and the
+// entry is unchanged. The source is never written to, truncated or deleted.
+bool ResolveOutputPath(const ConversionSettings& settings, SourceEntry& entry,
+                       std::string& outcome);
+
+}  // namespace wavorax

@@ -1,0 +1,239 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <functional>
+
+#include "engine/Engine.h"
+#include "engine/Paths.h"
+#include "tests/support/TestSupport.h"
+
+namespace wavorax {
+namespace {
+
+using test::TempDir;
+
+class MemoryProgress : public IConvertProgress {
+ public:
+  void SetFileText(const std::string& text) override { fileText = text; }
+  int FileBarWidth() override { return 300; }
+  void SetFileBarRange(int maximum) override { fileMax = maximum; }
+  void SetFileBarPos(int position) override { filePos = position; }
+  void SetOverallText(const std::string& text) override { overallTexts.push_back(text); }
+  void SetOverallRange(int maximum) override { overallMax = maximum; }
+  void StepOverall() override { ++overallPos; }
+  bool CancelRequested() override { return cancel; }
+  void PumpMessages() override { ++pumps; }
+
+  std::string fileText;
+  int fileMax = 0, filePos = 0, overallMax = -1, overallPos = 0, pumps = 0;
+  std::vector<std::string> overallTexts;
+  bool cancel = false;
+};
+
+class MemoryHost : public IBatchHost {
+ public:
+  int RowCount() override { return static_cast<int>(rows.size()); }
+  std::vector<int> SelectedRows() override { return selected; }
+  SourceEntry& Entry(int row) override { return rows[row]; }
+  int SelectedFormatCode() override { return formatCode; }
+  void EnsureRowVisible(int row) override { visible.push_back(row); }
+  void SetRowStatus(int row, const std::string& text) override { status[row] = text; }
+  void RevealOutput(const std::string& path) override { revealed.push_back(path); }
+  void ShowInformation(const std::string& text) override { messages.push_back(text); }
+  void BeginBatch() override { busy = true; }
+  void EndBatch() override { busy = false; }
+  IConvertProgress& OpenProgress() override {
+    open = true;
+    return progress;
+  }
+  void CloseProgress() override { open = false; }
+
+  std::vector<SourceEntry> rows;
+  std::vector<int> selected;
+  int formatCode = kTargetWav;
+  std::map<int, std::string> status;
+  std::vector<int> visible;
+  std::vector<std::string> revealed, messages;
+  bool busy = false, open = false;
+  MemoryProgress progress;
+};
+
+// A host with `count` source rows in a temporary folder, and a pipeline that writes a small
+// output file unless told otherwise.
+class BatchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    settings.OutputFiles2MyDocuments = 0;
+    for (int i = 0; i < 10; ++i) {
+      SourceEntry e;
+      e.path = dir / ("song" + std::to_string(i) + ".wav");
+      std::ofstream(e.path) << "audio";
+      e.sourceType = 2000;
+      host.rows.push_back(e);
+      host.status[i] = "previous";
+    }
+    for (int code : {kTargetMp3, kTargetWav, kTargetAac, kTargetM4a}) {
+      engine.SetPipeline(code, [this, code](int, const std::string& src, const std::string& out,
+                                            IConvertProgress& progress) {
+        calls.push_back({code, src, engine.batchSequenceNumber});
+        if (onCall) return onCall(src, out, progress);
+        std::ofstream(out) << "converted";
+        return 1;
+      });
+    }
+  }
+
+  struct Call {
+    int code;
+    std::string source;
+    int sequence;
+  };
+
+  TempDir dir;
+  ConversionSettings settings;
+  MemoryHost host;
+  CConversionEngine engine{settings, host};
+  std::vector<Call> calls;
+  std::function<int(const std::string&, const std::string&, IConvertProgress&)> onCall;
+};
+
+TEST_F(BatchTest, ConvertSelectedConvertsExactlyTheSelectedRowsInListOrder) {
+  host.selected = {2, 5, 7};
+  engine.ConvertSelected();
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(calls[0].source, host.rows[2].path);
+  EXPECT_EQ(calls[2].source, host.rows[7].path);
+  EXPECT_EQ(calls[1].sequence, 2);
+  EXPECT_EQ(host.progress.overallTexts,
+            (std::vector<std::string>{"Converting 1 of 3 file(s) to WAV...",
+                                      "Converting 2 of 3 file(s) to WAV...",
+                                      "Converting 3 of 3 file(s) to WAV..."}));
+  EXPECT_EQ(host.progress.overallMax, 3);
+  EXPECT_EQ(host.status[5], "song5_1.wav");
+  EXPECT_EQ(host.status[4], "previous");
+  EXPECT_EQ(settings.OutputFormat, kTargetWav);
+  EXPECT_FALSE(host.busy);
+  EXPECT_FALSE(host.open);
+  EXPECT_EQ(host.revealed, std::vector<std::string>{host.rows[2].outputPath});
+}
+
+TEST_F(BatchTest, EmptySelectionAndEmptyListOnlyShowANotice) {
+  engine.ConvertSelected();
+  host.rows.clear();
+  engine.ConvertAll();
+  EXPECT_TRUE(calls.empty());
+  EXPECT_EQ(host.messages, (std::vector<std::string>{"You should select a file at least.",
+                                                     "There aren't files in list."}));
+}
+
+TEST_F(BatchTest, NoFormatSelectedConvertsToMp3) {
+  host.formatCode = -1;
+  host.selected = {0};
+  engine.ConvertSelected();
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].code, kTargetMp3);
+  EXPECT_EQ(ExtensionOf(host.rows[0].outputPath), ".mp3");
+  EXPECT_EQ(settings.OutputFormat, kTargetMp3);
+}
+
+TEST_F(BatchTest, CancelDuringSecondOfFiveStopsTheBatch) {
+  host.rows.resize(5);
+  onCall = [this](const std::string& src, const std::string& out, IConvertProgress& progress) {
+    std::ofstream(out) << "partial";
+    if (src == host.rows[1].path) {
+      host.progress.cancel = true;  // pressed while the second file converts
+      ::unlink(out.c_str());        // the pipeline removes its partial output
+      return 0;
+    }
+    (void)progress;
+    return 1;
+  };
+  engine.ConvertAll();
+  EXPECT_EQ(calls.size(), 2u);
+  EXPECT_EQ(host.status[0], "song0_1.wav");
+  EXPECT_EQ(host.status[1], "Cancelled");
+  for (int row = 2; row < 5; ++row) EXPECT_EQ(host.status[row], "previous");
+  EXPECT_TRUE(host.rows[1].outputPath.empty());
+  EXPECT_EQ(host.revealed, std::vector<std::string>{host.rows[0].outputPath});
+}
+
+TEST_F(BatchTest, CancelAfterLastBlockKeepsTheFileAndStops) {
+  host.rows.resize(3);
+  onCall = [this](const std::string&, const std::string& out, IConvertProgress&) {
+    std::ofstream(out) << "complete";
+    host.progress.cancel = true;  // pressed after the file's last block was written
+    return 1;
+  };
+  engine.ConvertAll();
+  EXPECT_EQ(calls.size(), 1u);
+  EXPECT_EQ(host.status[0], "song0_1.wav");
+  EXPECT_EQ(host.status[1], "previous");
+  EXPECT_TRUE(FileExists(host.rows[0].outputPath));
+  // The converted file was being converted when Cancel came, so it is not revealed.
+  EXPECT_TRUE(host.revealed.empty());
+}
+
+TEST_F(BatchTest, ZeroSizeOutputIsAConversionFailure) {
+  host.rows.resize(2);
+  onCall = [](const std::string&, const std::string& out, IConvertProgress&) {
+    std::ofstream{out};  // claims success but writes nothing
+    return 1;
+  };
+  engine.ConvertAll();
+  EXPECT_EQ(host.status[0], "Conversion Failure");
+  EXPECT_EQ(host.status[1], "Conversion Failure");
+  EXPECT_TRUE(host.rows[0].outputPath.empty());
+  EXPECT_FALSE(FileExists(dir / "song0_1.wav")) << "an empty output is not left behind";
+  EXPECT_TRUE(host.revealed.empty());
+}
+
+TEST_F(BatchTest, FirstFailsSecondSucceedsRevealsSecond) {
+  host.rows.resize(2);
+  onCall = [this](const std::string& src, const std::string& out, IConvertProgress&) {
+    if (src == host.rows[0].path) return 0;
+    std::ofstream(out) << "ok";
+    return 1;
+  };
+  engine.ConvertAll();
+  EXPECT_EQ(host.status[0], "Conversion Failure");
+  EXPECT_EQ(host.revealed, std::vector<std::string>{host.rows[1].outputPath});
+}
+
+TEST_F(BatchTest, NoRevealWhenSwitchedOff) {
+  settings.BrowseOutputFolder = 0;
+  host.rows.resize(1);
+  engine.ConvertAll();
+  EXPECT_EQ(calls.size(), 1u);
+  EXPECT_TRUE(host.revealed.empty());
+}
+
+TEST_F(BatchTest, PathFailureShowsItsMessageAndBatchGoesOn) {
+  host.rows.resize(2);
+  settings.TargetExistsOpt = kExistsSkip;  // song0.wav itself is the WAV target
+  host.formatCode = kTargetWav;
+  std::ofstream(dir / "song1.wav") << "x";
+  engine.ConvertAll();
+  EXPECT_EQ(host.status[0], "Target exists and skipped");
+  EXPECT_EQ(host.status[1], "Target exists and skipped");
+  EXPECT_TRUE(calls.empty());
+}
+
+TEST_F(BatchTest, EachFileStartsAtZeroPercentAndStepsTheOverallBar) {
+  host.rows.resize(4);
+  std::vector<std::string> seen;
+  onCall = [&](const std::string&, const std::string& out, IConvertProgress& progress) {
+    seen.push_back(host.progress.fileText);
+    EXPECT_EQ(host.progress.filePos, 0);
+    EXPECT_EQ(host.progress.overallPos, static_cast<int>(seen.size()));
+    (void)progress;
+    std::ofstream(out) << "ok";
+    return 1;
+  };
+  engine.ConvertAll();
+  EXPECT_EQ(seen.front(), "Converting song0.wav...0%");
+  EXPECT_EQ(host.progress.overallPos, 4);
+}
+
+}  // namespace
+}  // namespace wavorax
