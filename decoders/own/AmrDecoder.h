@@ -31,7 +31,7 @@ class CAmrDecoder : public CDecoder {
 
   std::unique_ptr<CByteSource> file;
   std::unique_ptr<void, StateDeleter> speechState;
-  std::uint8_t frame[32] = {};  // header byte and the largest payload
+  std::uint8_t frame[64] = {};  // header byte and payload, zero beyond the payload
   std::int16_t synth[160] = {};
   std::int16_t carry[160] = {};
   int carryCount = 0;

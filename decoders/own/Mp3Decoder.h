@@ -57,7 +57,6 @@ class CMp3Decoder : public CDecoder {
   int nominalBitrate = 0;
   std::vector<std::uint8_t> id3v2Block;
   std::vector<std::uint8_t> id3v1Block;
-  bool id3v1Looked = false;
   std::vector<std::uint8_t> input;  // one read's worth of compressed data
   std::vector<std::int16_t> scratchLeft, scratchRight;
 };

@@ -62,7 +62,8 @@ class CWavDecoder : public CDecoder {
   std::vector<std::int16_t> blockBuffer;
   int rawBlockBytes = 0;
   int blockSamples = 0;  // decoded samples per block, all output channels together
-  int blockCursor = 0;   // next unread sample in blockBuffer; 0 = nothing pending
+  int blockCursor = 0;   // next unread sample in blockBuffer
+  int blockFill = 0;     // decoded samples in blockBuffer; the block is used up at blockFill
 };
 
 }  // namespace wavorax

@@ -1,0 +1,235 @@
+#include "decoders/own/Mp3Decoder.h"
+
+#include <lame/lame.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstring>
+
+namespace wavorax {
+namespace {
+
+constexpr std::size_t kReadChunk = 1024;    // compressed bytes fed per decoder call in Read
+constexpr std::size_t kSearchChunk = 100;   // bytes fed while the first header is parsed
+// The search may restart after a frame without a bit rate; real files need one or two
+// restarts, so this only stops crafted input from making the open crawl along forever.
+constexpr int kMaxSearchRestarts = 64;
+
+// Decoders never talk to the user: the library's diagnostics go nowhere.
+void Quiet(const char* /*format*/, va_list /*args*/) {}
+
+// Frame sync on four header bytes, rejecting the reserved version, layer, bit-rate,
+// sample-rate and emphasis values so that random bytes rarely pass.
+bool IsFrameSync(const std::uint8_t* b) {
+  return b[0] == 0xFF && (b[1] & 0xE0) == 0xE0 && (b[1] & 0x18) != 0x08 && (b[1] & 0x06) != 0 &&
+         (b[2] & 0xF0) != 0xF0 && (b[2] & 0x0C) != 0x0C && (b[3] & 0x03) != 2;
+}
+
+}  // namespace
+
+void CMp3Decoder::HipDeleter::operator()(hip_global_struct* h) const { hip_decode_exit(h); }
+
+CMp3Decoder::CMp3Decoder()
+    : input(kReadChunk), scratchLeft(kDecodeBlock), scratchRight(kDecodeBlock) {}
+
+CMp3Decoder::~CMp3Decoder() { CMp3Decoder::Close(); }
+
+void CMp3Decoder::Close() {
+  ownedFile.reset();
+  file = nullptr;
+  borrowedFile = false;
+  hip.reset();
+  header = Header{};
+  channelMode = 4;
+  nominalBitrate = 0;
+  id3v2Block.clear();
+  id3v1Block.clear();
+  ResetStreamInfo();
+}
+
+int CMp3Decoder::Open(const std::string& path, int /*musicSampleRate*/) {
+  Close();
+  std::unique_ptr<CByteSource> source = CFileByteSource::Open(path);
+  if (!source) return 0;
+  return OpenSource(std::move(source));
+}
+
+int CMp3Decoder::OpenSource(std::unique_ptr<CByteSource> source) {
+  Close();
+  if (!source) return 0;
+  ownedFile = std::move(source);
+  file = ownedFile.get();
+  return Start();
+}
+
+int CMp3Decoder::OpenOnFile(CByteSource* source, const std::string& /*path*/) {
+  Close();
+  if (!source) return 0;
+  file = source;
+  borrowedFile = true;
+  return Start();
+}
+
+int CMp3Decoder::Start() {
+  hip.reset(hip_decode_init());
+  if (!hip) {
+    Close();
+    return 0;
+  }
+  hip_set_errorf(hip.get(), Quiet);
+  hip_set_debugf(hip.get(), Quiet);
+  hip_set_msgf(hip.get(), Quiet);
+  if (!SearchHeader()) {
+    Close();
+    return 0;
+  }
+  return 1;
+}
+
+int CMp3Decoder::DecodeFrame(const std::uint8_t* data, std::size_t size, std::int16_t* left,
+                             std::int16_t* right, bool withDelay) {
+  mp3data_struct info{};
+  int result;
+  if (withDelay) {
+    int delay = 0, padding = 0;
+    result = hip_decode1_headersB(hip.get(), const_cast<unsigned char*>(data), size, left, right,
+                                  &info, &delay, &padding);
+  } else {
+    result = hip_decode1_headers(hip.get(), const_cast<unsigned char*>(data), size, left, right,
+                                 &info);
+  }
+  header.headerParsed = info.header_parsed;
+  if (info.header_parsed) {
+    header.stereo = info.stereo;
+    header.samplerate = info.samplerate;
+    header.bitrate = info.bitrate;
+    header.mode = info.mode;
+    header.modeExt = info.mode_ext;
+    header.framesize = info.framesize;
+    header.nsamp = info.nsamp;
+    header.totalframes = info.totalframes;
+    header.framenum = info.framenum;
+  }
+  return result;
+}
+
+int CMp3Decoder::SearchHeader() {
+  const std::uint64_t start = file->Tell();
+  std::uint8_t window[8];
+  bool mayRewind = true;
+  for (int attempt = 0; attempt <= kMaxSearchRestarts; ++attempt) {
+    if (!file->ReadExact(window, 4)) return 0;
+    if (std::memcmp(window, "ID3", 3) == 0) {
+      std::uint8_t rest[6];
+      if (!file->ReadExact(rest, 6)) return 0;
+      const std::uint32_t size = (std::uint32_t(rest[2] & 0x7F) << 21) |
+                                 (std::uint32_t(rest[3] & 0x7F) << 14) |
+                                 (std::uint32_t(rest[4] & 0x7F) << 7) | (rest[5] & 0x7F);
+      // Never allocate more than the source can deliver.
+      if (size > file->Size() - file->Tell()) return 0;
+      if (id3v2Block.empty()) {
+        id3v2Block.resize(std::size_t{10} + size);
+        std::memcpy(id3v2Block.data(), window, 4);
+        std::memcpy(id3v2Block.data() + 4, rest, 6);
+        if (!file->ReadExact(id3v2Block.data() + 10, size)) return 0;
+      } else if (!file->Skip(size)) {
+        return 0;
+      }
+      if (!file->ReadExact(window, 4)) return 0;
+      // A tag followed by anything but a frame (a wrong tag size, padding the tag does not
+      // count) sends the search back to the start; the tag is kept all the same. Only once,
+      // so that a second tag further on cannot send the search round in circles.
+      if (!IsFrameSync(window) && mayRewind) {
+        mayRewind = false;
+        if (!file->Seek(start) || !file->ReadExact(window, 4)) return 0;
+      }
+    }
+    if (std::memcmp(window, "AiD\1", 4) == 0) {
+      std::uint8_t lengthBytes[2];
+      if (!file->ReadExact(lengthBytes, 2)) return 0;
+      const int albumIdLength = lengthBytes[0] + 256 * lengthBytes[1];
+      // The stated length covers the 6 bytes already read.
+      if (albumIdLength < 6 || !file->Skip(albumIdLength - 6)) return 0;
+      if (!file->ReadExact(window, 4)) return 0;
+    }
+    if (!file->ReadExact(window + 4, 4)) return 0;
+    while (!IsFrameSync(window)) {
+      std::memmove(window, window + 1, 7);
+      if (!file->ReadExact(window + 7, 1)) return 0;
+    }
+    const bool freeFormat = (window[2] >> 4) == 0;
+
+    if (DecodeFrame(window, 8, scratchLeft.data(), scratchRight.data(), true) == -1) return 0;
+    while (!header.headerParsed) {
+      std::uint8_t chunk[kSearchChunk];
+      if (!file->ReadExact(chunk, kSearchChunk)) return 0;
+      if (DecodeFrame(chunk, kSearchChunk, scratchLeft.data(), scratchRight.data(), true) == -1)
+        return 0;
+    }
+    if (header.bitrate == 0 && !freeFormat) {
+      mayRewind = false;
+      continue;
+    }
+    if (header.samplerate <= 0 || header.stereo < 1 || header.stereo > 2) return 0;
+
+    length = file->Size();
+    position = file->Tell();
+    if (header.nsamp > 0) {
+      durationSeconds = static_cast<int>(header.nsamp / static_cast<unsigned long>(header.samplerate));
+    } else if (header.bitrate > 0) {
+      durationSeconds = static_cast<int>(length * 8 / (static_cast<std::uint64_t>(header.bitrate) * 1000));
+    } else {
+      durationSeconds = 0;
+    }
+    sampleRate = header.samplerate;
+    channels = outputChannels = header.stereo;
+    bitsPerSample = 16;
+    bytesPerSample = 2;
+    bitrateKbps = nominalBitrate = header.bitrate;
+    channelMode = (header.mode >= 0 && header.mode <= 2) ? header.mode : 3;
+    return 1;
+  }
+  return 0;
+}
+
+int CMp3Decoder::Read(void* left, void* right) {
+  if (!file || !hip) return 0;
+  auto* outLeft = static_cast<std::int16_t*>(left);
+  // The decoder writes a right channel whenever a frame has one, even if the stream began
+  // in mono, so it always gets a buffer.
+  auto* outRight = (outputChannels == 2 && right) ? static_cast<std::int16_t*>(right)
+                                                  : scratchRight.data();
+  std::size_t n = 0;
+  for (;;) {
+    const int result = DecodeFrame(input.data(), n, outLeft, outRight, false);
+    if (result != 0) {
+      // A mono frame inside a stereo stream: give both sides the same signal.
+      if (result > 0 && outputChannels == 2 && header.stereo == 1)
+        std::copy_n(outLeft, std::min(result, kDecodeBlock), outRight);
+      return result;
+    }
+    n = file->Read(input.data(), kReadChunk);
+    if (n == 0) return DecodeFrame(input.data(), 0, outLeft, outRight, false);
+    position += n;
+  }
+}
+
+const std::uint8_t* CMp3Decoder::GetId3v1Tag() {
+  if (!id3v1Block.empty()) return id3v1Block.data();
+  if (!file) return nullptr;
+  const std::uint64_t here = file->Tell();
+  if (file->Size() < 128 || !file->Seek(file->Size() - 128)) return nullptr;
+  std::uint8_t block[128];
+  if (file->ReadExact(block, 3) && std::memcmp(block, "TAG", 3) == 0 &&
+      file->ReadExact(block + 3, 125))
+    id3v1Block.assign(block, block + 128);
+  file->Seek(here);
+  return id3v1Block.empty() ? nullptr : id3v1Block.data();
+}
+
+const std::uint8_t* CMp3Decoder::GetId3v2Tag(std::uint32_t* size) {
+  if (size) *size = static_cast<std::uint32_t>(id3v2Block.size());
+  return id3v2Block.empty() ? nullptr : id3v2Block.data();
+}
+
+}  // namespace wavorax
