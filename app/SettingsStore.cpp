@@ -1,0 +1,125 @@
+#include "app/SettingsStore.h"
+
+#include <QByteArray>
+#include <QSettings>
+#include <QString>
+#include <QVariant>
+#include <limits>
+
+namespace wavorax {
+
+namespace {
+
+const char kGroup[] = "Options";
+// Texts longer than the record ever stored are not taken: 259 characters plus terminator.
+constexpr int kMaxText = 259;
+
+bool ReadInt(const QVariant& v, std::int32_t& out) {
+  if (!v.isValid() || v.typeId() == QMetaType::QByteArray || v.typeId() == QMetaType::QStringList)
+    return false;
+  bool ok = false;
+  const qlonglong value = v.toLongLong(&ok);
+  if (!ok || value < std::numeric_limits<std::int32_t>::min() ||
+      value > std::numeric_limits<std::int32_t>::max())
+    return false;
+  out = static_cast<std::int32_t>(value);
+  return true;
+}
+
+bool ReadText(const QVariant& v, std::string& out) {
+  if (!v.isValid() || v.typeId() != QMetaType::QString) return false;
+  const QString s = v.toString();
+  if (s.size() > kMaxText) return false;
+  out = s.toStdString();
+  return true;
+}
+
+bool ReadTag(const QVariant& v, TagRecord& out) {
+  if (!v.isValid() || v.typeId() != QMetaType::QByteArray) return false;
+  const QByteArray bytes = v.toByteArray();
+  if (bytes.size() != static_cast<qsizetype>(kTagRecordImageSize)) return false;
+  TagRecord record;
+  if (!TagRecordFromBytes(std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                    kTagRecordImageSize),
+                          record))
+    return false;
+  out = record;
+  return true;
+}
+
+}  // namespace
+
+CSettingsStore::CSettingsStore()
+    : settings_(std::make_unique<QSettings>("Quelbrook", "Wavorax")) {}
+
+CSettingsStore::CSettingsStore(const std::string& file)
+    : settings_(std::make_unique<QSettings>(QString::fromStdString(file), QSettings::IniFormat)) {}
+
+CSettingsStore::~CSettingsStore() = default;
+
+std::string CSettingsStore::FileName() const { return settings_->fileName().toStdString(); }
+
+void CSettingsStore::LoadSettings(ConversionSettings& settings) {
+  settings_->sync();
+  settings_->beginGroup(kGroup);
+  for (const SettingField& f : SettingFields()) {
+    const QString key = QString::fromLatin1(f.name);
+    if (!settings_->contains(key)) continue;
+    const QVariant v = settings_->value(key);
+    switch (f.kind) {
+      case SettingKind::Int: {
+        std::int32_t value = 0;
+        if (ReadInt(v, value)) settings.*(f.intField) = CorrectLoadedValue(f.name, value);
+        break;
+      }
+      case SettingKind::Text:
+        ReadText(v, settings.*(f.textField));
+        break;
+      case SettingKind::Tag:
+        ReadTag(v, settings.*(f.tagField));
+        break;
+    }
+  }
+  settings_->endGroup();
+}
+
+int CSettingsStore::SaveSettings(const ConversionSettings& settings, int mask) {
+  if (mask == 0) return 0;
+  settings_->beginGroup(kGroup);
+  for (const SettingField& f : SettingFields()) {
+    if ((f.saveGroup & mask) == 0) continue;
+    const QString key = QString::fromLatin1(f.name);
+    switch (f.kind) {
+      case SettingKind::Int:
+        settings_->setValue(key, settings.*(f.intField));
+        break;
+      case SettingKind::Text:
+        settings_->setValue(key, QString::fromStdString(settings.*(f.textField)));
+        break;
+      case SettingKind::Tag: {
+        const TagRecordImage image = TagRecordToBytes(settings.*(f.tagField));
+        settings_->setValue(key, QByteArray(reinterpret_cast<const char*>(image.data()),
+                                            static_cast<qsizetype>(image.size())));
+        break;
+      }
+    }
+  }
+  settings_->endGroup();
+  settings_->sync();
+  return 1;
+}
+
+bool CSettingsStore::TakeFirstRun() {
+  settings_->sync();
+  settings_->beginGroup(kGroup);
+  std::int32_t firstRun = 1;
+  ReadInt(settings_->value("FirstRun"), firstRun);
+  if (firstRun != 0) settings_->setValue("FirstRun", 0);
+  settings_->endGroup();
+  settings_->sync();
+  // A store that cannot be written keeps answering "first run".
+  if (settings_->status() != QSettings::NoError || !settings_->isWritable()) return true;
+  return firstRun != 0;
+}
+
+}  // namespace wavorax

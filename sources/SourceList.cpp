@@ -1,0 +1,160 @@
+#include "sources/SourceList.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include "decoders/SourceType.h"
+#include "engine/Paths.h"
+
+namespace wavorax {
+
+std::string ColumnText(const SourceEntry& e, int column) {
+  char buf[64];
+  switch (column) {
+    case kColFile:
+      return FileNameOf(e.path);
+    case kColLength:
+      if (e.sourceType == kSourceAmr) return {};
+      std::snprintf(buf, sizeof buf, "%02d:%02d", e.durationSeconds / 60, e.durationSeconds % 60);
+      return buf;
+    case kColBitRate:
+      if (e.sourceType == kSourceAmr) return {};
+      std::snprintf(buf, sizeof buf, "%d kbps", e.bitrateKbps);
+      return buf;
+    case kColFreq:
+      std::snprintf(buf, sizeof buf, "%d Hz", e.sampleRate);
+      return buf;
+    case kColChannels:
+      if (e.sourceType == kSourceMpeg) {
+        static const char* const kModes[] = {"Stereo", "J-Stereo", "Dual Channel", "Mono"};
+        return e.channelMode >= 0 && e.channelMode <= 3 ? kModes[e.channelMode] : "";
+      }
+      if (e.channels <= 1) return "Mono";
+      if (e.channels == 2) return "Stereo";
+      return std::to_string(e.channels);
+    default:
+      return {};
+  }
+}
+
+CSourceList::CSourceList(DecoderOpener opener) : opener_(std::move(opener)) {}
+
+CSourceList::AddResult CSourceList::AddSourceFile(const std::string& path, int* index) {
+  // A file already listed under any name (a link, another spelling of the path) is not
+  // listed twice.
+  for (const Row& row : rows_)
+    if (SameFile(row.entry.path, path)) return AddResult::AlreadyListed;
+
+  const int type = SourceTypeOf(path);
+  std::unique_ptr<CDecoder> decoder = opener_ ? opener_(type, path, 0) : nullptr;
+  if (!decoder) return AddResult::Failed;
+
+  Row row;
+  SourceEntry& e = row.entry;
+  e.path = path;
+  e.sourceType = type;
+  e.durationSeconds = decoder->GetDuration();
+  e.sampleRate = decoder->GetSampleRate();
+  e.bitrateKbps = decoder->GetBitrate();
+  if (type == kSourceMpeg)
+    e.channelMode = decoder->GetChannelMode();
+  else
+    e.channels = decoder->GetChannels();
+  decoder->Close();
+  decoder.reset();
+
+  for (int c = 0; c < kColStatus; ++c) row.texts[c] = ColumnText(e, c);
+  rows_.push_back(std::move(row));
+  if (index) *index = RowCount() - 1;
+  return AddResult::Added;
+}
+
+std::vector<int> CSourceList::SelectedRows() const {
+  std::vector<int> out;
+  for (int i = 0; i < RowCount(); ++i)
+    if (rows_[i].selected) out.push_back(i);
+  return out;
+}
+
+bool CSourceList::RemoveSelected() {
+  const std::size_t before = rows_.size();
+  std::erase_if(rows_, [](const Row& r) { return r.selected; });
+  return rows_.size() != before;
+}
+
+bool CSourceList::RemoveAll() {
+  if (rows_.empty()) return false;
+  rows_.clear();
+  return true;
+}
+
+namespace {
+
+enum class SortKind { Text, Number, MinutesSeconds };
+
+SortKind KindOf(int column) {
+  switch (column) {
+    case kColLength: return SortKind::MinutesSeconds;
+    case kColBitRate:
+    case kColFreq: return SortKind::Number;
+    default: return SortKind::Text;
+  }
+}
+
+// Negative, zero or positive, as the list view's comparison callback answers.
+int Compare(SortKind kind, const std::string& a, const std::string& b) {
+  switch (kind) {
+    case SortKind::Text: {
+      const int c = std::strcoll(a.c_str(), b.c_str());
+      return c < 0 ? -1 : c > 0 ? 1 : 0;
+    }
+    case SortKind::Number: {
+      const double x = std::strtod(a.c_str(), nullptr), y = std::strtod(b.c_str(), nullptr);
+      return x < y ? -1 : x > y ? 1 : 0;
+    }
+    case SortKind::MinutesSeconds: {
+      const auto ca = a.find(':'), cb = b.find(':');
+      // A text without a colon (an AMR row's empty cell) is equal to anything.
+      if (ca == std::string::npos || cb == std::string::npos) return 0;
+      const long x = std::atol(a.c_str()) * 60 + std::atol(a.c_str() + ca + 1);
+      const long y = std::atol(b.c_str()) * 60 + std::atol(b.c_str() + cb + 1);
+      return x < y ? -1 : x > y ? 1 : 0;
+    }
+  }
+  return 0;
+}
+
+// A stable bottom-up merge sort. "Equal to anything" is not a strict weak ordering, which
+// std::sort may answer with reads outside the range; a merge only ever compares elements of
+// the two halves it is merging, so it stays within bounds whatever the comparison says.
+template <typename T, typename Less>
+void MergeSort(std::vector<T>& v, Less less) {
+  std::vector<T> tmp(v.size());
+  for (std::size_t width = 1; width < v.size(); width *= 2) {
+    for (std::size_t lo = 0; lo < v.size(); lo += 2 * width) {
+      const std::size_t mid = std::min(lo + width, v.size()), hi = std::min(lo + 2 * width, v.size());
+      std::size_t i = lo, j = mid, k = lo;
+      while (i < mid && j < hi) tmp[k++] = less(v[j], v[i]) ? std::move(v[j++]) : std::move(v[i++]);
+      while (i < mid) tmp[k++] = std::move(v[i++]);
+      while (j < hi) tmp[k++] = std::move(v[j++]);
+    }
+    v.swap(tmp);
+  }
+}
+
+}  // namespace
+
+void CSourceList::SortByColumn(int column) {
+  if (column < 0 || column >= kColumnCount) return;
+  ascending_ = column == sortColumn_ ? !ascending_ : true;
+  sortColumn_ = column;
+  const SortKind kind = KindOf(column);
+  MergeSort(rows_, [&](const Row& a, const Row& b) {
+    return Compare(kind, a.texts[column], b.texts[column]) < 0;
+  });
+  if (!ascending_) std::reverse(rows_.begin(), rows_.end());
+}
+
+}  // namespace wavorax

@@ -1,0 +1,67 @@
+// The rows of sources: probing one file, the column texts, duplicates, sorting and removal.
+// Widget-free: the main window and wavorax-cli show it.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "decoders/Decoder.h"
+#include "sources/SourceEntry.h"
+
+namespace wavorax {
+
+enum Column : int { kColFile, kColLength, kColBitRate, kColFreq, kColChannels, kColStatus, kColumnCount };
+
+// Opens a decoder for a file by the choice-and-fallback rule, or returns null.
+using DecoderOpener =
+    std::function<std::unique_ptr<CDecoder>(int sourceType, const std::string& path, int musicRate)>;
+
+// The column text of an entry (Status excepted, which the conversion writes).
+std::string ColumnText(const SourceEntry& entry, int column);
+
+class CSourceList {
+ public:
+  explicit CSourceList(DecoderOpener opener);
+
+  enum class AddResult { Added, AlreadyListed, Failed };
+  // Probes one file and appends its row. `index` receives the new row's index.
+  AddResult AddSourceFile(const std::string& path, int* index = nullptr);
+
+  int RowCount() const { return static_cast<int>(rows_.size()); }
+  SourceEntry& Entry(int row) { return rows_[row].entry; }
+  const SourceEntry& Entry(int row) const { return rows_[row].entry; }
+  const std::string& Text(int row, int column) const { return rows_[row].texts[column]; }
+  void SetStatus(int row, const std::string& text) { rows_[row].texts[kColStatus] = text; }
+
+  bool IsSelected(int row) const { return rows_[row].selected; }
+  void SetSelected(int row, bool selected) { rows_[row].selected = selected; }
+  // Selected rows, top to bottom.
+  std::vector<int> SelectedRows() const;
+
+  // False (and nothing removed) when no row is selected or the list is empty; the caller
+  // then shows the notice.
+  bool RemoveSelected();
+  bool RemoveAll();
+
+  // A click on a column header: ascending first, each further click on the same column
+  // reverses. Rows added later are appended unsorted.
+  void SortByColumn(int column);
+  int sortColumn() const { return sortColumn_; }
+  bool sortAscending() const { return ascending_; }
+
+ private:
+  struct Row {
+    SourceEntry entry;
+    std::array<std::string, kColumnCount> texts;
+    bool selected = false;
+  };
+  DecoderOpener opener_;
+  std::vector<Row> rows_;
+  int sortColumn_ = -1;
+  bool ascending_ = true;
+};
+
+}  // namespace wavorax
