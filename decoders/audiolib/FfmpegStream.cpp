@@ -1,0 +1,422 @@
+// Decode-only streams on FFmpeg: libavformat demuxes, libavcodec decodes, and libswresample
+// converts the decoder's sample format to the output width (never the rate or the channels).
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/dict.h>
+#include <libavutil/mem.h>
+#include <libswresample/swresample.h>
+}
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "decoders/audiolib/AudioLib.h"
+#include "decoders/audiolib/ByteSource.h"
+#include "decoders/audiolib/TagText.h"
+
+namespace wavorax::audiolib {
+namespace {
+
+constexpr int kIoBufferSize = 64 * 1024;
+// A decoder that keeps failing without ever producing a frame is given up on after this many
+// errors in a row, so that a hostile stream cannot keep the pipeline busy forever.
+constexpr int kMaxErrorsInRow = 10000;
+
+struct AvioDeleter {
+  void operator()(AVIOContext* io) const {
+    if (!io) return;
+    av_freep(&io->buffer);
+    avio_context_free(&io);
+  }
+};
+struct FormatDeleter {
+  void operator()(AVFormatContext* f) const { avformat_close_input(&f); }
+};
+struct CodecDeleter {
+  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+};
+struct SwrDeleter {
+  void operator()(SwrContext* s) const { swr_free(&s); }
+};
+struct PacketDeleter {
+  void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+struct FrameDeleter {
+  void operator()(AVFrame* f) const { av_frame_free(&f); }
+};
+struct LayoutDeleter {
+  void operator()(AVChannelLayout* l) const {
+    av_channel_layout_uninit(l);
+    delete l;
+  }
+};
+
+bool IsTrackerDemuxer(const AVInputFormat* format) {
+  // FFmpeg reads tracker modules itself through these wrappers. Music must be rendered at the
+  // caller's rate with ramping, which only the music path does, so the stream path refuses it.
+  return format && (std::strcmp(format->name, "libopenmpt") == 0 ||
+                    std::strcmp(format->name, "libmodplug") == 0);
+}
+
+bool IsUnsigned8(int format) {
+  return format == AV_SAMPLE_FMT_U8 || format == AV_SAMPLE_FMT_U8P;
+}
+
+// The stream reads only the bytes it was given: playlists and references to other files
+// (HLS, concat, MOV data references ...) are not followed.
+int RefuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) {
+  return AVERROR(EPERM);
+}
+
+class FfmpegStream final : public Channel {
+ public:
+  FfmpegStream() : Channel(false) {}
+
+  bool Open(std::unique_ptr<ByteSource> source);
+
+  std::uint64_t GetFilePosition(FilePosition which) const override {
+    if (which == FilePosition::kFileSize) return source_->Size();
+    return audioStart_ >= 0 ? static_cast<std::uint64_t>(audioStart_) : kNoPosition;
+  }
+  std::uint32_t GetData(void* buffer, std::uint32_t bytes) override;
+  const std::uint8_t* GetTags(TagKind kind, std::size_t* size) override;
+  std::string ReadTagText(const std::string& format) override;
+
+ private:
+  static int ReadPacket(void* opaque, std::uint8_t* buffer, int size);
+  static std::int64_t Seek(void* opaque, std::int64_t offset, int whence);
+
+  bool DecodeMore();
+  bool Append(const AVFrame* frame);
+  bool SetUpConverter(int inputFormat);
+  void LoadId3v1();
+  void LoadId3v2();
+  TagFields FfmpegMetadata() const;
+
+  // Declared in the order they are needed, so that they are destroyed in reverse: the demuxer
+  // before the I/O context it reads through, and both before the bytes.
+  std::unique_ptr<ByteSource> source_;
+  std::uint64_t ioPosition_ = 0;
+  std::unique_ptr<AVIOContext, AvioDeleter> io_;
+  std::unique_ptr<AVFormatContext, FormatDeleter> format_;
+  std::unique_ptr<AVCodecContext, CodecDeleter> codec_;
+  std::unique_ptr<SwrContext, SwrDeleter> converter_;
+  std::unique_ptr<AVChannelLayout, LayoutDeleter> layout_;
+  std::unique_ptr<AVPacket, PacketDeleter> packet_;
+  std::unique_ptr<AVFrame, FrameDeleter> frame_;
+
+  int streamIndex_ = -1;
+  int inputFormat_ = AV_SAMPLE_FMT_NONE;
+  AVSampleFormat outputFormat_ = AV_SAMPLE_FMT_S16;
+  int bytesPerFrame_ = 0;
+  std::int64_t audioStart_ = -1;
+  bool draining_ = false;
+  bool ended_ = false;
+
+  std::vector<std::uint8_t> pending_;  // converted output not yet handed out
+  std::size_t pendingOffset_ = 0;
+
+  bool id3v1Loaded_ = false, id3v2Loaded_ = false;
+  std::vector<std::uint8_t> id3v1_, id3v2_;
+};
+
+int FfmpegStream::ReadPacket(void* opaque, std::uint8_t* buffer, int size) {
+  auto* self = static_cast<FfmpegStream*>(opaque);
+  if (size <= 0) return 0;
+  const std::size_t n =
+      self->source_->ReadAt(self->ioPosition_, buffer, static_cast<std::size_t>(size));
+  if (n == 0) return AVERROR_EOF;
+  self->ioPosition_ += n;
+  return static_cast<int>(n);
+}
+
+std::int64_t FfmpegStream::Seek(void* opaque, std::int64_t offset, int whence) {
+  auto* self = static_cast<FfmpegStream*>(opaque);
+  const auto size = static_cast<std::int64_t>(self->source_->Size());
+  whence &= ~AVSEEK_FORCE;
+  if (whence == AVSEEK_SIZE) return size;
+  std::int64_t base = 0;
+  if (whence == SEEK_CUR) base = static_cast<std::int64_t>(self->ioPosition_);
+  else if (whence == SEEK_END) base = size;
+  else if (whence != SEEK_SET) return AVERROR(EINVAL);
+  if ((offset > 0 && base > INT64_MAX - offset)) return AVERROR(EINVAL);
+  const std::int64_t target = base + offset;
+  if (target < 0) return AVERROR(EINVAL);
+  self->ioPosition_ = static_cast<std::uint64_t>(target);
+  return target;
+}
+
+bool FfmpegStream::Open(std::unique_ptr<ByteSource> source) {
+  if (!source) return false;
+  source_ = std::move(source);
+
+  auto* ioBuffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
+  if (!ioBuffer) return false;
+  io_.reset(avio_alloc_context(ioBuffer, kIoBufferSize, 0, this, &ReadPacket, nullptr, &Seek));
+  if (!io_) {
+    av_free(ioBuffer);
+    return false;
+  }
+
+  // The path helps FFmpeg's probe with formats whose content alone is ambiguous.
+  const char* url = source_->Path().c_str();
+  const AVInputFormat* input = nullptr;
+  if (av_probe_input_buffer2(io_.get(), &input, url, nullptr, 0, 0) < 0 || !input) return false;
+  if (IsTrackerDemuxer(input)) return false;
+
+  AVFormatContext* raw = avformat_alloc_context();
+  if (!raw) return false;
+  raw->pb = io_.get();
+  raw->flags |= AVFMT_FLAG_CUSTOM_IO;
+  raw->io_open = &RefuseNestedOpen;
+  // avformat_open_input frees the context itself when it fails.
+  if (avformat_open_input(&raw, url, input, nullptr) < 0) return false;
+  format_.reset(raw);
+
+  // Failing to learn every parameter is not fatal: the first decoded frame settles them.
+  avformat_find_stream_info(format_.get(), nullptr);
+
+  const AVCodec* decoder = nullptr;
+  streamIndex_ = av_find_best_stream(format_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
+  if (streamIndex_ < 0 || !decoder) return false;
+  for (unsigned i = 0; i < format_->nb_streams; ++i)
+    if (static_cast<int>(i) != streamIndex_) format_->streams[i]->discard = AVDISCARD_ALL;
+  AVStream* stream = format_->streams[streamIndex_];
+
+  codec_.reset(avcodec_alloc_context3(decoder));
+  if (!codec_) return false;
+  if (avcodec_parameters_to_context(codec_.get(), stream->codecpar) < 0) return false;
+  codec_->pkt_timebase = stream->time_base;
+  codec_->thread_count = 1;
+  if (avcodec_open2(codec_.get(), decoder, nullptr) < 0) return false;
+
+  packet_.reset(av_packet_alloc());
+  frame_.reset(av_frame_alloc());
+  if (!packet_ || !frame_) return false;
+
+  // Decode up to the first frame: it tells the real rate, channels and sample format, and a
+  // file that yields no audio at all is not opened.
+  if (!DecodeMore() || pending_.empty()) return false;
+
+  // Length from the container's duration (the same estimate ffprobe shows). Streams whose
+  // duration is unknown report 0.
+  double seconds = 0;
+  if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0 && stream->time_base.den > 0)
+    seconds = static_cast<double>(stream->duration) * av_q2d(stream->time_base);
+  else if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0)
+    seconds = static_cast<double>(format_->duration) / AV_TIME_BASE;
+  // Beyond a year of audio the figure is a corrupt header, not a duration.
+  if (seconds > 0 && seconds < 365.0 * 24 * 3600) {
+    const auto frames = static_cast<std::uint64_t>(seconds * info_.frequency + 0.5);
+    length_ = frames * static_cast<std::uint64_t>(bytesPerFrame_);
+  }
+  return true;
+}
+
+bool FfmpegStream::SetUpConverter(int inputFormat) {
+  inputFormat_ = inputFormat;
+  converter_.reset();
+  if (inputFormat == outputFormat_) return true;  // already interleaved in the output width
+  // The same channel layout on both sides and the same rate: only the sample format changes.
+  SwrContext* raw = nullptr;
+  if (swr_alloc_set_opts2(&raw, layout_.get(), outputFormat_, info_.frequency, layout_.get(),
+                          static_cast<AVSampleFormat>(inputFormat), info_.frequency, 0,
+                          nullptr) < 0)
+    return false;
+  converter_.reset(raw);
+  return swr_init(converter_.get()) >= 0;
+}
+
+bool FfmpegStream::Append(const AVFrame* frame) {
+  const int channels = frame->ch_layout.nb_channels;
+  if (info_.channels == 0) {
+    // First frame: fix the output format for the rest of the stream.
+    if (frame->sample_rate <= 0 || channels <= 0 || channels > 64) return false;
+    info_.frequency = frame->sample_rate;
+    info_.channels = channels;
+    if (IsUnsigned8(frame->format)) {
+      outputFormat_ = AV_SAMPLE_FMT_U8;
+      info_.flags = kSample8Bits;
+    }
+    bytesPerFrame_ = channels * av_get_bytes_per_sample(outputFormat_);
+    layout_.reset(new AVChannelLayout{});
+    av_channel_layout_default(layout_.get(), channels);
+    if (!SetUpConverter(frame->format)) return false;
+  } else if (frame->sample_rate != info_.frequency || channels != info_.channels) {
+    // The output cannot change its rate or channel count mid-stream (the caller set up its
+    // writer from the first frame), so the stream ends where the source changes.
+    return false;
+  } else if (frame->format != inputFormat_) {
+    if (!SetUpConverter(frame->format)) return false;
+  }
+  if (frame->nb_samples <= 0) return true;
+
+  if (pendingOffset_ == pending_.size()) {
+    pending_.clear();
+    pendingOffset_ = 0;
+  }
+  const std::size_t bytes = static_cast<std::size_t>(frame->nb_samples) * bytesPerFrame_;
+  const std::size_t at = pending_.size();
+  pending_.resize(at + bytes);
+  std::uint8_t* out = pending_.data() + at;
+  if (!converter_) {
+    std::memcpy(out, frame->extended_data[0], bytes);
+    return true;
+  }
+  const int done = swr_convert(converter_.get(), &out, frame->nb_samples,
+                               const_cast<const std::uint8_t**>(frame->extended_data),
+                               frame->nb_samples);
+  if (done < 0) {
+    pending_.resize(at);
+    return false;
+  }
+  pending_.resize(at + static_cast<std::size_t>(done) * bytesPerFrame_);
+  return true;
+}
+
+// Decodes until at least one frame has been added to pending_; false at the end of the stream.
+bool FfmpegStream::DecodeMore() {
+  int errorsInRow = 0;
+  while (!ended_) {
+    const int received = avcodec_receive_frame(codec_.get(), frame_.get());
+    if (received == 0) {
+      errorsInRow = 0;
+      const bool ok = Append(frame_.get());
+      const bool gotSamples = frame_->nb_samples > 0;
+      av_frame_unref(frame_.get());
+      if (!ok) {
+        ended_ = true;
+        return false;
+      }
+      if (gotSamples) return true;
+      continue;
+    }
+    if (received == AVERROR_EOF) break;
+    if (received != AVERROR(EAGAIN)) {
+      // A damaged packet: skip it, as players do, unless nothing but damage follows.
+      if (++errorsInRow > kMaxErrorsInRow) break;
+      continue;
+    }
+    if (draining_) break;  // EAGAIN after the flush packet: nothing more will come
+    const int read = av_read_frame(format_.get(), packet_.get());
+    if (read < 0) {
+      draining_ = true;
+      avcodec_send_packet(codec_.get(), nullptr);
+      continue;
+    }
+    if (packet_->stream_index == streamIndex_) {
+      if (audioStart_ < 0 && packet_->pos >= 0) audioStart_ = packet_->pos;
+      if (avcodec_send_packet(codec_.get(), packet_.get()) < 0 && ++errorsInRow > kMaxErrorsInRow) {
+        av_packet_unref(packet_.get());
+        break;
+      }
+    }
+    av_packet_unref(packet_.get());
+  }
+  ended_ = true;
+  return false;
+}
+
+std::uint32_t FfmpegStream::GetData(void* buffer, std::uint32_t bytes) {
+  const std::uint32_t wanted = bytes - bytes % static_cast<std::uint32_t>(bytesPerFrame_);
+  auto* out = static_cast<std::uint8_t*>(buffer);
+  std::uint32_t done = 0;
+  while (done < wanted) {
+    if (pendingOffset_ == pending_.size() && !DecodeMore()) break;
+    const std::size_t n = std::min<std::size_t>(wanted - done, pending_.size() - pendingOffset_);
+    std::memcpy(out + done, pending_.data() + pendingOffset_, n);
+    pendingOffset_ += n;
+    done += static_cast<std::uint32_t>(n);
+  }
+  if (done == 0 && wanted > 0) return kDataEnd;
+  position_ += done;
+  return done;
+}
+
+void FfmpegStream::LoadId3v1() {
+  id3v1Loaded_ = true;
+  if (source_->Size() < 128) return;
+  std::vector<std::uint8_t> block(128);
+  if (source_->ReadAt(source_->Size() - 128, block.data(), 128) != 128) return;
+  if (std::memcmp(block.data(), "TAG", 3) != 0) return;
+  id3v1_ = std::move(block);
+}
+
+void FfmpegStream::LoadId3v2() {
+  id3v2Loaded_ = true;
+  std::uint8_t header[10];
+  if (source_->ReadAt(0, header, 10) != 10) return;
+  if (std::memcmp(header, "ID3", 3) != 0 || header[3] == 0xFF || header[4] == 0xFF) return;
+  std::uint32_t body = 0;
+  for (int i = 6; i < 10; ++i) {
+    if (header[i] & 0x80) return;  // not a synchsafe size: not a tag
+    body = (body << 7) | header[i];
+  }
+  const bool footer = (header[3] >= 4) && (header[5] & 0x10);
+  const std::uint64_t total = 10ull + body + (footer ? 10 : 0);
+  // A tag cut short by the end of the file is not handed out: whoever copies it trusts the
+  // size in its header.
+  if (total > source_->Size()) return;
+  std::vector<std::uint8_t> block(static_cast<std::size_t>(total));
+  if (source_->ReadAt(0, block.data(), block.size()) != block.size()) return;
+  id3v2_ = std::move(block);
+}
+
+const std::uint8_t* FfmpegStream::GetTags(TagKind kind, std::size_t* size) {
+  std::vector<std::uint8_t>* block = nullptr;
+  if (kind == TagKind::kId3v1) {
+    if (!id3v1Loaded_) LoadId3v1();
+    block = &id3v1_;
+  } else {
+    if (!id3v2Loaded_) LoadId3v2();
+    block = &id3v2_;
+  }
+  if (size) *size = block->size();
+  return block->empty() ? nullptr : block->data();
+}
+
+TagFields FfmpegStream::FfmpegMetadata() const {
+  TagFields fields;
+  const AVDictionary* dicts[2] = {format_->metadata, format_->streams[streamIndex_]->metadata};
+  auto find = [&](std::initializer_list<const char*> keys) {
+    for (const AVDictionary* dict : dicts)
+      for (const char* key : keys)
+        if (const AVDictionaryEntry* e = av_dict_get(dict, key, nullptr, 0); e && e->value[0])
+          return ToValidUtf8(e->value);
+    return std::string();
+  };
+  fields.title = find({"title"});
+  fields.artist = find({"artist", "author"});
+  fields.album = find({"album"});
+  fields.genre = find({"genre"});
+  fields.year = find({"date", "year"});
+  fields.comment = find({"comment", "description"});
+  fields.track = find({"track"});
+  return fields;
+}
+
+std::string FfmpegStream::ReadTagText(const std::string& format) {
+  TagFields fields;
+  if (!ReadTagLibFields(*source_, fields)) fields = FfmpegMetadata();
+  return FormatTagText(format, fields);
+}
+
+}  // namespace
+
+std::unique_ptr<Channel> StreamCreateFile(const std::string& path) {
+  auto stream = std::make_unique<FfmpegStream>();
+  if (!stream->Open(ByteSource::OpenFile(path))) return nullptr;
+  return stream;
+}
+
+std::unique_ptr<Channel> StreamCreateMemory(const std::uint8_t* data, std::size_t size) {
+  auto stream = std::make_unique<FfmpegStream>();
+  if (!stream->Open(ByteSource::FromMemory(data, size))) return nullptr;
+  return stream;
+}
+
+}  // namespace wavorax::audiolib

@@ -1,0 +1,141 @@
+#include "decoders/audiolib/TagText.h"
+
+#include <taglib/fileref.h>
+#include <taglib/tag.h>
+#include <taglib/tbytevectorstream.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "decoders/audiolib/ByteSource.h"
+
+namespace wavorax::audiolib {
+namespace {
+
+// A value ends at its first NUL, as the zero-terminated texts of tag formats do.
+std::string CutAtNul(std::string value) {
+  const auto nul = value.find('\0');
+  if (nul != std::string::npos) value.resize(nul);
+  return value;
+}
+
+std::string Flatten(const std::string& value) {
+  std::string out;
+  out.reserve(value.size());
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    const char c = value[i];
+    if (c == '\r' && i + 1 < value.size() && value[i + 1] == '\n') continue;  // CR LF → one space
+    out.push_back(c == '\n' || c == '\r' ? ' ' : c);
+  }
+  return out;
+}
+
+std::string Utf8Of(const TagLib::String& s) { return CutAtNul(s.to8Bit(true)); }
+
+}  // namespace
+
+std::string FormatTagText(const std::string& format, const TagFields& fields) {
+  if (fields.Empty()) return {};
+  std::string out;
+  for (std::size_t i = 0; i < format.size();) {
+    if (format[i] == '%' && i + 5 <= format.size()) {
+      const std::string key = format.substr(i + 1, 4);
+      const std::string* value = nullptr;
+      bool keepLineBreaks = false;
+      if (key == "TITL") value = &fields.title;
+      else if (key == "ARTI") value = &fields.artist;
+      else if (key == "ALBM") value = &fields.album;
+      else if (key == "GNRE") value = &fields.genre;
+      else if (key == "YEAR") value = &fields.year;
+      else if (key == "TRCK") value = &fields.track;
+      else if (key == "CMNT") value = &fields.comment, keepLineBreaks = true;
+      if (value) {
+        out += keepLineBreaks ? CutAtNul(*value) : Flatten(CutAtNul(*value));
+        i += 5;
+        continue;
+      }
+    }
+    out.push_back(format[i++]);
+  }
+  return out;
+}
+
+std::string ToValidUtf8(const std::string& text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  bool valid = true;
+  for (std::size_t i = 0; i < n && valid;) {
+    const unsigned char c = p[i];
+    std::size_t extra;
+    std::uint32_t cp;
+    if (c < 0x80) {
+      ++i;
+      continue;
+    } else if ((c & 0xE0) == 0xC0) {
+      extra = 1, cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+      extra = 2, cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+      extra = 3, cp = c & 0x07;
+    } else {
+      valid = false;
+      break;
+    }
+    if (i + extra >= n) {
+      valid = false;
+      break;
+    }
+    for (std::size_t k = 1; k <= extra; ++k) {
+      if ((p[i + k] & 0xC0) != 0x80) {
+        valid = false;
+        break;
+      }
+      cp = (cp << 6) | (p[i + k] & 0x3F);
+    }
+    if (!valid) break;
+    // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+    static const std::uint32_t kMin[4] = {0, 0x80, 0x800, 0x10000};
+    if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) valid = false;
+    i += extra + 1;
+  }
+  if (valid) return text;
+  std::string out;
+  out.reserve(n * 2);
+  for (std::size_t i = 0; i < n; ++i) {
+    const unsigned char c = p[i];
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return out;
+}
+
+bool ReadTagLibFields(ByteSource& source, TagFields& fields) {
+  // TagLib reads by path (choosing the format by extension, then by content) or, for data in
+  // memory, from a stream by content alone. Audio properties are not needed.
+  std::unique_ptr<TagLib::ByteVectorStream> memory;
+  std::unique_ptr<TagLib::FileRef> ref;
+  if (const auto* bytes = source.Memory()) {
+    memory = std::make_unique<TagLib::ByteVectorStream>(
+        TagLib::ByteVector(reinterpret_cast<const char*>(bytes->data()),
+                           static_cast<unsigned>(bytes->size())));
+    ref = std::make_unique<TagLib::FileRef>(memory.get(), false);
+  } else {
+    ref = std::make_unique<TagLib::FileRef>(source.Path().c_str(), false);
+  }
+  if (ref->isNull() || !ref->tag()) return false;
+  const TagLib::Tag* tag = ref->tag();
+  fields.title = Utf8Of(tag->title());
+  fields.artist = Utf8Of(tag->artist());
+  fields.album = Utf8Of(tag->album());
+  fields.genre = Utf8Of(tag->genre());
+  fields.comment = Utf8Of(tag->comment());
+  fields.year = tag->year() ? std::to_string(tag->year()) : std::string();
+  fields.track = tag->track() ? std::to_string(tag->track()) : std::string();
+  return !fields.Empty();
+}
+
+}  // namespace wavorax::audiolib

@@ -1,0 +1,34 @@
+// Tag values of one source and the formatted tag text built from them.
+#pragma once
+
+#include <string>
+
+namespace wavorax::audiolib {
+
+class ByteSource;
+
+// The seven values a tag text can name; empty means absent. All UTF-8.
+struct TagFields {
+  std::string title, artist, album, genre, year, comment, track;
+  bool Empty() const {
+    return title.empty() && artist.empty() && album.empty() && genre.empty() && year.empty() &&
+           comment.empty() && track.empty();
+  }
+};
+
+// Replaces %TITL %ARTI %ALBM %GNRE %YEAR %CMNT %TRCK in `format` by the values and copies
+// every other character. Empty when every value is empty. Tag texts are read one field per
+// line, so line breaks inside any value other than the comment become spaces; the comment
+// (which callers place last) keeps its line feeds.
+std::string FormatTagText(const std::string& format, const TagFields& fields);
+
+// `text` itself when it is valid UTF-8, else its bytes read as ISO 8859-1 and re-encoded.
+// Formats that carry 8-bit text without naming its encoding (RIFF INFO, some APE tags) are
+// usually written in Latin-1.
+std::string ToValidUtf8(const std::string& text);
+
+// Tags that TagLib finds in the source (by the path's extension or by content). False when
+// TagLib does not know the format or the file has no tag.
+bool ReadTagLibFields(ByteSource& source, TagFields& fields);
+
+}  // namespace wavorax::audiolib
