@@ -1,8 +1,14 @@
 // The user's own tag for converted files: one record for MP3 targets, one for the MP4 family.
+// Also the genre table that the tag editor, the ID3v1 builder and the MP4 writer share, and
+// the builder of the 128-byte ID3v1 block.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
 
 namespace wavorax {
 
@@ -21,5 +27,45 @@ struct TagRecord {
 
   bool operator==(const TagRecord&) const = default;
 };
+
+// Size of the persisted image of a TagRecord.
+inline constexpr std::size_t kTagRecordImageSize = 152;
+using TagRecordImage = std::array<std::uint8_t, kTagRecordImageSize>;
+
+// The persisted image, byte for byte: useFileNameAsTitle (int32), title, artist, album
+// (32 bytes each), year (8), genre (int32), comment (32), trackMode (int32), track (int32).
+// Numbers are little-endian; texts are Windows-1252, zero-terminated and zero-padded, cut to
+// leave room for the terminator.
+TagRecordImage TagRecordToBytes(const TagRecord& record);
+
+// Reads an image made by TagRecordToBytes (or by an earlier version of the program). False,
+// with `record` untouched, when the image is not exactly 152 bytes. A text field without a
+// terminator is read to the end of its field and no further.
+bool TagRecordFromBytes(std::span<const std::uint8_t> image, TagRecord& record);
+
+// The genre table: 148 names, index 0 to 147 (0..79 the ID3v1 genres, 80..147 the customary
+// extension), spelt as they are stored and compared.
+inline constexpr int kGenreCount = 148;
+inline constexpr int kNoGenre = 255;
+std::span<const std::string_view> GenreNames();
+
+// The table's name for an index, or an empty text for anything outside 0..147 (255 = none).
+std::string GenreName(int index);
+
+// The index of the first table name equal to `name` regardless of case, or 0 ("Blues") when
+// nothing matches, an empty name included.
+std::uint8_t GenreIndexFromName(std::string_view name);
+
+inline constexpr std::size_t kId3v1Size = 128;
+using Id3v1Block = std::array<std::uint8_t, kId3v1Size>;
+
+// The 128-byte ID3v1 block ("TAG", title 30, artist 30, album 30, year 4, comment 30, genre).
+// With hasTrack it is the ID3v1.1 layout: the comment keeps 28 bytes, byte 125 is zero and
+// byte 126 is the track's low byte. The genre byte is `genre`'s low byte (255 = none).
+// Texts are UTF-8; they are converted to Windows-1252 before they are cut to their fields,
+// so that a character is never split and each character takes one byte.
+Id3v1Block BuildId3v1(std::string_view title, std::string_view artist, std::string_view album,
+                      std::string_view year, std::string_view comment, int genre,
+                      bool hasTrack, int track);
 
 }  // namespace wavorax

@@ -1,0 +1,154 @@
+#include "encoders/Cp1252.h"
+
+#include <iconv.h>
+
+#include <array>
+#include <cerrno>
+#include <cstddef>
+#include <memory>
+
+namespace wavorax {
+
+namespace {
+
+// iconv descriptors keep conversion state, so each conversion opens its own: nothing is
+// shared between threads.
+struct IconvCloser {
+  void operator()(void* cd) const { ::iconv_close(static_cast<iconv_t>(cd)); }
+};
+using IconvHandle = std::unique_ptr<void, IconvCloser>;
+
+IconvHandle OpenIconv(const char* to, const char* from) {
+  iconv_t cd = ::iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return nullptr;
+  return IconvHandle(cd);
+}
+
+// The bytes Windows-1252 leaves undefined; glibc refuses them, Windows maps them to C1.
+constexpr std::array<unsigned char, 5> kUndefined = {0x81, 0x8D, 0x8F, 0x90, 0x9D};
+
+bool IsUndefinedByte(unsigned char b) {
+  for (unsigned char u : kUndefined)
+    if (u == b) return true;
+  return false;
+}
+
+// Length of the well-formed UTF-8 sequence at the start of `s` and its code point, or 0.
+std::size_t DecodeUtf8(std::string_view s, char32_t& cp) {
+  if (s.empty()) return 0;
+  const auto b0 = static_cast<unsigned char>(s[0]);
+  std::size_t len;
+  char32_t min;
+  if (b0 < 0x80) {
+    cp = b0;
+    return 1;
+  } else if ((b0 & 0xE0) == 0xC0) {
+    len = 2, cp = b0 & 0x1F, min = 0x80;
+  } else if ((b0 & 0xF0) == 0xE0) {
+    len = 3, cp = b0 & 0x0F, min = 0x800;
+  } else if ((b0 & 0xF8) == 0xF0) {
+    len = 4, cp = b0 & 0x07, min = 0x10000;
+  } else {
+    return 0;
+  }
+  if (s.size() < len) return 0;
+  for (std::size_t i = 1; i < len; ++i) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    if ((b & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  return len;
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view text) {
+  while (!text.empty()) {
+    char32_t cp;
+    const std::size_t n = DecodeUtf8(text, cp);
+    if (n == 0) return false;
+    text.remove_prefix(n);
+  }
+  return true;
+}
+
+std::string Utf8ToCp1252(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  IconvHandle cd = OpenIconv("WINDOWS-1252", "UTF-8");
+  // Characters are converted one at a time so that each unconvertible one is replaced by
+  // exactly one '?', whatever iconv would have done with the rest of the text.
+  while (!utf8.empty()) {
+    char32_t cp;
+    const std::size_t n = DecodeUtf8(utf8, cp);
+    if (n == 0) {
+      out += '?';
+      utf8.remove_prefix(1);
+      continue;
+    }
+    if (cp < 0x80) {
+      out += static_cast<char>(cp);
+    } else if (cp <= 0xFF && IsUndefinedByte(static_cast<unsigned char>(cp))) {
+      out += static_cast<char>(cp);
+    } else if (!cd) {
+      out += '?';
+    } else {
+      char in[4];
+      for (std::size_t i = 0; i < n; ++i) in[i] = utf8[i];
+      char result[4];
+      char* inPtr = in;
+      char* outPtr = result;
+      std::size_t inLeft = n, outLeft = sizeof result;
+      const std::size_t r = ::iconv(static_cast<iconv_t>(cd.get()), &inPtr, &inLeft, &outPtr,
+                                    &outLeft);
+      if (r == static_cast<std::size_t>(-1) || outPtr != result + 1) {
+        out += '?';
+        // Reset the descriptor after a refused character.
+        ::iconv(static_cast<iconv_t>(cd.get()), nullptr, nullptr, nullptr, nullptr);
+      } else {
+        out += result[0];
+      }
+    }
+    utf8.remove_prefix(n);
+  }
+  return out;
+}
+
+std::string Cp1252ToUtf8(std::string_view cp1252) {
+  std::string out;
+  out.reserve(cp1252.size() * 2);
+  IconvHandle cd = OpenIconv("UTF-8", "WINDOWS-1252");
+  auto appendCodePoint = [&out](unsigned char b) {
+    out += static_cast<char>(0xC0 | (b >> 6));
+    out += static_cast<char>(0x80 | (b & 0x3F));
+  };
+  for (char c : cp1252) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x80) {
+      out += c;
+      continue;
+    }
+    if (IsUndefinedByte(b) || !cd) {
+      // Undefined bytes become the C1 control of the same value; without a converter the
+      // Latin-1 reading is the closest we can give.
+      appendCodePoint(b);
+      continue;
+    }
+    char in = c;
+    char result[4];
+    char* inPtr = &in;
+    char* outPtr = result;
+    std::size_t inLeft = 1, outLeft = sizeof result;
+    if (::iconv(static_cast<iconv_t>(cd.get()), &inPtr, &inLeft, &outPtr, &outLeft) ==
+        static_cast<std::size_t>(-1)) {
+      ::iconv(static_cast<iconv_t>(cd.get()), nullptr, nullptr, nullptr, nullptr);
+      appendCodePoint(b);
+    } else {
+      out.append(result, static_cast<std::size_t>(outPtr - result));
+    }
+  }
+  return out;
+}
+
+}  // namespace wavorax

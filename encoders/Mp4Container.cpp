@@ -1,0 +1,289 @@
+#include "encoders/Mp4Container.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/dict.h>
+#include <libavutil/mathematics.h>
+}
+
+#include <array>
+#include <cstring>
+#include <vector>
+
+namespace wavorax {
+
+namespace {
+
+struct PacketFree {
+  void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+
+struct Dictionary {
+  AVDictionary* d = nullptr;
+  Dictionary() = default;
+  Dictionary(const Dictionary&) = delete;
+  Dictionary& operator=(const Dictionary&) = delete;
+  ~Dictionary() { av_dict_free(&d); }
+};
+
+constexpr std::array<int, 13> kAscSampleRates = {96000, 88200, 64000, 48000, 44100, 32000, 24000,
+                                                 22050, 16000, 12000, 11025, 8000,  7350};
+
+// Reads the object type, sample rate and channel configuration at the start of an
+// AudioSpecificConfig.
+class BitReader {
+ public:
+  BitReader(const std::uint8_t* data, std::uint32_t size) : data_(data), size_(size) {}
+  bool Read(int bits, std::uint32_t& value) {
+    value = 0;
+    for (int i = 0; i < bits; ++i) {
+      if (pos_ >= std::uint64_t{size_} * 8) return false;
+      const int bit = (data_[pos_ / 8] >> (7 - pos_ % 8)) & 1;
+      value = (value << 1) | static_cast<std::uint32_t>(bit);
+      ++pos_;
+    }
+    return true;
+  }
+
+ private:
+  const std::uint8_t* data_;
+  std::uint32_t size_;
+  std::uint64_t pos_ = 0;
+};
+
+bool ParseAudioSpecificConfig(const std::uint8_t* config, std::uint32_t size, int& sampleRate,
+                              int& channels) {
+  BitReader r(config, size);
+  std::uint32_t objectType, rateIndex, channelConfig;
+  if (!r.Read(5, objectType)) return false;
+  if (objectType == 31) {
+    std::uint32_t ext;
+    if (!r.Read(6, ext)) return false;
+  }
+  if (!r.Read(4, rateIndex)) return false;
+  if (rateIndex == 15) {
+    std::uint32_t rate;
+    if (!r.Read(24, rate)) return false;
+    sampleRate = static_cast<int>(rate);
+  } else if (rateIndex < kAscSampleRates.size()) {
+    sampleRate = kAscSampleRates[rateIndex];
+  } else {
+    return false;
+  }
+  if (!r.Read(4, channelConfig)) return false;
+  // Configurations 1 to 6 are 1 to 6 channels; 7 is eight. 0 would need a program config
+  // element, which our encoder never writes.
+  if (channelConfig == 0 || channelConfig > 7) return false;
+  channels = channelConfig == 7 ? 8 : static_cast<int>(channelConfig);
+  return sampleRate > 0;
+}
+
+}  // namespace
+
+struct Mp4Track {
+  AVStream* stream = nullptr;
+  std::uint32_t timeScale = 0;
+  bool configured = false;
+  bool anySample = false;
+  std::uint64_t nextDts = 0;  // in the track's time scale
+  std::uint64_t priming = 0;  // the first sample's rendering offset
+};
+
+struct Mp4File {
+  AVFormatContext* format = nullptr;  // owns its streams, metadata and I/O context
+  std::vector<Mp4Track> tracks;
+  std::unique_ptr<AVPacket, PacketFree> packet;
+  std::uint32_t movieTimeScale = 0;
+  int audioProfile = -1;
+  bool headerWritten = false;
+
+  ~Mp4File() {
+    if (format) {
+      avio_closep(&format->pb);
+      avformat_free_context(format);
+    }
+  }
+};
+
+void Mp4FileCloser::operator()(Mp4File* file) const { delete file; }
+
+Mp4FilePtr MP4Create(const std::string& path) {
+  Mp4FilePtr file(new Mp4File);
+  if (avformat_alloc_output_context2(&file->format, nullptr, "mp4", nullptr) < 0 ||
+      !file->format)
+    return nullptr;
+  file->packet.reset(av_packet_alloc());
+  if (!file->packet) return nullptr;
+  // "file:" keeps a name such as "a:b.m4a" from being read as a protocol address.
+  if (avio_open(&file->format->pb, ("file:" + path).c_str(), AVIO_FLAG_WRITE) < 0)
+    return nullptr;
+  return file;
+}
+
+bool MP4SetTimeScale(MP4FileHandle file, std::uint32_t timeScale) {
+  if (!file || file->headerWritten || timeScale == 0 || timeScale > 0x7FFFFFFF) return false;
+  file->movieTimeScale = timeScale;
+  return true;
+}
+
+MP4TrackId MP4AddAudioTrack(MP4FileHandle file, std::uint32_t timeScale,
+                            MP4Duration sampleDuration, std::uint8_t audioType) {
+  if (!file || file->headerWritten || timeScale == 0 || timeScale > 0x7FFFFFFF)
+    return MP4_INVALID_TRACK_ID;
+  // Fixed-duration samples are not offered: every AAC writer gives each sample its own.
+  if (sampleDuration != MP4_INVALID_DURATION) return MP4_INVALID_TRACK_ID;
+  if (audioType != MP4_MPEG4_AUDIO_TYPE && audioType != MP4_MPEG2_AAC_MAIN_AUDIO_TYPE &&
+      audioType != MP4_MPEG2_AAC_LC_AUDIO_TYPE && audioType != MP4_MPEG2_AAC_SSR_AUDIO_TYPE)
+    return MP4_INVALID_TRACK_ID;
+  AVStream* st = avformat_new_stream(file->format, nullptr);
+  if (!st) return MP4_INVALID_TRACK_ID;
+  st->codecpar->codec_type = AVMEDIA_TYPE_AUDIO;
+  st->codecpar->codec_id = AV_CODEC_ID_AAC;
+  st->codecpar->frame_size = 1024;
+  st->time_base = AVRational{1, static_cast<int>(timeScale)};
+  Mp4Track track;
+  track.stream = st;
+  track.timeScale = timeScale;
+  file->tracks.push_back(track);
+  return static_cast<MP4TrackId>(file->tracks.size());
+}
+
+bool MP4SetAudioProfileLevel(MP4FileHandle file, std::uint8_t value) {
+  if (!file || file->headerWritten) return false;
+  file->audioProfile = value;
+  return true;
+}
+
+namespace {
+
+Mp4Track* FindTrack(MP4FileHandle file, MP4TrackId id) {
+  if (!file || id == MP4_INVALID_TRACK_ID || id > file->tracks.size()) return nullptr;
+  return &file->tracks[id - 1];
+}
+
+}  // namespace
+
+bool MP4SetTrackESConfiguration(MP4FileHandle file, MP4TrackId id, const std::uint8_t* config,
+                                std::uint32_t size) {
+  Mp4Track* track = FindTrack(file, id);
+  if (!track || file->headerWritten || !config || size == 0) return false;
+  int rate = 0, channels = 0;
+  if (!ParseAudioSpecificConfig(config, size, rate, channels)) return false;
+  AVCodecParameters* par = track->stream->codecpar;
+  av_freep(&par->extradata);
+  par->extradata_size = 0;
+  par->extradata = static_cast<std::uint8_t*>(av_mallocz(size + AV_INPUT_BUFFER_PADDING_SIZE));
+  if (!par->extradata) return false;
+  std::memcpy(par->extradata, config, size);
+  par->extradata_size = static_cast<int>(size);
+  par->sample_rate = rate;
+  av_channel_layout_uninit(&par->ch_layout);
+  av_channel_layout_default(&par->ch_layout, channels);
+  track->configured = true;
+  return true;
+}
+
+namespace {
+
+bool SetMetadata(MP4FileHandle file, const char* key, std::string_view value) {
+  if (!file) return false;
+  const std::string text(value);
+  return av_dict_set(&file->format->metadata, key, text.c_str(), 0) >= 0;
+}
+
+bool WriteHeader(Mp4File& file) {
+  if (file.tracks.empty()) return false;
+  for (const Mp4Track& t : file.tracks)
+    if (!t.configured) return false;
+  Dictionary options;
+  if (file.movieTimeScale) av_dict_set_int(&options.d, "movie_timescale", file.movieTimeScale, 0);
+  if (file.audioProfile >= 0) {
+    av_dict_set_int(&options.d, "skip_iods", 0, 0);
+    av_dict_set_int(&options.d, "iods_audio_profile", file.audioProfile, 0);
+  }
+  if (avformat_write_header(file.format, &options.d) < 0) return false;
+  file.headerWritten = true;
+  return !file.format->pb->error;
+}
+
+}  // namespace
+
+bool MP4SetMetadataName(MP4FileHandle file, std::string_view value) {
+  return SetMetadata(file, "title", value);
+}
+bool MP4SetMetadataArtist(MP4FileHandle file, std::string_view value) {
+  return SetMetadata(file, "artist", value);
+}
+bool MP4SetMetadataAlbum(MP4FileHandle file, std::string_view value) {
+  return SetMetadata(file, "album", value);
+}
+bool MP4SetMetadataYear(MP4FileHandle file, std::string_view value) {
+  return SetMetadata(file, "date", value);
+}
+bool MP4SetMetadataGenre(MP4FileHandle file, std::string_view value) {
+  return SetMetadata(file, "genre", value);
+}
+bool MP4SetMetadataComment(MP4FileHandle file, std::string_view value) {
+  return SetMetadata(file, "comment", value);
+}
+
+bool MP4SetMetadataTrack(MP4FileHandle file, std::uint16_t track, std::uint16_t totalTracks) {
+  if (!file) return false;
+  if (track == 0) return av_dict_set(&file->format->metadata, "track", nullptr, 0) >= 0;
+  const std::string text = std::to_string(track) + "/" + std::to_string(totalTracks);
+  return SetMetadata(file, "track", text);
+}
+
+bool MP4WriteSample(MP4FileHandle file, MP4TrackId id, const std::uint8_t* bytes,
+                    std::uint32_t numBytes, MP4Duration duration, MP4Duration renderingOffset,
+                    bool isSyncSample) {
+  Mp4Track* track = FindTrack(file, id);
+  if (!track || !bytes || numBytes == 0 || numBytes > 0x7FFFFFFF) return false;
+  if (duration == 0 || duration > 0x7FFFFFFF) return false;
+  if (track->anySample ? renderingOffset != 0 : renderingOffset > 0x7FFFFFFF) return false;
+  if (!file->headerWritten && !WriteHeader(*file)) return false;
+  if (!track->anySample) track->priming = renderingOffset;
+
+  // Decode times run from minus the priming, so the muxer writes an edit list that starts
+  // the presentation at the first real sample.
+  const AVRational from{1, static_cast<int>(track->timeScale)};
+  const AVRational to = track->stream->time_base;
+  const auto start = static_cast<std::int64_t>(track->nextDts) -
+                     static_cast<std::int64_t>(track->priming);
+  const auto end = start + static_cast<std::int64_t>(duration);
+  const std::int64_t ts = av_rescale_q(start, from, to);
+
+  AVPacket* pkt = file->packet.get();
+  av_packet_unref(pkt);
+  // The muxer writes the bytes out before av_write_frame returns, so the caller's buffer
+  // can be lent to it.
+  pkt->data = const_cast<std::uint8_t*>(bytes);
+  pkt->size = static_cast<int>(numBytes);
+  pkt->stream_index = track->stream->index;
+  pkt->pts = pkt->dts = ts;
+  pkt->duration = av_rescale_q(end, from, to) - ts;
+  pkt->flags = isSyncSample ? AV_PKT_FLAG_KEY : 0;
+  const int rc = av_write_frame(file->format, pkt);
+  pkt->data = nullptr;
+  pkt->size = 0;
+  if (rc < 0 || file->format->pb->error) return false;
+  track->nextDts += duration;
+  track->anySample = true;
+  return true;
+}
+
+bool MP4Close(Mp4FilePtr& file) {
+  if (!file) return false;
+  bool ok = file->headerWritten || WriteHeader(*file);
+  if (ok) ok = av_write_trailer(file->format) >= 0;
+  // avio_close drops the error of its final flush, so the flush is made and checked first.
+  avio_flush(file->format->pb);
+  ok = ok && !file->format->pb->error;
+  ok = avio_closep(&file->format->pb) >= 0 && ok;
+  file.reset();
+  return ok;
+}
+
+}  // namespace wavorax

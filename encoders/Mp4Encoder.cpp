@@ -1,0 +1,145 @@
+#include "encoders/Mp4Encoder.h"
+
+#include "encoders/Cp1252.h"
+
+namespace wavorax {
+
+CMp4Encoder::~CMp4Encoder() { Close(); }
+
+bool CMp4Encoder::Open(const std::string& path, int sampleRate, int channels,
+                       int bitsPerSample) {
+  Close();
+  if (sampleRate <= 0 || channels <= 0) return false;
+  sampleRate_ = sampleRate;
+  channels_ = channels;
+  bitsPerSample_ = bitsPerSample;
+  // The encoder first: a rate or channel count it cannot take leaves no empty file behind.
+  encoder_ = faacEncOpen(static_cast<unsigned long>(sampleRate),
+                         static_cast<unsigned int>(channels), &inputSamples_, &maxOutputBytes_);
+  if (!encoder_) return false;
+  config_ = faacEncGetCurrentConfiguration(encoder_.get());
+  if (!config_) return false;
+  config_->aacObjectType = LOW;
+  config_->mpegVersion = MPEG4;
+  config_->useTns = 0;
+  config_->allowMidside = 1;
+  config_->bandWidth = 0;
+  config_->outputFormat = 0;  // raw frames; the container does the framing
+  config_->inputFormat = FAAC_INPUT_16BIT;
+  clock_ = Mp4SampleClock(static_cast<std::uint32_t>(inputSamples_ / channels));
+  container_ = MP4Create(path);
+  return container_ != nullptr;
+}
+
+faacEncConfigurationPtr CMp4Encoder::GetConfiguration() { return config_; }
+
+bool CMp4Encoder::Start() {
+  if (!encoder_ || !config_ || !container_ || started_) return false;
+  config_->inputFormat = FAAC_INPUT_16BIT;
+  // An MP4 track holds raw frames; ADTS headers inside its samples would be garbage to a
+  // player. The MP4 target has no MPEG version option either.
+  config_->outputFormat = 0;
+  config_->mpegVersion = MPEG4;
+  if (!faacEncSetConfiguration(encoder_.get(), config_)) return false;
+  MP4FileHandle file = container_.get();
+  if (!MP4SetTimeScale(file, kMovieTimeScale)) return false;
+  track_ = MP4AddAudioTrack(file, static_cast<std::uint32_t>(sampleRate_), MP4_INVALID_DURATION,
+                            MP4_MPEG4_AUDIO_TYPE);
+  if (track_ == MP4_INVALID_TRACK_ID) return false;
+  if (!MP4SetAudioProfileLevel(file, kAudioProfileLevel)) return false;
+  std::vector<std::uint8_t> info;
+  if (faacEncGetDecoderSpecificInfo(encoder_.get(), &info) != 0) return false;
+  if (!MP4SetTrackESConfiguration(file, track_, info.data(),
+                                  static_cast<std::uint32_t>(info.size())))
+    return false;
+  input_.Reset(channels_, inputSamples_);
+  output_.assign(maxOutputBytes_, 0);
+  started_ = true;
+  return true;
+}
+
+bool CMp4Encoder::SetMetadata(std::string_view title, std::string_view artist,
+                              std::string_view album, std::string_view genre,
+                              std::string_view year, std::string_view comment, int track) {
+  if (!container_) return false;
+  MP4FileHandle file = container_.get();
+  bool ok = true;
+  auto put = [&](bool (*setter)(MP4FileHandle, std::string_view), std::string_view text) {
+    // Text that is not UTF-8 cannot be stored as such; it is left out like any text that
+    // cannot be converted, and the other items are still written.
+    if (!text.empty() && IsValidUtf8(text)) ok = setter(file, text) && ok;
+  };
+  put(MP4SetMetadataName, title);
+  put(MP4SetMetadataArtist, artist);
+  put(MP4SetMetadataAlbum, album);
+  if (track > 0 && track <= 0xFFFF)
+    ok = MP4SetMetadataTrack(file, static_cast<std::uint16_t>(track), 0) && ok;
+  put(MP4SetMetadataYear, year);
+  put(MP4SetMetadataGenre, genre);
+  put(MP4SetMetadataComment, comment);
+  return ok;
+}
+
+bool CMp4Encoder::EncodeBuffered(int& produced) {
+  clock_.Feed(input_.fill() / static_cast<std::size_t>(channels_));
+  produced = faacEncEncode(encoder_.get(), input_.data(), static_cast<unsigned int>(input_.fill()),
+                           output_.data(), static_cast<unsigned int>(output_.size()));
+  input_.Clear();
+  if (produced < 0) return false;
+  if (produced == 0) return true;
+  const Mp4SampleClock::Sample s = clock_.Next();
+  // A frame wholly past the end of the fed samples has nothing to present, and a sample
+  // without duration would share its decode time with the one before it: it is dropped.
+  if (s.duration == 0) return true;
+  return MP4WriteSample(container_.get(), track_, output_.data(),
+                        static_cast<std::uint32_t>(produced), s.duration, s.renderingOffset,
+                        true);
+}
+
+template <typename Sample, typename Widen>
+bool CMp4Encoder::Feed(const Sample* left, const Sample* right, int count, Widen widen) {
+  if (!started_ || count < 0 || (count > 0 && !left)) return false;
+  if (channels_ == 2 && count > 0 && !right) return false;
+  int i = 0;
+  while (i < count) {
+    i = input_.Append(left, right, count, i, widen);
+    if (input_.Full()) {
+      int produced;
+      if (!EncodeBuffered(produced)) return false;
+    }
+  }
+  return true;
+}
+
+bool CMp4Encoder::Write16(const std::int16_t* left, const std::int16_t* right, int count) {
+  return Feed(left, right, count, KeepPcm16);
+}
+
+bool CMp4Encoder::Write8(const std::uint8_t* left, const std::uint8_t* right, int count) {
+  return Feed(left, right, count, WidenPcm8);
+}
+
+bool CMp4Encoder::Close() {
+  if (!container_ && !encoder_) return true;
+  bool ok = true;
+  if (started_ && encoder_ && container_) {
+    int produced = 0;
+    ok = EncodeBuffered(produced);
+    while (ok && produced > 0) ok = EncodeBuffered(produced);
+  } else {
+    ok = false;  // never started: there is no track to make a file of
+  }
+  if (container_) ok = MP4Close(container_) && ok;
+  faacEncClose(encoder_);
+  config_ = nullptr;
+  track_ = MP4_INVALID_TRACK_ID;
+  input_.Release();
+  output_.clear();
+  output_.shrink_to_fit();
+  sampleRate_ = channels_ = bitsPerSample_ = 0;
+  inputSamples_ = maxOutputBytes_ = 0;
+  started_ = false;
+  return ok;
+}
+
+}  // namespace wavorax
