@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 
 namespace wavorax {
@@ -76,5 +78,11 @@ class CDecoder {
   int bytesPerSample = 0;
   int bitrateKbps = 0;
 };
+
+// Opens a file with the decoder its source type names (with the fallback to the program's own
+// decoders), or returns null when it cannot be decoded. Front ends pass OpenDecoderFor;
+// keeping it a parameter lets the engine and the list stay apart from the decoder set.
+using DecoderOpener = std::function<std::unique_ptr<CDecoder>(
+    int sourceType, const std::string& path, int musicSampleRate)>;
 
 }  // namespace wavorax

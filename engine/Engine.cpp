@@ -25,6 +25,17 @@ std::string FileText(const std::string& name, int percent) {
   return "Converting " + name + "..." + std::to_string(percent) + "%";
 }
 
+bool JudgeConversion(int pipelineResult, const SourceEntry& entry) {
+  std::uint64_t size = 0;
+  // A pipeline that claims success but left nothing behind did not convert the file.
+  const bool converted =
+      pipelineResult != 0 && QueryFileSize(entry.outputPath, size) && size != 0;
+  // A pipeline that fails removes its own output; an empty file left by one that claimed
+  // success is no output either.
+  if (!converted && pipelineResult != 0) DeleteUnlessSame(entry.outputPath, entry.path);
+  return converted;
+}
+
 CConversionEngine::CConversionEngine(ConversionSettings& settings, IBatchHost& host)
     : settings_(settings), host_(host) {}
 
@@ -100,17 +111,12 @@ void CConversionEngine::RunBatch(const std::vector<SourceEntry*>& entries,
     if (ResolveOutputPath(entry, outcome)) {
       const int result =
           RunPipeline(format, entry.sourceType, entry.path, entry.outputPath, progress);
-      std::uint64_t size = 0;
-      // A pipeline that claims success but left nothing behind did not convert the file.
-      converted = result != 0 && QueryFileSize(entry.outputPath, size) && size != 0;
+      converted = JudgeConversion(result, entry);
       if (converted) {
         host_.SetRowStatus(row, FileNameOf(entry.outputPath));
         progress.PumpMessages();
         if (progress.CancelRequested()) break;
       } else {
-        // A pipeline that failed after creating its output removes it; one that reported
-        // success with an empty file leaves it, and an empty file is no output either.
-        if (result != 0) DeleteUnlessSame(entry.outputPath, entry.path);
         outcome = "Conversion Failure";
       }
     }

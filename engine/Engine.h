@@ -23,6 +23,10 @@ std::string OverallText(int targetFormat, int number, int count);
 // "Converting %s...%d%%".
 std::string FileText(const std::string& name, int percent);
 
+// Judges a pipeline's result for a resolved entry: converted only when the pipeline succeeded
+// and left a non-empty output. An empty output is removed, never the source.
+bool JudgeConversion(int pipelineResult, const SourceEntry& entry);
+
 class CConversionEngine {
  public:
   CConversionEngine(ConversionSettings& settings, IBatchHost& host);

@@ -53,11 +53,13 @@ bool ProbeCreate(const std::string& target) {
 
 }  // namespace
 
-bool ResolveOutputPath(const ConversionSettings& settings, SourceEntry& entry,
-                       std::string& outcome) {
+Resolution ResolveOutputPathClaiming(const ConversionSettings& settings, SourceEntry& entry,
+                                     std::string& outcome,
+                                     const std::function<bool(const std::string&)>& claimed) {
+  const auto busy = [&](const std::string& path) { return claimed && claimed(path); };
   const std::string& source = entry.path;
   const std::string targetExtension = ExtensionOfTarget(settings.OutputFormat);
-  if (targetExtension.empty()) return false;
+  if (targetExtension.empty()) return Resolution::Failed;
 
   int folderMode = settings.DestOutputFolderOpt;
   std::string folder = settings.DestSpecifiedFolder;
@@ -90,41 +92,48 @@ bool ResolveOutputPath(const ConversionSettings& settings, SourceEntry& entry,
 
     if (ok) {
       std::string target = base + targetExtension;
+      if (busy(target)) return Resolution::Busy;
       if (FileExists(target)) {
         if (settings.TargetExistsOpt == kExistsOverwrite) {
           if (SameFile(target, source)) {
             outcome =
                 "Target file name is same as original file that can't be overwritten. Please "
                 "output files to a custom folder.";
-            return false;
+            return Resolution::Failed;
           }
         } else if (settings.TargetExistsOpt == kExistsSkip) {
           outcome = "Target exists and skipped";
-          return false;
+          return Resolution::Failed;
         } else {
           for (int k = 1;; ++k) {
             target = base + "_" + std::to_string(k) + targetExtension;
+            if (busy(target)) return Resolution::Busy;
             if (!FileExists(target)) break;
           }
         }
       }
       if (ProbeCreate(target)) {
         entry.outputPath = target;
-        return true;
+        return Resolution::Resolved;
       }
       outcome = FileFailure(target);
     }
 
     // One retry in the documents folder, keeping the user's mirror choice when the user
     // chose a custom folder.
-    if (settings.OutputFiles2MyDocuments == 0 || retried) return false;
+    if (settings.OutputFiles2MyDocuments == 0 || retried) return Resolution::Failed;
     retried = true;
     const std::string documents = DocumentsFolder();
-    if (documents.empty()) return false;
+    if (documents.empty()) return Resolution::Failed;
     folder = documents;
     folderMode = kFolderCustom;
     mirror = settings.DestOutputFolderOpt == kFolderCustom && settings.CreateDirs != 0;
   }
+}
+
+bool ResolveOutputPath(const ConversionSettings& settings, SourceEntry& entry,
+                       std::string& outcome) {
+  return ResolveOutputPathClaiming(settings, entry, outcome, nullptr) == Resolution::Resolved;
 }
 
 }  // namespace wavorax

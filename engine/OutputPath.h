@@ -2,6 +2,7 @@
 // in the documents folder.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "app/ConversionSettings.h"
@@ -14,5 +15,13 @@ namespace wavorax {
 // entry is unchanged. The source is never written to, truncated or deleted.
 bool ResolveOutputPath(const ConversionSettings& settings, SourceEntry& entry,
                        std::string& outcome);
+
+// For converting several files at once: `claimed(path)` says that a conversion still running
+// owns the path. Resolution then answers Busy instead of deciding, and the caller retries once
+// that conversion has finished, so every file resolves as it would in a one-at-a-time run.
+enum class Resolution { Resolved, Failed, Busy };
+Resolution ResolveOutputPathClaiming(const ConversionSettings& settings, SourceEntry& entry,
+                                     std::string& outcome,
+                                     const std::function<bool(const std::string&)>& claimed);
 
 }  // namespace wavorax

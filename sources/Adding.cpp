@@ -203,7 +203,7 @@ void CollectFolder(const ConversionSettings& settings, std::vector<std::string>&
 }
 
 std::string AddCollectedFiles(CSourceList& list, const std::vector<std::string>& paths,
-                              IAddProgress* progress) {
+                              IAddProgress* progress, const AddObserver& onEach) {
   const int total = static_cast<int>(paths.size());
   if (progress) {
     progress->SetRange(total);
@@ -217,7 +217,10 @@ std::string AddCollectedFiles(CSourceList& list, const std::vector<std::string>&
                         "...");
       progress->Step();
     }
-    if (list.AddSourceFile(paths[i]) == CSourceList::AddResult::Failed) {
+    int row = -1;
+    const CSourceList::AddResult result = list.AddSourceFile(paths[i], &row);
+    if (onEach) onEach(paths[i], result, row);
+    if (result == CSourceList::AddResult::Failed) {
       ++failed;
       if (failed <= 10)
         failures += paths[i] + "\n";

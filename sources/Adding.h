@@ -2,6 +2,7 @@
 // with progress and a failure report.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,9 +52,12 @@ class IAddProgress {
 
 // Probes each collected path into the list ("Adding file %d of %d..."), stops early on
 // Cancel, and returns the failure text: the first ten failed paths, each followed by a line
-// feed, then "<more files>...\n" once. Empty when every file loaded.
+// feed, then "<more files>...\n" once. Empty when every file loaded. `onEach` hears the
+// outcome of every path (the row index, or -1).
+using AddObserver =
+    std::function<void(const std::string& path, CSourceList::AddResult result, int row)>;
 std::string AddCollectedFiles(CSourceList& list, const std::vector<std::string>& paths,
-                              IAddProgress* progress);
+                              IAddProgress* progress, const AddObserver& onEach = {});
 
 // The whole message shown for a non-empty failure text.
 std::string FailureReport(const std::string& failureText);

@@ -15,10 +15,6 @@ namespace wavorax {
 
 enum Column : int { kColFile, kColLength, kColBitRate, kColFreq, kColChannels, kColStatus, kColumnCount };
 
-// Opens a decoder for a file by the choice-and-fallback rule, or returns null.
-using DecoderOpener =
-    std::function<std::unique_ptr<CDecoder>(int sourceType, const std::string& path, int musicRate)>;
-
 // The column text of an entry (Status excepted, which the conversion writes).
 std::string ColumnText(const SourceEntry& entry, int column);
 

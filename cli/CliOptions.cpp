@@ -1,0 +1,258 @@
+#include "cli/CliOptions.h"
+
+#include <charconv>
+#include <cstring>
+
+#include "engine/Paths.h"
+
+namespace wavorax::cli {
+
+namespace {
+
+bool ParseInt(const std::string& text, std::int32_t& value) {
+  if (text.empty()) return false;
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  return ec == std::errc() && ptr == end;
+}
+
+// Formats accepted by -f and the target codes they select.
+bool FormatCode(const std::string& name, int& code) {
+  static const struct {
+    const char* name;
+    int code;
+  } kFormats[] = {{"mp3", kTargetMp3}, {"wav", kTargetWav}, {"aac", kTargetAac},
+                  {"mp4", kTargetMp4}, {"m4a", kTargetM4a}, {"m4b", kTargetM4b}};
+  for (const auto& f : kFormats)
+    if (EqualsNoCase(name, f.name)) {
+      code = f.code;
+      return true;
+    }
+  return false;
+}
+
+bool ApplyTagField(TagRecord& tag, const std::string& field, const std::string& value,
+                   std::string& error) {
+  std::int32_t number = 0;
+  auto text = [&](std::string& target, std::size_t limit) {
+    std::size_t characters = 0;
+    for (unsigned char c : value) characters += (c & 0xC0) != 0x80;
+    if (characters > limit) {
+      error = field + " holds at most " + std::to_string(limit) + " characters";
+      return false;
+    }
+    target = value;
+    return true;
+  };
+  auto integer = [&](std::int32_t& target) {
+    if (!ParseInt(value, number)) {
+      error = field + " needs a number";
+      return false;
+    }
+    target = number;
+    return true;
+  };
+  if (field == "title") return text(tag.title, 30);
+  if (field == "artist") return text(tag.artist, 30);
+  if (field == "album") return text(tag.album, 30);
+  if (field == "year") return text(tag.year, 4);
+  if (field == "comment") return text(tag.comment, 30);
+  if (field == "useFileNameAsTitle") return integer(tag.useFileNameAsTitle);
+  if (field == "trackMode") return integer(tag.trackMode);
+  if (field == "track") return integer(tag.track);
+  if (field == "genre") {
+    if (ParseInt(value, number)) {
+      tag.genre = number;
+      return true;
+    }
+    if (EqualsNoCase(value, "none")) {
+      tag.genre = kNoGenre;
+      return true;
+    }
+    for (int i = 0; i < kGenreCount; ++i)
+      if (EqualsNoCase(GenreName(i), value)) {
+        tag.genre = i;
+        return true;
+      }
+    error = "unknown genre \"" + value + "\"";
+    return false;
+  }
+  error = "unknown tag field \"" + field + "\"";
+  return false;
+}
+
+bool TakeValue(int argc, const char* const* argv, int& i, const std::string& option,
+               const char* inlineValue, std::string& value, std::string& error) {
+  if (inlineValue) {
+    value = inlineValue;
+    return true;
+  }
+  if (i + 1 >= argc) {
+    error = option + " needs a value";
+    return false;
+  }
+  value = argv[++i];
+  return true;
+}
+
+}  // namespace
+
+bool ApplyAssignment(ConversionSettings& settings, const std::string& assignment,
+                     std::string& error) {
+  const auto eq = assignment.find('=');
+  if (eq == std::string::npos || eq == 0) {
+    error = "--set needs NAME=VALUE, got \"" + assignment + "\"";
+    return false;
+  }
+  const std::string name = assignment.substr(0, eq), value = assignment.substr(eq + 1);
+  const auto dot = name.find('.');
+  const SettingField* field = FindSettingField(name.substr(0, dot));
+  if (!field) {
+    error = "unknown setting \"" + name + "\"";
+    return false;
+  }
+  if (dot != std::string::npos) {
+    if (field->kind != SettingKind::Tag) {
+      error = "unknown setting \"" + name + "\"";
+      return false;
+    }
+    return ApplyTagField(settings.*(field->tagField), name.substr(dot + 1), value, error);
+  }
+  switch (field->kind) {
+    case SettingKind::Int: {
+      std::int32_t number = 0;
+      if (!ParseInt(value, number)) {
+        error = name + " needs a whole number, got \"" + value + "\"";
+        return false;
+      }
+      settings.*(field->intField) = number;
+      return true;
+    }
+    case SettingKind::Text:
+      settings.*(field->textField) = value;
+      return true;
+    case SettingKind::Tag:
+      error = name + " is set field by field, as " + name + ".title=...";
+      return false;
+  }
+  return false;
+}
+
+bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& error) {
+  bool onlySources = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (onlySources || arg.empty() || arg[0] != '-' || arg == "-") {
+      o.sources.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      onlySources = true;
+      continue;
+    }
+    // --name=value and -xVALUE forms.
+    const char* inlineValue = nullptr;
+    std::string option = arg;
+    if (arg.rfind("--", 0) == 0) {
+      const auto eq = arg.find('=');
+      if (eq != std::string::npos) {
+        option = arg.substr(0, eq);
+        inlineValue = argv[i] + eq + 1;
+      }
+    } else if (arg.size() > 2) {
+      option = arg.substr(0, 2);
+      inlineValue = argv[i] + 2;
+    }
+    std::string value;
+    if (option == "-h" || option == "--help") {
+      o.help = true;
+    } else if (option == "--list") {
+      o.list = true;
+    } else if (option == "--json") {
+      o.json = true;
+    } else if (option == "--mirror") {
+      o.assignments.push_back("CreateDirs=1");
+    } else if (option == "-f" || option == "--format") {
+      if (!TakeValue(argc, argv, i, option, inlineValue, value, error)) return false;
+      int code = 0;
+      if (!FormatCode(value, code)) {
+        error = "unknown format \"" + value + "\" (mp3, wav, aac, mp4, m4a or m4b)";
+        return false;
+      }
+      o.assignments.push_back("OutputFormat=" + std::to_string(code));
+    } else if (option == "-o" || option == "--output-dir") {
+      if (!TakeValue(argc, argv, i, option, inlineValue, value, error)) return false;
+      if (value.empty()) {
+        error = "the output folder is empty";
+        return false;
+      }
+      o.assignments.push_back("DestOutputFolderOpt=" + std::to_string(kFolderCustom));
+      o.assignments.push_back("DestSpecifiedFolder=" + value);
+    } else if (option == "--if-exists") {
+      if (!TakeValue(argc, argv, i, option, inlineValue, value, error)) return false;
+      int code = value == "rename" ? kExistsAutoRename
+                 : value == "overwrite" ? kExistsOverwrite
+                 : value == "skip" ? kExistsSkip : 0;
+      if (!code) {
+        error = "--if-exists takes rename, overwrite or skip";
+        return false;
+      }
+      o.assignments.push_back("TargetExistsOpt=" + std::to_string(code));
+    } else if (option == "--set") {
+      if (!TakeValue(argc, argv, i, option, inlineValue, value, error)) return false;
+      o.assignments.push_back(value);
+    } else if (option == "--settings") {
+      if (!TakeValue(argc, argv, i, option, inlineValue, value, error)) return false;
+      o.settingsFile = value;
+    } else if (option == "-j" || option == "--jobs") {
+      if (!TakeValue(argc, argv, i, option, inlineValue, value, error)) return false;
+      std::int32_t jobs = 0;
+      if (!ParseInt(value, jobs) || jobs < 1 || jobs > 256) {
+        error = "--jobs needs a number from 1 to 256";
+        return false;
+      }
+      o.jobs = jobs;
+    } else {
+      error = "unknown option \"" + arg + "\"";
+      return false;
+    }
+  }
+  // Validate the assignments now, so that a bad --set is a usage error before any work.
+  ConversionSettings probe;
+  for (const auto& a : o.assignments)
+    if (!ApplyAssignment(probe, a, error)) return false;
+  if (!o.help && o.sources.empty()) {
+    error = "no source files or folders given";
+    return false;
+  }
+  return true;
+}
+
+std::string UsageText() {
+  return R"(Usage: wavorax-cli [OPTIONS] SOURCE...
+
+Converts audio files to MP3, WAV, AAC, MP4, M4A or M4B with the settings of Wavorax.
+A SOURCE file is taken whatever its extension; a folder is searched with its subfolders
+for the file types switched on in the settings (BatchAdd...).
+
+Options:
+  -f, --format FORMAT      target format: mp3, wav, aac, mp4, m4a or m4b
+  -o, --output-dir DIR     write the outputs into DIR instead of next to each source
+      --mirror             below DIR, recreate each source's folder path
+      --if-exists POLICY   when the output exists: rename (add a number), overwrite, skip
+      --set NAME=VALUE     any setting by its stored name, for this run only, e.g.
+                           --set MP3BitRate=192 --set AutoDestMP3EncodingParam=0;
+                           user tag fields as MP3ID3Tag.title=..., M4AID3Tag.trackMode=1
+      --settings FILE      read the settings from FILE instead of the user's store
+  -j, --jobs N             convert N files at once (default: one per CPU)
+      --list               print the rows (File, Length, Bit Rate, Freq., Channels) and
+                           convert nothing
+      --json               write one JSON object per line for every event
+  -h, --help               show this text
+
+The settings are read, never written. Exit status: 0 when everything converted, 1 when a
+file failed, was skipped or could not be loaded, 2 on a usage error, 130 after Ctrl+C.
+)";
+}
+
+}  // namespace wavorax::cli

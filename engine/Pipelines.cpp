@@ -1,0 +1,551 @@
+#include "engine/Pipelines.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "decoders/SourceType.h"
+#include "encoders/AacEncoder.h"
+#include "encoders/Mp3Encoder.h"
+#include "encoders/Mp4Encoder.h"
+#include "encoders/TagRecord.h"
+#include "encoders/WavWriter.h"
+#include "engine/Amplify.h"
+#include "engine/Engine.h"
+#include "engine/Paths.h"
+#include "engine/Resampler.h"
+
+namespace wavorax {
+
+namespace {
+
+// Stream parameters that no real source has would make the buffer arithmetic below divide
+// by zero or ask for absurd amounts of memory; such a decoder is refused.
+bool UsableStream(CDecoder& d) {
+  const int rate = d.GetSampleRate();
+  const int ch = d.GetOutputChannels();
+  const int bits = d.GetBitsPerSample();
+  return rate > 0 && rate <= 768000 && (ch == 1 || ch == 2) && (bits == 8 || bits == 16);
+}
+
+std::unique_ptr<CDecoder> OpenSource(const PipelineContext& ctx, int sourceType,
+                                     const std::string& path, int renderRate) {
+  if (!ctx.openDecoder) return nullptr;
+  auto decoder = ctx.openDecoder(sourceType, path, sourceType == kSourceMusic ? renderRate : 0);
+  if (decoder && !UsableStream(*decoder)) {
+    decoder->Close();
+    decoder.reset();
+  }
+  return decoder;
+}
+
+// Two block buffers of kDecodeBlock samples of the source width; the right one only for
+// two channels.
+struct InputBlock {
+  InputBlock(int bytesPerSample, int channels)
+      : left(std::size_t(kDecodeBlock) * bytesPerSample),
+        right(channels == 2 ? std::size_t(kDecodeBlock) * bytesPerSample : 0) {}
+  void* L() { return left.data(); }
+  void* R() { return right.empty() ? nullptr : right.data(); }
+  std::vector<std::uint8_t> left, right;
+};
+
+// The per-file line of the progress window: the text only when the whole percentage grows,
+// the bar only when its pixel position grows.
+class FileProgress {
+ public:
+  FileProgress(IConvertProgress& p, std::string name, std::uint64_t length)
+      : p_(p), name_(std::move(name)), total_(length) {
+    hundredth_ = total_ / 100;
+    if (total_ == 0) total_ = 1;
+    if (hundredth_ == 0) hundredth_ = 1;
+    width_ = std::max(p_.FileBarWidth(), 1);
+    p_.SetFileBarRange(width_);
+    p_.SetFileBarPos(0);
+    step_ = total_ / static_cast<std::uint64_t>(width_);
+    if (step_ == 0) step_ = 1;
+  }
+
+  // Shows the position; false when Cancel was pressed.
+  bool Update(std::uint64_t position) {
+    const int percent = static_cast<int>(std::min<std::uint64_t>(position / hundredth_, 100));
+    if (percent > lastPercent_) {
+      p_.SetFileText(FileText(name_, percent));
+      lastPercent_ = percent;
+    }
+    const int bar = static_cast<int>(std::min<std::uint64_t>(position / step_, width_));
+    if (bar > lastBar_) {
+      p_.SetFileBarPos(bar);
+      lastBar_ = bar;
+    }
+    p_.PumpMessages();
+    return !p_.CancelRequested();
+  }
+
+  void Finish() {
+    if (lastPercent_ != 100) {
+      p_.SetFileText(FileText(name_, 100));
+      p_.SetFileBarPos(width_);
+    }
+  }
+
+  std::uint64_t total() const { return total_; }
+
+ private:
+  IConvertProgress& p_;
+  std::string name_;
+  std::uint64_t total_, hundredth_, step_;
+  int width_;
+  int lastPercent_ = 0, lastBar_ = 0;
+};
+
+// The block loop shared by every pipeline. `write(n)` processes and writes the n samples per
+// channel just read; it returns false on a write failure. True when the source ended.
+template <typename WriteBlock>
+bool PumpBlocks(CDecoder& decoder, int sourceType, InputBlock& in, FileProgress& progress,
+                WriteBlock write) {
+  for (;;) {
+    const int n = decoder.Read(in.L(), in.R());
+    if (n <= 0) return true;
+    const std::uint64_t position = decoder.GetPosition();
+    if (!progress.Update(position)) return false;
+    if (!write(std::min(n, kDecodeBlock))) return false;
+    // Tracker music can render forever (loops); it ends once its length is reached.
+    if (sourceType == kSourceMusic && position >= progress.total()) return true;
+  }
+}
+
+int BytesOf(int bits) { return bits == 16 ? 2 : 1; }
+
+// Capacity in samples of a buffer that takes one processed block.
+std::size_t ConvertedSamples(int targetRate, int sourceRate) {
+  return std::size_t(targetRate / sourceRate + 1) * kDecodeBlock;
+}
+
+// The track number of a text such as "3" or "3/12": its leading decimal number, 0 for none.
+int TrackNumberOf(const std::string& text) {
+  errno = 0;
+  const long v = std::strtol(text.c_str(), nullptr, 10);
+  if (errno != 0 || v < 0) return 0;
+  return static_cast<int>(std::min<long>(v, 0x7fffffff));
+}
+
+// The source's file name without its extension, for titles taken from file names.
+std::string TitleFromFileName(const std::string& sourcePath) {
+  const std::string name = FileNameOf(sourcePath);
+  return name.substr(0, name.size() - ExtensionOf(name).size());
+}
+
+// The first `count` characters of a UTF-8 text (never a broken sequence).
+std::string CutUtf8(const std::string& text, std::size_t count) {
+  std::size_t i = 0, chars = 0;
+  while (i < text.size() && chars < count) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    std::size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
+    if (i + len > text.size()) len = text.size() - i;
+    i += len;
+    ++chars;
+  }
+  return text.substr(0, i);
+}
+
+int UserTrackNumber(const TagRecord& tag, int batchSequenceNumber) {
+  if (tag.trackMode == 1) return batchSequenceNumber;
+  if (tag.trackMode == 2) return tag.track;
+  return 0;
+}
+
+}  // namespace
+
+int MusicRenderRateForWav(const ConversionSettings& s) {
+  if (s.AutoDestWAVEncodingParam) return 44100;
+  return s.WAVSampleRate > 0 ? s.WAVSampleRate : 44100;
+}
+
+int MusicRenderRateForMp3(const ConversionSettings& s) {
+  if (s.AutoDestMP3EncodingParam) return 44100;
+  return s.MP3SampleRate >= 1 ? s.MP3SampleRate : 44100;
+}
+
+int SnapMp3BitRate(int kbps, int outputSampleRate) {
+  static const int kRates[] = {8,   16,  24,  32,  40,  48,  56,  64,  80,
+                               96,  112, 128, 144, 160, 192, 224, 256, 320};
+  int rate;
+  if (kbps < 8) {
+    rate = 8;
+  } else if (kbps >= 320) {
+    rate = 320;
+  } else {
+    const int* upper = std::upper_bound(std::begin(kRates), std::end(kRates), kbps);
+    const int above = *upper, below = *(upper - 1);
+    rate = (above - kbps) < (kbps - below) ? above : below;
+  }
+  if (outputSampleRate <= 12000)
+    rate = std::min(rate, 64);
+  else if (outputSampleRate <= 24000)
+    rate = std::min(rate, 160);
+  else
+    rate = std::max(rate, 32);
+  return rate;
+}
+
+// ---------------------------------------------------------------------------------------
+// WAV
+
+int ConvertToWav(const PipelineContext& ctx, int sourceType, const std::string& sourcePath,
+                 const std::string& outputPath, IConvertProgress& progress) {
+  const ConversionSettings& s = ctx.settings;
+  auto decoder = OpenSource(ctx, sourceType, sourcePath, MusicRenderRateForWav(s));
+  if (!decoder) return 0;
+
+  const int srcRate = decoder->GetSampleRate();
+  const int srcChannels = decoder->GetOutputChannels();
+  const int srcBits = decoder->GetBitsPerSample();
+  int rate = srcRate, channels = srcChannels, bits = srcBits;
+  bool convert = false, choose = false;
+  if (!s.AutoDestWAVEncodingParam) {
+    rate = s.WAVSampleRate > 0 ? s.WAVSampleRate : srcRate;
+    channels = s.WAVChannelNum > 0 ? s.WAVChannelNum : srcChannels;
+    bits = s.WAVBitsPerSample > 0 ? s.WAVBitsPerSample : srcBits;
+    convert = rate != srcRate || bits != srcBits || srcChannels < channels ||
+              (srcChannels > channels && s.MonoType == 0);
+    choose = srcChannels > channels && s.MonoType > 0;
+  }
+  // The writer produces 8- or 16-bit PCM in one or two channels only.
+  if ((bits != 8 && bits != 16) || (channels != 1 && channels != 2) || rate <= 0 || rate > 768000)
+    return 0;
+
+  CWavWriter writer;
+  if (!writer.Open(outputPath, channels == 2, bits, rate)) {
+    DeleteUnlessSame(outputPath, sourcePath);
+    return 0;
+  }
+  const float factor = AmplificationFactor(s.AmplifyWav, s.AmplifyWavCoeff);
+
+  InputBlock in(BytesOf(srcBits), srcChannels);
+  // With a channel choice the chosen channel is the only one.
+  void* chosen = choose ? (s.MonoType == 2 ? in.R() : in.L()) : nullptr;
+
+  CResampler resampler;
+  std::vector<std::uint8_t> convLeft, convRight;
+  if (convert) {
+    const std::size_t samples = ConvertedSamples(rate, srcRate);
+    convLeft.resize(samples * BytesOf(bits));
+    if (channels == 2) convRight.resize(samples * BytesOf(bits));
+    resampler.outChannels = channels;
+    resampler.outSampleRate = rate;
+    resampler.outBitsPerSample = bits;
+    resampler.inChannels = choose ? 1 : srcChannels;
+    resampler.inSampleRate = srcRate;
+    resampler.inBitsPerSample = srcBits;
+    resampler.Init();
+  }
+
+  FileProgress fileProgress(progress, FileNameOf(sourcePath), decoder->GetLength());
+  const bool ended = PumpBlocks(*decoder, sourceType, in, fileProgress, [&](int n) {
+    void* left = choose ? chosen : in.L();
+    void* right = choose ? nullptr : in.R();
+    if (convert) {
+      resampler.Process(left, right, n, convLeft.data(), convRight.empty() ? nullptr : convRight.data(), &n);
+      left = convLeft.data();
+      right = convRight.empty() ? nullptr : convRight.data();
+    }
+    if (factor != 0.0f) {
+      if (bits == 16)
+        AmplifyPcm16(static_cast<std::int16_t*>(left), static_cast<std::int16_t*>(right), n, channels, factor);
+      else
+        AmplifyPcm8(static_cast<std::uint8_t*>(left), static_cast<std::uint8_t*>(right), n, channels, factor);
+    }
+    return bits == 16 ? writer.Write16(static_cast<const std::int16_t*>(left),
+                                       static_cast<const std::int16_t*>(right), n)
+                      : writer.Write8(static_cast<const std::uint8_t*>(left),
+                                      static_cast<const std::uint8_t*>(right), n);
+  });
+  if (ended) fileProgress.Finish();
+
+  decoder->Close();
+  decoder.reset();
+  // A header that cannot be finished (a full disk, an output past 4 GiB) fails the file.
+  const bool closed = writer.Close();
+  const int result = ended && closed ? 1 : 0;
+  if (!result) DeleteUnlessSame(outputPath, sourcePath);
+  return result;
+}
+
+// ---------------------------------------------------------------------------------------
+// MP3
+
+int ConvertToMp3(const PipelineContext& ctx, int sourceType, const std::string& sourcePath,
+                 const std::string& outputPath, IConvertProgress& progress) {
+  const ConversionSettings& s = ctx.settings;
+  const std::string name = FileNameOf(sourcePath);
+  auto decoder = OpenSource(ctx, sourceType, sourcePath, MusicRenderRateForMp3(s));
+  if (!decoder) return 0;
+
+  CMp3Encoder encoder;
+  if (!encoder.Open(outputPath)) {
+    encoder.Close();
+    DeleteUnlessSame(outputPath, sourcePath);
+    return 0;
+  }
+
+  // Tags: the source's own ID3 blocks for MPEG sources, an ID3v1 block made from the
+  // source's text tags for others, or the user's tag.
+  if (s.MP3ID3TagType == kTagTransfer) {
+    if (sourceType == kSourceMpeg) {
+      if (const std::uint8_t* v1 = decoder->GetId3v1Tag()) encoder.SetId3v1Tag(v1);
+      std::uint32_t size = 0;
+      if (const std::uint8_t* v2 = decoder->GetId3v2Tag(&size); v2 && size) encoder.SetId3v2Tag(v2, size);
+    } else {
+      std::string title, artist, album, year, genre, comment, track;
+      if (decoder->ReadTags(title, artist, album, year, genre, comment, track)) {
+        const int trackNumber = TrackNumberOf(track);
+        const Id3v1Block block = BuildId3v1(title, artist, album, year, comment,
+                                            GenreIndexFromName(genre), trackNumber > 0, trackNumber);
+        encoder.SetId3v1Tag(block.data());
+      }
+    }
+  } else if (s.MP3ID3TagType == kTagAddUser) {
+    const TagRecord& tag = s.MP3ID3Tag;
+    const std::string title = tag.useFileNameAsTitle ? TitleFromFileName(sourcePath) : tag.title;
+    const int trackNumber = UserTrackNumber(tag, ctx.batchSequenceNumber);
+    const Id3v1Block block = BuildId3v1(title, tag.artist, tag.album, tag.year, tag.comment,
+                                        tag.genre & 0xFF, trackNumber > 0, trackNumber);
+    encoder.SetId3v1Tag(block.data());
+  }
+
+  const int srcRate = decoder->GetSampleRate();
+  const int srcChannels = decoder->GetOutputChannels();
+  const int srcBits = decoder->GetBitsPerSample();
+  encoder.SetInputSampleRate(srcRate);
+
+  int channels = srcChannels;
+  bool choose = false;
+  if (s.AutoDestMP3EncodingParam) {
+    encoder.SetChannels(channels);
+    if (srcRate < 11025) {
+      encoder.SetOutputSampleRate(11025);
+      encoder.SetBitRate(24 * channels);
+    }
+  } else {
+    int mode = s.MP3ChannelMode;
+    if (mode == 4) {
+      if (sourceType == kSourceMpeg)
+        mode = decoder->GetChannelMode();
+      else
+        mode = srcChannels == 2 ? 1 : 3;
+    }
+    if (srcChannels == 2 && mode == 3 && s.MonoType != 0) {
+      choose = true;
+      channels = 1;
+    }
+    encoder.SetChannels(channels);
+    encoder.SetMode(mode);
+    const int rate = s.MP3SampleRate != 0 ? s.MP3SampleRate : srcRate;
+    encoder.SetOutputSampleRate(rate);
+    int bitRate = s.MP3BitRate;
+    if (bitRate == 0) {
+      if (sourceType == kSourceMpeg || sourceType == kSourceOgg)
+        bitRate = decoder->GetBitrate();
+      else if (srcRate == 8000)
+        bitRate = 16 * channels;
+    }
+    if (bitRate > 0) encoder.SetBitRate(SnapMp3BitRate(bitRate, rate));
+  }
+
+  if (!encoder.Start()) {
+    encoder.Close();
+    decoder->Close();
+    DeleteUnlessSame(outputPath, sourcePath);
+    return 0;
+  }
+
+  InputBlock in(BytesOf(srcBits), srcChannels);
+  const float factor = AmplificationFactor(s.AmplifyMp3, s.AmplifyMp3Coeff);
+  // An 8-bit source is widened before amplification, so amplification clips at 16 bits.
+  CResampler widen;
+  std::vector<std::int16_t> wideLeft, wideRight;
+  if (srcBits == 8) {
+    wideLeft.resize(kDecodeBlock);
+    if (channels == 2) wideRight.resize(kDecodeBlock);
+    widen.inSampleRate = widen.outSampleRate = srcRate;
+    widen.inChannels = widen.outChannels = channels;
+    widen.inBitsPerSample = 8;
+    widen.outBitsPerSample = 16;
+    widen.Init();
+  }
+
+  FileProgress fileProgress(progress, name, decoder->GetLength());
+  const bool ended = PumpBlocks(*decoder, sourceType, in, fileProgress, [&](int n) {
+    void* left = choose ? (s.MonoType == 2 ? in.R() : in.L()) : in.L();
+    void* right = choose ? nullptr : in.R();
+    if (srcBits == 8) {
+      widen.Process(left, right, n, wideLeft.data(), wideRight.empty() ? nullptr : wideRight.data(), &n);
+      left = wideLeft.data();
+      right = wideRight.empty() ? nullptr : wideRight.data();
+    }
+    auto* l16 = static_cast<std::int16_t*>(left);
+    auto* r16 = static_cast<std::int16_t*>(right);
+    if (factor != 0.0f) AmplifyPcm16(l16, r16, n, channels, factor);
+    return encoder.Encode(l16, r16, n);
+  });
+  if (ended) fileProgress.Finish();
+
+  const bool closed = encoder.Close();
+  decoder->Close();
+  decoder.reset();
+  const int result = ended && closed ? 1 : 0;
+  if (!result) DeleteUnlessSame(outputPath, sourcePath);
+  return result;
+}
+
+// ---------------------------------------------------------------------------------------
+// AAC and the MP4 family: the encoder takes the source's own rate, channels and width.
+
+namespace {
+
+struct AacOptions {
+  int automatic, vbr, quality, abrKbps, tns, midSide, blockType;
+  int mpegVersion;  // -1: not set (the MP4 family has no MPEG version option)
+};
+
+void ApplyAacOptions(faacEncConfiguration* cfg, const AacOptions& o, int channels) {
+  if (!cfg || o.automatic) return;
+  if (o.vbr) {
+    if (o.quality >= 10 && o.quality <= 500) cfg->quantqual = static_cast<unsigned long>(o.quality);
+  } else {
+    // The encoder's bit rate is per channel.
+    cfg->bitRate = static_cast<unsigned long>(std::max(o.abrKbps, 0)) * 1000UL /
+                   static_cast<unsigned long>(std::max(channels, 1));
+  }
+  if (o.mpegVersion >= 0) cfg->mpegVersion = static_cast<unsigned int>(o.mpegVersion);
+  cfg->useTns = o.tns ? 1 : 0;
+  cfg->allowMidside = o.midSide ? 1 : 0;
+  // Handed on as the user chose it; the encoder picks its window shapes itself.
+  cfg->shortctl = o.blockType;
+}
+
+// Feeds the whole source to an AAC-family encoder (CAacEncoder or CMp4Encoder), which
+// is already started. True when the source ended and every block was taken.
+template <typename Encoder>
+bool FeedAacFamily(CDecoder& decoder, int sourceType, Encoder& encoder, float factor,
+                   const std::string& name, IConvertProgress& progress) {
+  const int channels = decoder.GetOutputChannels();
+  const int bits = decoder.GetBitsPerSample();
+  InputBlock in(BytesOf(bits), channels);
+  FileProgress fileProgress(progress, name, decoder.GetLength());
+  const bool ended = PumpBlocks(decoder, sourceType, in, fileProgress, [&](int n) {
+    if (bits == 16) {
+      auto* l = static_cast<std::int16_t*>(in.L());
+      auto* r = static_cast<std::int16_t*>(in.R());
+      if (factor != 0.0f) AmplifyPcm16(l, r, n, channels, factor);
+      return encoder.Write16(l, r, n);
+    }
+    auto* l = static_cast<std::uint8_t*>(in.L());
+    auto* r = static_cast<std::uint8_t*>(in.R());
+    if (factor != 0.0f) AmplifyPcm8(l, r, n, channels, factor);
+    return encoder.Write8(l, r, n);
+  });
+  if (ended) fileProgress.Finish();
+  return ended;
+}
+
+}  // namespace
+
+int ConvertToAac(const PipelineContext& ctx, int sourceType, const std::string& sourcePath,
+                 const std::string& outputPath, IConvertProgress& progress) {
+  const ConversionSettings& s = ctx.settings;
+  auto decoder = OpenSource(ctx, sourceType, sourcePath, MusicRenderRateForWav(s));
+  if (!decoder) return 0;
+
+  CAacEncoder encoder;
+  if (!encoder.Open(outputPath, decoder->GetSampleRate(), decoder->GetOutputChannels(),
+                    decoder->GetBitsPerSample())) {
+    encoder.Close();
+    DeleteUnlessSame(outputPath, sourcePath);
+    return 0;
+  }
+  ApplyAacOptions(encoder.GetConfiguration(),
+                  {s.AutoDestAACEncodingParam, s.AACVBR, s.AACVBRQuality, s.AACABRBitRate,
+                   s.AACEnableTNS, s.AACEnableMidside, s.AACBlockType, s.AACMpegVersion},
+                  decoder->GetOutputChannels());
+  bool ok = encoder.Start();
+  if (ok) {
+    ok = FeedAacFamily(*decoder, sourceType, encoder,
+                       AmplificationFactor(s.AmplifyAAC, s.AmplifyAACCoef),
+                       FileNameOf(sourcePath), progress);
+  }
+  decoder->Close();
+  decoder.reset();
+  const bool closed = encoder.Close();
+  const int result = ok && closed ? 1 : 0;
+  if (!result) DeleteUnlessSame(outputPath, sourcePath);
+  return result;
+}
+
+int ConvertToMp4(const PipelineContext& ctx, int sourceType, const std::string& sourcePath,
+                 const std::string& outputPath, IConvertProgress& progress) {
+  const ConversionSettings& s = ctx.settings;
+  auto decoder = OpenSource(ctx, sourceType, sourcePath, MusicRenderRateForWav(s));
+  if (!decoder) return 0;
+
+  CMp4Encoder encoder;
+  if (!encoder.Open(outputPath, decoder->GetSampleRate(), decoder->GetOutputChannels(),
+                    decoder->GetBitsPerSample())) {
+    encoder.Close();
+    DeleteUnlessSame(outputPath, sourcePath);
+    return 0;
+  }
+  ApplyAacOptions(encoder.GetConfiguration(),
+                  {s.AutoDestM4AEncodingParam, s.M4AVBR, s.M4AVBRQuality, s.M4AABRBitRate,
+                   s.M4AEnableTNS, s.M4AEnableMidside, s.M4ABlockType, -1},
+                  decoder->GetOutputChannels());
+  bool ok = encoder.Start();
+  if (ok) {
+    if (s.M4AID3TagType == kTagAddUser) {
+      const TagRecord& tag = s.M4AID3Tag;
+      const std::string title =
+          CutUtf8(tag.useFileNameAsTitle ? TitleFromFileName(sourcePath) : tag.title, 31);
+      ok = encoder.SetMetadata(title, tag.artist, tag.album, GenreName(tag.genre), tag.year,
+                               tag.comment, UserTrackNumber(tag, ctx.batchSequenceNumber));
+    } else if (s.M4AID3TagType == kTagTransfer) {
+      std::string title, artist, album, year, genre, comment, track;
+      if (decoder->ReadTags(title, artist, album, year, genre, comment, track))
+        ok = encoder.SetMetadata(title, artist, album, genre, year, comment, TrackNumberOf(track));
+    }
+  }
+  if (ok) {
+    ok = FeedAacFamily(*decoder, sourceType, encoder,
+                       AmplificationFactor(s.AmplifyM4A, s.AmplifyM4ACoef),
+                       FileNameOf(sourcePath), progress);
+  }
+  decoder->Close();
+  decoder.reset();
+  const bool closed = encoder.Close();
+  const int result = ok && closed ? 1 : 0;
+  if (!result) DeleteUnlessSame(outputPath, sourcePath);
+  return result;
+}
+
+// ---------------------------------------------------------------------------------------
+
+void InstallPipelines(CConversionEngine& engine, DecoderOpener opener) {
+  auto shared = std::make_shared<DecoderOpener>(std::move(opener));
+  auto bind = [&engine, shared](auto convert) {
+    return [&engine, shared, convert](int sourceType, const std::string& src,
+                                      const std::string& out, IConvertProgress& progress) {
+      const PipelineContext ctx{engine.settings(), engine.batchSequenceNumber, *shared};
+      return convert(ctx, sourceType, src, out, progress);
+    };
+  };
+  engine.SetPipeline(kTargetMp3, bind(ConvertToMp3));
+  engine.SetPipeline(kTargetWav, bind(ConvertToWav));
+  engine.SetPipeline(kTargetAac, bind(ConvertToAac));
+  engine.SetPipeline(kTargetM4a, bind(ConvertToMp4));
+  engine.SetPipeline(kTargetMp4, bind(ConvertToMp4));
+  engine.SetPipeline(kTargetM4b, bind(ConvertToMp4));
+}
+
+}  // namespace wavorax

@@ -1,0 +1,44 @@
+// The four target pipelines: decode → process → encode, one file per call.
+#pragma once
+
+#include <string>
+
+#include "app/ConversionSettings.h"
+#include "decoders/Decoder.h"
+#include "engine/Progress.h"
+
+namespace wavorax {
+
+class CConversionEngine;
+
+// What a pipeline reads besides its arguments.
+struct PipelineContext {
+  const ConversionSettings& settings;
+  int batchSequenceNumber;  // the track number for tags numbered by sequence
+  const DecoderOpener& openDecoder;
+};
+
+// Each returns 1 on success and 0 on failure or Cancel. On 0 the incomplete output is
+// deleted (never the source).
+int ConvertToWav(const PipelineContext& ctx, int sourceType, const std::string& sourcePath,
+                 const std::string& outputPath, IConvertProgress& progress);
+int ConvertToMp3(const PipelineContext& ctx, int sourceType, const std::string& sourcePath,
+                 const std::string& outputPath, IConvertProgress& progress);
+int ConvertToAac(const PipelineContext& ctx, int sourceType, const std::string& sourcePath,
+                 const std::string& outputPath, IConvertProgress& progress);
+// M4A, MP4 and M4B differ only in the extension the output path already carries.
+int ConvertToMp4(const PipelineContext& ctx, int sourceType, const std::string& sourcePath,
+                 const std::string& outputPath, IConvertProgress& progress);
+
+// Sets the engine's pipelines for the six target codes.
+void InstallPipelines(CConversionEngine& engine, DecoderOpener opener);
+
+// The MP3 bit rate for a requested rate in kbit/s: snapped to the MPEG list (a tie goes to
+// the smaller), then bounded by the output sample rate.
+int SnapMp3BitRate(int kbps, int outputSampleRate);
+
+// The render rate of tracker music for each target.
+int MusicRenderRateForMp3(const ConversionSettings& s);
+int MusicRenderRateForWav(const ConversionSettings& s);  // also AAC and the MP4 family
+
+}  // namespace wavorax

@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+
+#include "decoders/DecoderChoice.h"
+#include "decoders/SourceType.h"
+#include "sources/SourceList.h"
+#include "tests/support/TestSupport.h"
+
+namespace wavorax {
+namespace {
+
+struct TextCase {
+  int type, channels, mode, seconds, kbps, rate;
+  int column;
+  const char* text;
+};
+class Columns : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(Columns, Text) {
+  const auto c = GetParam();
+  SourceEntry e;
+  e.path = "/music/x/Track.wav";
+  e.sourceType = c.type;
+  e.channels = c.channels;
+  e.channelMode = c.mode;
+  e.durationSeconds = c.seconds;
+  e.bitrateKbps = c.kbps;
+  e.sampleRate = c.rate;
+  EXPECT_EQ(ColumnText(e, c.column), c.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Columns,
+    ::testing::Values(TextCase{2000, 2, 4, 3725, 0, 0, kColLength, "62:05"},
+                      TextCase{2000, 2, 4, 4500, 0, 0, kColLength, "75:00"},
+                      TextCase{2000, 2, 4, 5, 0, 0, kColLength, "00:05"},
+                      TextCase{5500, 1, 4, 9, 12, 8000, kColLength, ""},
+                      TextCase{5500, 1, 4, 9, 12, 8000, kColBitRate, ""},
+                      TextCase{5500, 1, 4, 9, 12, 8000, kColFreq, "8000 Hz"},
+                      TextCase{5500, 1, 4, 9, 12, 8000, kColChannels, "Mono"},
+                      TextCase{2000, 2, 4, 0, 1411, 44100, kColBitRate, "1411 kbps"},
+                      TextCase{9000, 6, 4, 0, 0, 0, kColChannels, "6"},
+                      TextCase{9000, 0, 4, 0, 0, 0, kColChannels, "Mono"},
+                      TextCase{1000, 0, 1, 0, 0, 0, kColChannels, "J-Stereo"},
+                      TextCase{1000, 0, 2, 0, 0, 0, kColChannels, "Dual Channel"},
+                      TextCase{1000, 2, 4, 0, 0, 0, kColChannels, ""},
+                      TextCase{2000, 2, 4, 0, 0, 0, kColFile, "Track.wav"}));
+
+class SourceListTest : public ::testing::Test {
+ protected:
+  std::string MakeWav(const std::string& name, int rate, int channels, int seconds) {
+    const std::string path = dir / name;
+    test::WriteWav16(path, test::Sine(440, rate, std::size_t(rate) * seconds * channels), channels, rate);
+    return path;
+  }
+  test::TempDir dir;
+  CSourceList list{OpenDecoderFor};
+};
+
+TEST_F(SourceListTest, ProbesAndListsAFile) {
+  int row = -1;
+  ASSERT_EQ(list.AddSourceFile(MakeWav("a.wav", 22050, 2, 3), &row), CSourceList::AddResult::Added);
+  EXPECT_EQ(row, 0);
+  const SourceEntry& e = list.Entry(0);
+  EXPECT_EQ(e.sourceType, kSourceWav);
+  EXPECT_EQ(e.sampleRate, 22050);
+  EXPECT_EQ(e.channels, 2);
+  EXPECT_EQ(list.Text(0, kColLength), "00:03");
+  EXPECT_EQ(list.Text(0, kColBitRate), "706 kbps");
+  EXPECT_EQ(list.Text(0, kColChannels), "Stereo");
+  EXPECT_EQ(list.Text(0, kColStatus), "");
+  EXPECT_TRUE(e.outputPath.empty());
+}
+
+TEST_F(SourceListTest, SameFileUnderAnotherNameIsAlreadyListed) {
+  const std::string path = MakeWav("a.wav", 8000, 1, 1);
+  ASSERT_EQ(::symlink(path.c_str(), (dir / "link.wav").c_str()), 0);
+  ASSERT_EQ(list.AddSourceFile(path), CSourceList::AddResult::Added);
+  EXPECT_EQ(list.AddSourceFile(dir / "link.wav"), CSourceList::AddResult::AlreadyListed);
+  EXPECT_EQ(list.AddSourceFile(dir / "./a.wav"), CSourceList::AddResult::AlreadyListed);
+  EXPECT_EQ(list.RowCount(), 1);
+}
+
+TEST_F(SourceListTest, UndecodableFilesFail) {
+  std::ofstream(dir / "noise.ogg") << std::string(4000, 'x');
+  std::ofstream(dir / "noise.wav") << "RIFF....WAVEjunk";
+  EXPECT_EQ(list.AddSourceFile(dir / "noise.ogg"), CSourceList::AddResult::Failed);
+  EXPECT_EQ(list.AddSourceFile(dir / "noise.wav"), CSourceList::AddResult::Failed);
+  EXPECT_EQ(list.AddSourceFile(dir / "missing.mp3"), CSourceList::AddResult::Failed);
+  EXPECT_EQ(list.RowCount(), 0);
+}
+
+TEST_F(SourceListTest, SortingByKindAndDirection) {
+  MakeWav("b.wav", 8000, 1, 2);    // 128 kbps
+  MakeWav("B.wav", 11025, 2, 1);   // 352 kbps
+  MakeWav("a.wav", 48000, 1, 12);  // 768 kbps
+  // A 96 kbps row: 6000 Hz mono 16-bit.
+  MakeWav("c.wav", 6000, 1, 61);
+  for (const char* n : {"b.wav", "B.wav", "a.wav", "c.wav"})
+    ASSERT_EQ(list.AddSourceFile(dir / n), CSourceList::AddResult::Added) << n;
+  auto column = [&](int c) {
+    std::vector<std::string> out;
+    for (int r = 0; r < list.RowCount(); ++r) out.push_back(list.Text(r, c));
+    return out;
+  };
+  list.SortByColumn(kColBitRate);
+  const auto rates = column(kColBitRate);
+  EXPECT_EQ(rates.front(), "96 kbps");  // numeric, not textual: 96 before 128
+  EXPECT_EQ(rates[1], "128 kbps");
+  EXPECT_EQ(rates.back(), "768 kbps");
+  list.SortByColumn(kColBitRate);
+  EXPECT_FALSE(list.sortAscending());
+  EXPECT_EQ(column(kColBitRate).front(), "768 kbps");
+  list.SortByColumn(kColLength);
+  EXPECT_TRUE(list.sortAscending());
+  EXPECT_EQ(column(kColLength), (std::vector<std::string>{"00:01", "00:02", "00:12", "01:01"}));
+  list.SortByColumn(kColFile);
+  // Case-sensitive: "B.wav" sorts apart from "b.wav".
+  const auto files = column(kColFile);
+  EXPECT_NE(std::find(files.begin(), files.end(), "B.wav"), files.end());
+  EXPECT_TRUE(std::is_sorted(files.begin(), files.end(), [](const std::string& a, const std::string& b) {
+    return std::strcoll(a.c_str(), b.c_str()) < 0;
+  }));
+}
+
+TEST(SourceListSort, LengthsWithoutColonDoNotBreakTheSort) {
+  // AMR rows have an empty Length, which compares equal to anything. A sort must survive
+  // that inconsistent order with every row kept.
+  test::TempDir dir;
+  CSourceList list(OpenDecoderFor);
+  for (int i = 0; i < 40; ++i) {
+    const std::string p = dir / ("s" + std::to_string(i) + ".wav");
+    test::WriteWav16(p, std::vector<std::int16_t>(std::size_t(8000) * (i % 7 + 1)), 1, 8000);
+    list.AddSourceFile(p);
+    if (i % 3 == 0) {
+      const std::string amr = dir / ("a" + std::to_string(i) + ".amr");
+      std::ofstream(amr, std::ios::binary) << "#!AMR\n";
+      list.AddSourceFile(amr);
+    }
+  }
+  const int rows = list.RowCount();
+  ASSERT_GT(rows, 40);
+  list.SortByColumn(kColLength);
+  list.SortByColumn(kColLength);
+  EXPECT_EQ(list.RowCount(), rows);
+}
+
+TEST_F(SourceListTest, RemoveSelectedAndAll) {
+  for (int i = 0; i < 5; ++i) list.AddSourceFile(MakeWav("f" + std::to_string(i) + ".wav", 8000, 1, 1));
+  EXPECT_FALSE(list.RemoveSelected());
+  EXPECT_EQ(list.RowCount(), 5);
+  list.SetSelected(0, true);
+  list.SetSelected(2, true);
+  list.SetSelected(4, true);
+  EXPECT_EQ(list.SelectedRows(), (std::vector<int>{0, 2, 4}));
+  EXPECT_TRUE(list.RemoveSelected());
+  ASSERT_EQ(list.RowCount(), 2);
+  EXPECT_EQ(list.Text(0, kColFile), "f1.wav");
+  EXPECT_EQ(list.Text(1, kColFile), "f3.wav");
+  EXPECT_TRUE(list.RemoveAll());
+  EXPECT_FALSE(list.RemoveAll());
+}
+
+}  // namespace
+}  // namespace wavorax
