@@ -91,6 +91,7 @@ class FfmpegStream final : public Channel {
   static std::int64_t Seek(void* opaque, std::int64_t offset, int whence);
 
   bool DecodeMore();
+  std::uint64_t Musepack8Frames();
   bool Append(const AVFrame* frame);
   bool SetUpConverter(int inputFormat);
   void LoadId3v1();
@@ -213,6 +214,12 @@ bool FfmpegStream::Open(std::unique_ptr<ByteSource> source) {
   if (seconds > 0 && seconds < 365.0 * 24 * 3600) {
     const auto frames = static_cast<std::uint64_t>(seconds * info_.frequency + 0.5);
     length_ = frames * static_cast<std::uint64_t>(bytesPerFrame_);
+  }
+  if (codec_->codec_id == AV_CODEC_ID_MUSEPACK8) {
+    // FFmpeg counts Musepack SV8 durations in whole packets (up to 1.7 s each); the stream
+    // header has the exact sample count.
+    if (const std::uint64_t frames = Musepack8Frames())
+      length_ = frames * static_cast<std::uint64_t>(bytesPerFrame_);
   }
   return true;
 }
@@ -337,6 +344,41 @@ std::uint32_t FfmpegStream::GetData(void* buffer, std::uint32_t bytes) {
   return done;
 }
 
+std::uint64_t FfmpegStream::Musepack8Frames() {
+  // "MPCK", then packets of a two-letter key and a size (varint, counting key and size
+  // bytes). The stream header "SH" holds a CRC, the version, the sample count and the count
+  // of leading silent samples, the last two as varints.
+  std::uint8_t buffer[4096];
+  const std::size_t got = source_->ReadAt(0, buffer, sizeof buffer);
+  if (got < 4 || std::memcmp(buffer, "MPCK", 4) != 0) return 0;
+  auto varint = [&](std::size_t& at, std::uint64_t& value) {
+    value = 0;
+    for (int i = 0; i < 9 && at < got; ++i) {
+      const std::uint8_t b = buffer[at++];
+      value = (value << 7) | (b & 0x7F);
+      if (!(b & 0x80)) return true;
+    }
+    return false;
+  };
+  std::size_t at = 4;
+  while (at + 2 < got) {
+    const std::size_t packet = at;
+    const bool isHeader = buffer[at] == 'S' && buffer[at + 1] == 'H';
+    at += 2;
+    std::uint64_t size = 0;
+    if (!varint(at, size) || size < at - packet) return 0;
+    if (isHeader) {
+      at += 5;  // CRC and version
+      std::uint64_t samples = 0, silence = 0;
+      if (!varint(at, samples) || !varint(at, silence) || silence > samples) return 0;
+      return samples - silence;
+    }
+    if (size > got - packet) return 0;
+    at = packet + static_cast<std::size_t>(size);
+  }
+  return 0;
+}
+
 void FfmpegStream::LoadId3v1() {
   id3v1Loaded_ = true;
   if (source_->Size() < 128) return;
@@ -400,8 +442,21 @@ TagFields FfmpegStream::FfmpegMetadata() const {
 }
 
 std::string FfmpegStream::ReadTagText(const std::string& format) {
+  // TagLib knows each tag format's own fields best; FFmpeg's reading fills what TagLib has no
+  // field for (an ID3 TXXX comment, ASF's WM/Year) and covers formats TagLib does not read.
   TagFields fields;
-  if (!ReadTagLibFields(*source_, fields)) fields = FfmpegMetadata();
+  ReadTagLibFields(*source_, fields);
+  const TagFields more = FfmpegMetadata();
+  auto fill = [](std::string& field, const std::string& other) {
+    if (field.empty()) field = other;
+  };
+  fill(fields.title, more.title);
+  fill(fields.artist, more.artist);
+  fill(fields.album, more.album);
+  fill(fields.genre, more.genre);
+  fill(fields.year, more.year);
+  fill(fields.comment, more.comment);
+  fill(fields.track, more.track);
   return FormatTagText(format, fields);
 }
 
