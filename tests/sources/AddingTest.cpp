@@ -76,13 +76,13 @@ TEST_F(AddingTest, ShortcutsAreFollowedToAcceptedTargets) {
 
   for (const char* name : {"one", "two", "link.desktop"}) {
     std::vector<std::string> list;
-    AdmitFile(settings, dir / "drop" / name, list);
+    AdmitFile(settings, dir / ("drop/" + std::string(name)), list);
     ASSERT_EQ(list.size(), 1u) << name;
     EXPECT_TRUE(SameFile(list[0], flac)) << name;
   }
   for (const char* name : {"app.desktop", "folder", "self"}) {
     std::vector<std::string> list;
-    AdmitFile(settings, dir / "drop" / name, list);
+    AdmitFile(settings, dir / ("drop/" + std::string(name)), list);
     EXPECT_TRUE(list.empty()) << name;
   }
   settings.BatchAddFLAC = 0;
