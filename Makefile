@@ -43,6 +43,7 @@ fuzz: deps
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
 bench: build
+	scripts/install-deps --bench
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done; true
 
 clean:

@@ -1,0 +1,131 @@
+// End-to-end speed of wavorax-cli against ffmpeg doing the same work with the same libraries,
+// batch throughput at one and two jobs against SoundConverter, and the peak memory of one
+// conversion. Prints ratios; the goals are in the comments of each section.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/TestSupport.h"
+
+using namespace wavorax::test;
+
+namespace {
+
+const std::string kCli = std::string(WAVORAX_CLI);
+
+struct Timing {
+  double seconds = 0;
+  long maxRssKb = 0;
+  int exitCode = -1;
+};
+
+// Runs a shell command and measures its wall time and the peak memory of its children.
+Timing Measure(const std::string& command) {
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    execl("/bin/sh", "sh", "-c", (command + " >/dev/null 2>&1").c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  Timing t;
+  t.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  t.maxRssKb = usage.ru_maxrss;
+  t.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return t;
+}
+
+// The best of three runs, so that one disturbed run does not decide.
+double Best(const std::string& command, const std::string& cleanup) {
+  double best = 1e9;
+  for (int i = 0; i < 3; ++i) {
+    Run(cleanup);
+    best = std::min(best, Measure(command).seconds);
+  }
+  return best;
+}
+
+}  // namespace
+
+int main() {
+  TempDir dir;
+  const std::string settings = dir / "settings.conf";
+  std::ofstream(settings) << "[Options]\nBrowseOutputFolder=0\n";
+  const std::string cli = ShellQuote(kCli) + " --settings " + ShellQuote(settings) + " -j 1 ";
+
+  std::puts("Generating a 5-minute 44.1 kHz stereo source ...");
+  Run("sox -n -r 44100 -c 2 -b 16 " + ShellQuote(dir / "src.wav") +
+      " synth 300 sine 220-880 sine 330 gain -3");
+  Run("flac --silent -f -o " + ShellQuote(dir / "src.flac") + " " + ShellQuote(dir / "src.wav"));
+  Run("lame --quiet -b 128 " + ShellQuote(dir / "src.wav") + " " + ShellQuote(dir / "src.mp3"));
+
+  struct Case {
+    const char* label;
+    std::string ours, theirs, cleanup;
+    double goal;
+  };
+  const std::string out = dir / "out";
+  const std::vector<Case> cases = {
+      {"WAV->MP3 128k CBR", cli + "-f mp3 --set AutoDestMP3EncodingParam=0 --set MP3BitRate=128 -o " +
+                                ShellQuote(out) + " " + ShellQuote(dir / "src.wav"),
+       "ffmpeg -v error -y -i " + ShellQuote(dir / "src.wav") + " -c:a libmp3lame -b:a 128k " +
+           ShellQuote(dir / "ff.mp3"),
+       "rm -rf " + ShellQuote(out), 1.05},
+      {"WAV->AAC", cli + "-f aac -o " + ShellQuote(out) + " " + ShellQuote(dir / "src.wav"),
+       "ffmpeg -v error -y -i " + ShellQuote(dir / "src.wav") + " -c:a aac " + ShellQuote(dir / "ff.aac"),
+       "rm -rf " + ShellQuote(out), 1.05},
+      {"FLAC->M4A", cli + "-f m4a -o " + ShellQuote(out) + " " + ShellQuote(dir / "src.flac"),
+       "ffmpeg -v error -y -i " + ShellQuote(dir / "src.flac") + " -c:a aac " + ShellQuote(dir / "ff.m4a"),
+       "rm -rf " + ShellQuote(out), 1.05},
+      {"MP3->WAV", cli + "-f wav -o " + ShellQuote(out) + " " + ShellQuote(dir / "src.mp3"),
+       "ffmpeg -v error -y -i " + ShellQuote(dir / "src.mp3") + " " + ShellQuote(dir / "ff.wav"),
+       "rm -rf " + ShellQuote(out), 1.2},
+  };
+  std::puts("\nOne file, ours against ffmpeg with the same library (best of 3):");
+  for (const auto& c : cases) {
+    const double ours = Best(c.ours, c.cleanup), theirs = Best(c.theirs, "true");
+    std::printf("  %-20s ours %6.2f s  ffmpeg %6.2f s  ratio %.2f (goal <= %.2f)\n", c.label, ours,
+                theirs, ours / theirs, c.goal);
+  }
+
+  std::puts("\nBatch of 200 three-second files to MP3 128k:");
+  const std::string batch = dir / "batch";
+  std::filesystem::create_directories(batch);
+  Run("sox -n -r 44100 -c 2 -b 16 " + ShellQuote(batch + "/t0.wav") + " synth 3 sine 440");
+  for (int i = 1; i < 200; ++i)
+    std::filesystem::copy_file(batch + "/t0.wav", batch + "/t" + std::to_string(i) + ".wav");
+  const std::string batchOut = dir / "batch-out";
+  const std::string ourBatch = ShellQuote(kCli) + " --settings " + ShellQuote(settings) +
+                               " -f mp3 --set AutoDestMP3EncodingParam=0 --set MP3BitRate=128 -o " +
+                               ShellQuote(batchOut) + " " + ShellQuote(batch);
+  const double j1 = Best(ourBatch + " -j 1", "rm -rf " + ShellQuote(batchOut));
+  const double j2 = Best(ourBatch + " -j 2", "rm -rf " + ShellQuote(batchOut));
+  std::printf("  wavorax-cli -j 1 %6.2f s, -j 2 %6.2f s: speed-up %.2f (goal >= 1.8 on two cores)\n",
+              j1, j2, j1 / j2);
+  if (HaveTool("soundconverter")) {
+    for (int jobs : {1, 2}) {
+      const std::string sc = "soundconverter -b " + ShellQuote(batch) + " -f mp3 -m cbr -q 128 -j " +
+                             std::to_string(jobs) + " -o " + ShellQuote(dir / "sc-out");
+      const double t = Best(sc, "rm -rf " + ShellQuote(dir / "sc-out"));
+      std::printf("  SoundConverter -j %d %6.2f s: ours is %.2fx as fast\n", jobs, t,
+                  t / (jobs == 1 ? j1 : j2));
+    }
+  } else {
+    std::puts("  SoundConverter is not installed (scripts/install-deps --bench installs it).");
+  }
+
+  std::puts("\nPeak memory of one conversion (5-minute FLAC to M4A):");
+  Run("rm -rf " + ShellQuote(out));
+  const Timing t = Measure(cli + "-f m4a -o " + ShellQuote(out) + " " + ShellQuote(dir / "src.flac"));
+  std::printf("  %.1f MB (goal < 60 MB)\n", t.maxRssKb / 1024.0);
+  return 0;
+}
