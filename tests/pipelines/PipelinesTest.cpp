@@ -1,0 +1,193 @@
+// The four pipelines on generated sources with the real decoders and writers, checked by
+// ffprobe; and the MP3 bit-rate rule.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "decoders/DecoderChoice.h"
+#include "engine/Paths.h"
+#include "engine/Pipelines.h"
+#include "tests/support/TestSupport.h"
+
+namespace wavorax {
+namespace {
+
+using test::ShellQuote;
+
+struct SnapCase {
+  int kbps, rate, expected;
+};
+class Mp3BitRate : public ::testing::TestWithParam<SnapCase> {};
+TEST_P(Mp3BitRate, SnapsAndBounds) {
+  EXPECT_EQ(SnapMp3BitRate(GetParam().kbps, GetParam().rate), GetParam().expected);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Mp3BitRate,
+    ::testing::Values(SnapCase{136, 44100, 128}, SnapCase{137, 44100, 144},
+                      SnapCase{500, 44100, 320}, SnapCase{320, 44100, 320},
+                      SnapCase{5, 8000, 8}, SnapCase{128, 11025, 64}, SnapCase{128, 22050, 128},
+                      SnapCase{256, 22050, 160}, SnapCase{16, 44100, 32}, SnapCase{16, 8000, 16},
+                      SnapCase{32, 8000, 32}, SnapCase{100, 48000, 96}, SnapCase{104, 48000, 96}));
+
+class RecordingProgress : public IConvertProgress {
+ public:
+  void SetFileText(const std::string& t) override { texts.push_back(t); }
+  int FileBarWidth() override { return 250; }
+  void SetFileBarRange(int m) override { range = m; }
+  void SetFileBarPos(int p) override { positions.push_back(p); }
+  void SetOverallText(const std::string&) override {}
+  void SetOverallRange(int) override {}
+  void StepOverall() override {}
+  bool CancelRequested() override { return cancelAtPump >= 0 && pumps >= cancelAtPump; }
+  void PumpMessages() override { ++pumps; }
+  std::vector<std::string> texts;
+  std::vector<int> positions;
+  int range = 0, pumps = 0, cancelAtPump = -1;
+};
+
+class PipelinesTest : public ::testing::Test {
+ protected:
+  int Convert(int (*pipeline)(const PipelineContext&, int, const std::string&, const std::string&,
+                              IConvertProgress&),
+              const std::string& source, const std::string& output, int sequence = 1) {
+    const PipelineContext ctx{settings, sequence, opener};
+    return pipeline(ctx, SourceTypeOfPath(source), source, output, progress);
+  }
+  static int SourceTypeOfPath(const std::string& path);
+  std::string Probe(const std::string& path, const std::string& field) {
+    return test::FfprobeStream(path, field);
+  }
+  test::TempDir dir;
+  ConversionSettings settings;
+  DecoderOpener opener = OpenDecoderFor;
+  RecordingProgress progress;
+};
+
+}  // namespace
+}  // namespace wavorax
+
+#include "decoders/SourceType.h"
+
+namespace wavorax {
+namespace {
+
+int PipelinesTest::SourceTypeOfPath(const std::string& path) { return SourceTypeOf(path); }
+
+TEST_F(PipelinesTest, AutomaticWavKeepsEightBitMono) {
+  const std::string src = dir / "src.wav";
+  test::WriteWav16(dir / "s16.wav", test::Sine(500, 22050, 22050 * 2), 1, 22050);
+  ASSERT_EQ(test::Run("ffmpeg -v error -y -i " + ShellQuote(dir / "s16.wav") + " -c:a pcm_u8 " +
+                      ShellQuote(src)).exitCode, 0);
+  ASSERT_EQ(Convert(ConvertToWav, src, dir / "out.wav"), 1);
+  EXPECT_EQ(Probe(dir / "out.wav", "codec_name"), "pcm_u8");
+  EXPECT_EQ(Probe(dir / "out.wav", "sample_rate"), "22050");
+  EXPECT_EQ(Probe(dir / "out.wav", "channels"), "1");
+  // Progress: whole percentages only, ending at 100, and the bar at its full width.
+  EXPECT_EQ(progress.texts.back(), "Converting src.wav...100%");
+  EXPECT_EQ(progress.range, 250);
+  EXPECT_EQ(progress.positions.back(), 250);
+  EXPECT_TRUE(std::is_sorted(progress.positions.begin(), progress.positions.end()));
+}
+
+TEST_F(PipelinesTest, MonoEightBitTo44kStereoSixteen) {
+  const std::string src = dir / "src.wav";
+  test::WriteWav16(dir / "s16.wav", test::Sine(500, 22050, 22050 * 2), 1, 22050);
+  test::Run("ffmpeg -v error -y -i " + ShellQuote(dir / "s16.wav") + " -c:a pcm_u8 " + ShellQuote(src));
+  settings.AutoDestWAVEncodingParam = 0;
+  settings.WAVSampleRate = 44100;
+  settings.WAVChannelNum = 2;
+  settings.WAVBitsPerSample = 16;
+  ASSERT_EQ(Convert(ConvertToWav, src, dir / "out.wav"), 1);
+  std::vector<std::int16_t> pcm;
+  int channels = 0, rate = 0;
+  ASSERT_TRUE(test::FfmpegDecodeS16(dir / "out.wav", pcm, &channels, &rate));
+  EXPECT_EQ(channels, 2);
+  EXPECT_EQ(rate, 44100);
+  EXPECT_NEAR(double(pcm.size() / 2), 88200.0, 1200.0);
+  for (std::size_t i = 0; i + 1 < pcm.size(); i += 2) ASSERT_EQ(pcm[i], pcm[i + 1]);
+}
+
+TEST_F(PipelinesTest, CancelDuringFirstBlockWritesNothingAndRemovesOutput) {
+  const std::string src = dir / "src.wav";
+  test::WriteWav16(src, test::Sine(500, 44100, 44100 * 4), 1, 44100);
+  const auto before = test::ReadFileBytes(src);
+  progress.cancelAtPump = 1;
+  for (auto pipeline : {ConvertToWav, ConvertToMp3, ConvertToAac, ConvertToMp4}) {
+    progress.pumps = 0;
+    const std::string out = dir / "out.bin";
+    EXPECT_EQ(Convert(pipeline, src, out), 0);
+    EXPECT_FALSE(FileExists(out));
+  }
+  EXPECT_EQ(test::ReadFileBytes(src), before);
+}
+
+TEST_F(PipelinesTest, UndecodableSourceCreatesNoOutput) {
+  std::ofstream(dir / "bad.ogg") << std::string(5000, 'z');
+  EXPECT_EQ(Convert(ConvertToMp3, dir / "bad.ogg", dir / "out.mp3"), 0);
+  EXPECT_FALSE(FileExists(dir / "out.mp3"));
+}
+
+TEST_F(PipelinesTest, EightBitSourceClipsAtSixteenBitLimitsInMp3) {
+  const std::string src = dir / "src.wav";
+  test::WriteWav16(dir / "s16.wav", test::Sine(440, 44100, 44100, 0.9), 1, 44100);
+  test::Run("ffmpeg -v error -y -i " + ShellQuote(dir / "s16.wav") + " -c:a pcm_u8 " + ShellQuote(src));
+  settings.AmplifyMp3 = 1;
+  settings.AmplifyMp3Coeff = 400;
+  ASSERT_EQ(Convert(ConvertToMp3, src, dir / "out.mp3"), 1);
+  std::vector<std::int16_t> pcm;
+  ASSERT_TRUE(test::FfmpegDecodeS16(dir / "out.mp3", pcm));
+  // Widened before amplification: the peaks reach (near) full 16-bit scale, not 8-bit steps.
+  const auto [lo, hi] = std::minmax_element(pcm.begin(), pcm.end());
+  EXPECT_GT(*hi, 30000);
+  EXPECT_LT(*lo, -30000);
+}
+
+TEST_F(PipelinesTest, AacOptionsReachTheEncoder) {
+  const std::string src = dir / "src.wav";
+  std::vector<std::int16_t> stereo;
+  for (auto s : test::Sine(1000, 44100, 44100 * 5)) stereo.push_back(s), stereo.push_back(s / 2);
+  test::WriteWav16(src, stereo, 2, 44100);
+
+  settings.AACMpegVersion = 1;  // ignored while the parameters are automatic
+  ASSERT_EQ(Convert(ConvertToAac, src, dir / "auto.aac"), 1);
+  auto bytes = test::ReadFileBytes(dir / "auto.aac");
+  ASSERT_GT(bytes.size(), 7u);
+  EXPECT_EQ(bytes[1] & 0x08, 0) << "MPEG-4 ID bit while automatic";
+
+  settings.AutoDestAACEncodingParam = 0;
+  settings.AACVBR = 0;
+  settings.AACABRBitRate = 96;
+  ASSERT_EQ(Convert(ConvertToAac, src, dir / "abr.aac"), 1);
+  bytes = test::ReadFileBytes(dir / "abr.aac");
+  EXPECT_EQ(bytes[1] & 0x08, 0x08) << "MPEG-2 ID bit";
+  const double kbps = bytes.size() * 8.0 / 5.0 / 1000.0;
+  EXPECT_NEAR(kbps, 96.0, 15.0);
+}
+
+TEST_F(PipelinesTest, Mp4UserTagTitleGenreAndSequence) {
+  const std::string src = dir / "A very long title of forty characters!!.wav";
+  test::WriteWav16(src, test::Sine(440, 44100, 44100), 1, 44100);
+  settings.M4AID3TagType = kTagAddUser;
+  settings.M4AID3Tag.trackMode = 1;
+  settings.M4AID3Tag.genre = 255;
+  settings.M4AID3Tag.artist = "Ärzte";
+  const std::string out = dir / "out.m4a";
+  ASSERT_EQ(Convert(ConvertToMp4, src, out, 3), 1);
+  EXPECT_EQ(test::FfprobeTag(out, "title"), std::string("A very long title of forty characters!!").substr(0, 31));
+  EXPECT_EQ(test::FfprobeTag(out, "artist"), "Ärzte");
+  EXPECT_EQ(test::FfprobeTag(out, "genre"), "");
+  EXPECT_EQ(test::FfprobeTag(out, "track"), "3");
+}
+
+TEST_F(PipelinesTest, Mp4TransferWithoutTagsWritesNoMetadata) {
+  const std::string src = dir / "plain.wav";
+  test::WriteWav16(src, test::Sine(440, 44100, 44100), 2 - 1, 44100);
+  const std::string out = dir / "out.mp4";
+  ASSERT_EQ(Convert(ConvertToMp4, src, out), 1);
+  EXPECT_EQ(test::FfprobeTag(out, "title"), "");
+  EXPECT_NEAR(std::atof(test::FfprobeFormat(out, "duration").c_str()), 1.0, 0.05);
+}
+
+}  // namespace
+}  // namespace wavorax
