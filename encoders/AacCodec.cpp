@@ -18,8 +18,13 @@ namespace {
 
 constexpr unsigned int kFrameLength = 1024;  // samples per channel in one AAC frame
 constexpr unsigned int kAdtsHeaderSize = 7;
-// The largest raw frame AAC allows: 6144 bits per channel.
+// The bit-rate ceiling AAC sets: 6144 bits per channel and frame.
 constexpr unsigned int kMaxRawFrameBytesPerChannel = 6144 / 8;
+// The largest packet the codec may return: in quality mode it does not hold frames to the
+// ceiling above, and reserves this much per channel.
+constexpr unsigned int kMaxPacketBytesPerChannel = 8192;
+// The ADTS frame length field has 13 bits.
+constexpr unsigned int kMaxAdtsFrameBytes = (1u << 13) - 1;
 
 constexpr std::array<unsigned long, 13> kSampleRates = {96000, 88200, 64000, 48000, 44100,
                                                         32000, 24000, 22050, 16000, 12000,
@@ -64,7 +69,7 @@ struct FaacEncoder {
   std::deque<std::vector<std::uint8_t>> ready;  // finished frames not yet handed out
   std::int64_t nextPts = 0;
   bool begun = false;     // input has reached the codec; the setup is final
-  bool inputEnded = false;  // a short last frame or the end of input was sent
+  bool inputEnded = false;  // the codec has been told that the input is over
 };
 
 void FaacEncoderCloser::operator()(FaacEncoder* encoder) const { delete encoder; }
@@ -79,7 +84,7 @@ FaacEncoderPtr faacEncOpen(unsigned long sampleRate, unsigned int numChannels,
   encoder->packet.reset(av_packet_alloc());
   if (!encoder->frame || !encoder->packet) return nullptr;
   if (inputSamples) *inputSamples = kFrameLength * numChannels;
-  if (maxOutputBytes) *maxOutputBytes = kMaxRawFrameBytesPerChannel * numChannels + kAdtsHeaderSize;
+  if (maxOutputBytes) *maxOutputBytes = kMaxPacketBytesPerChannel * numChannels + kAdtsHeaderSize;
   return encoder;
 }
 
@@ -226,9 +231,11 @@ int faacEncEncode(faacEncHandle encoder, const void* inputBuffer, unsigned int s
     if (!FillFrame(e, inputBuffer, frames)) return -1;
     if (avcodec_send_frame(e.codec.get(), e.frame.get()) < 0) return -1;
     e.begun = true;
-    if (frames < kFrameLength) e.inputEnded = true;
   }
-  if (samplesInput == 0 && !e.inputEnded) {
+  // End of input: a call without samples, or a short frame, which can only be the last.
+  // The codec is told at once, so that every delayed frame is ready for the calls that
+  // follow; a writer that stops at the first 0 then loses nothing.
+  if (!e.inputEnded && samplesInput < kFrameLength * e.channels) {
     if (avcodec_send_frame(e.codec.get(), nullptr) < 0) return -1;
     e.begun = true;
     e.inputEnded = true;
@@ -245,7 +252,7 @@ int faacEncEncode(faacEncHandle encoder, const void* inputBuffer, unsigned int s
   const std::vector<std::uint8_t>& raw = e.ready.front();
   const unsigned int header = e.applied.outputFormat == 1 ? kAdtsHeaderSize : 0;
   const auto total = static_cast<unsigned int>(raw.size()) + header;
-  if (total > bufferSize || total >= (1u << 13)) return -1;
+  if (total > bufferSize || (header && total > kMaxAdtsFrameBytes)) return -1;
   if (header) PutAdtsHeader(e, total, outputBuffer);
   std::memcpy(outputBuffer + header, raw.data(), raw.size());
   e.ready.pop_front();

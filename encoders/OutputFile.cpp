@@ -58,6 +58,11 @@ bool OutputFile::Size(std::uint64_t& size) const {
   return true;
 }
 
+bool OutputFile::IsRegularFile() const {
+  struct stat st {};
+  return fd_ >= 0 && ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode);
+}
+
 bool OutputFile::Close() {
   if (fd_ < 0) return true;
   // The descriptor is gone after close() whatever it returns, so it is never retried.

@@ -23,6 +23,8 @@ class OutputFile {
   bool Write(const void* data, std::size_t size);
   // Writes all `size` bytes at `offset` without moving the current position.
   bool WriteAt(std::uint64_t offset, const void* data, std::size_t size);
+  // Whether the descriptor refers to a regular file (not a device such as /dev/null).
+  bool IsRegularFile() const;
   // The file's current size.
   bool Size(std::uint64_t& size) const;
   // Closes the descriptor; false when the close reports an error. Harmless when closed.

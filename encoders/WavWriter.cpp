@@ -52,9 +52,11 @@ bool CWavWriter::Open(const std::string& path, bool stereo, int bitsPerSample, i
   if (!file_.Create(path)) return false;
   if (!file_.Write(header, sizeof header)) {
     // A file without its header is of no use to anyone; the pipeline gives up on a failed
-    // Open without cleaning up, so the half-made file goes here.
+    // Open without cleaning up, so the half-made file goes here. Only a regular file: a
+    // device node given as the output path is never removed.
+    const bool regular = file_.IsRegularFile();
     file_.Close();
-    ::unlink(path.c_str());
+    if (regular) ::unlink(path.c_str());
     return false;
   }
   format_ = f;
