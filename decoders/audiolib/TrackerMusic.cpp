@@ -65,6 +65,9 @@ bool TrackerMusic::Load(std::unique_ptr<ByteSource> source, int renderRate) {
   // Short fades where a note starts or stops, instead of clicks (the library's own strength).
   openmpt_module_set_render_param(module_.get(), OPENMPT_MODULE_RENDER_VOLUMERAMPING_STRENGTH, -1);
   openmpt_module_set_repeat_count(module_.get(), 0);
+  // No dither: the library seeds its dither noise differently each time, and a converter
+  // should give the same output for the same input.
+  openmpt_module_ctl_set_integer(module_.get(), "dither", 0);
 
   info_.frequency = renderRate;
   info_.channels = 2;
@@ -73,10 +76,11 @@ bool TrackerMusic::Load(std::unique_ptr<ByteSource> source, int renderRate) {
   if (std::isfinite(seconds) && seconds > 0 && seconds < 365.0 * 24 * 3600) {
     const auto frames = static_cast<std::uint64_t>(std::llround(seconds * renderRate));
     length_ = frames * kBytesPerFrame;
-    // Rendering stops a second past the scanned length at the latest, whatever the song does.
-    frameLimit_ = frames + static_cast<std::uint64_t>(renderRate);
+    // Rendering stops at the scanned length, so that the data and the reported length agree
+    // (the library would add a short tail), and whatever the song does it cannot run on.
+    frameLimit_ = frames;
   } else {
-    frameLimit_ = static_cast<std::uint64_t>(renderRate);
+    frameLimit_ = static_cast<std::uint64_t>(renderRate);  // no length: at most a second
   }
   return true;
 }
