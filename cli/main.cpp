@@ -9,6 +9,10 @@
 #include <mutex>
 #include <thread>
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 #include "app/SettingsStore.h"
 #include "cli/CliOptions.h"
 #include "decoders/DecoderChoice.h"
@@ -129,6 +133,9 @@ int main(int argc, char** argv) {
     std::fputs(cli::UsageText().c_str(), stdout);
     return 0;
   }
+  // Decoding problems of a damaged file end in its Status line; the codec library's own
+  // diagnostics would only scramble the terminal.
+  av_log_set_level(AV_LOG_QUIET);
   std::string problem;
   if (!audiolib::CheckLibraryVersions(&problem)) {
     std::fprintf(stderr, "wavorax-cli: %s\n", problem.c_str());

@@ -21,7 +21,7 @@ namespace wavorax {
 namespace {
 
 using test::ReadFileBytes;
-using test::Run;
+
 using test::ShellQuote;
 
 const std::string kCli = std::string(WAVORAX_BINARY_DIR) + "/cli/wavorax-cli";
@@ -42,10 +42,10 @@ class Corpus {
     test::WriteWav16(dir / "lr.wav", stereo(test::Sine(1000, r44, r44 * 2, 0.5),
                                             std::vector<std::int16_t>(r44 * 2, 0)), 2, r44);
     test::WriteWav16(dir / "phone.wav", test::Sine(300, 8000, 8000 * 2, 0.5), 1, 8000);
-    Run("lame --quiet -b 160 --tt 'Mp3 Title' --ta 'Mp3 Artist' --tl 'Mp3 Album' --ty 2001 "
+    test::Run("lame --quiet -b 160 --tt 'Mp3 Title' --ta 'Mp3 Artist' --tl 'Mp3 Album' --ty 2001 "
         "--tc 'Mp3 Comment' --tn 4 --tg Rock --add-id3v2 " + ShellQuote(dir / "tone.wav") + " " +
         ShellQuote(dir / "song.mp3"));
-    Run("flac --silent -f -T TITLE=FlacTitle -T ARTIST=FlacArtist -T ALBUM=FlacAlbum -T DATE=1999 "
+    test::Run("flac --silent -f -T TITLE=FlacTitle -T ARTIST=FlacArtist -T ALBUM=FlacAlbum -T DATE=1999 "
         "-T GENRE=jazz -T COMMENT=FlacComment -T TRACKNUMBER=9 -o " + ShellQuote(dir / "song.flac") +
         " " + ShellQuote(dir / "tone.wav"));
   }
@@ -74,7 +74,7 @@ class CliTest : public ::testing::Test {
     return to;
   }
   test::CommandResult Cli(const std::string& args) {
-    return Run(ShellQuote(kCli) + " --settings " + ShellQuote(settingsFile()) + " " + args);
+    return test::Run(ShellQuote(kCli) + " --settings " + ShellQuote(settingsFile()) + " " + args);
   }
   std::string Probe(const std::string& path, const std::string& field) {
     return test::FfprobeStream(path, field);
@@ -101,11 +101,11 @@ TEST_P(Targets, ConvertsWithAutomaticParameters) {
   EXPECT_EQ(Probe(out, "channels"), "2");
   EXPECT_NEAR(std::atof(test::FfprobeFormat(out, "duration").c_str()), 3.0, 0.1);
   if (std::string(c.format) == "aac") {
-    const auto faad = Run("faad -i " + ShellQuote(out));
+    const auto faad = test::Run("faad -i " + ShellQuote(out));
     EXPECT_NE(faad.output.find("44100 Hz"), std::string::npos) << faad.output;
   }
   if (std::string(c.extension).rfind(".m4", 0) == 0 || std::string(c.format) == "mp4") {
-    EXPECT_EQ(Run("AtomicParsley " + ShellQuote(out) + " -T").exitCode, 0);
+    EXPECT_EQ(test::Run("AtomicParsley " + ShellQuote(out) + " -T").exitCode, 0);
   }
   EXPECT_EQ(ReadFileBytes(src), ReadFileBytes(corpus().dir / "tone.wav")) << "source untouched";
 }
@@ -128,7 +128,7 @@ TEST_F(CliTest, ExplicitWavParameters) {
   EXPECT_EQ(Probe(out, "codec_name"), "pcm_u8");
   EXPECT_EQ(Probe(out, "sample_rate"), "22050");
   EXPECT_EQ(Probe(out, "channels"), "1");
-  const auto sox = Run("sox --i -D " + ShellQuote(out));
+  const auto sox = test::Run("sox --i -D " + ShellQuote(out));
   EXPECT_NEAR(std::atof(sox.output.c_str()), 3.0, 0.05);
 }
 
@@ -171,7 +171,7 @@ TEST_P(MonoChoice, TakesTheChosenChannel) {
   ASSERT_EQ(Cli("-f mp3 -o " + ShellQuote(dir / "m") +
                 " --set AutoDestMP3EncodingParam=0 --set MP3ChannelMode=3 " + mono + " " +
                 ShellQuote(src)).exitCode, 0);
-  for (const std::string out : {dir / "w/lr.wav", dir / "m/lr.mp3"}) {
+  for (const std::string& out : {dir / "w/lr.wav", dir / "m/lr.mp3"}) {
     std::vector<std::int16_t> pcm;
     int channels = 0;
     ASSERT_TRUE(test::FfmpegDecodeS16(out, pcm, &channels)) << out;
@@ -231,9 +231,9 @@ TEST_F(CliTest, FlacTagsBecomeId3v1AndMp4Items) {
   EXPECT_EQ(test::FfprobeTag(m4a, "title"), "FlacTitle");
   EXPECT_EQ(test::FfprobeTag(m4a, "album"), "FlacAlbum");
   EXPECT_EQ(test::FfprobeTag(m4a, "genre"), "jazz");
-  const auto ap = Run("AtomicParsley " + ShellQuote(m4a) + " -t");
+  const auto ap = test::Run("AtomicParsley " + ShellQuote(m4a) + " -t");
   EXPECT_NE(ap.output.find("FlacArtist"), std::string::npos) << ap.output;
-  EXPECT_NE(ap.output.find("9 of 0"), std::string::npos) << ap.output;
+  EXPECT_NE(ap.output.find("\"trkn\" contains: 9"), std::string::npos) << ap.output;
 }
 
 TEST_F(CliTest, UserTagNumbersFilesByBatchSequence) {
@@ -277,7 +277,7 @@ TEST_F(CliTest, TargetExistsPoliciesAndMirror) {
 TEST_F(CliTest, CtrlCCancelsTheRunningFileAndRemovesItsOutput) {
   // Ten minutes of stereo: long enough to be interrupted in the middle.
   const std::string src = dir / "long.wav";
-  ASSERT_EQ(Run("sox -n -r 44100 -c 2 -b 16 " + ShellQuote(src) + " synth 600 sine 440").exitCode, 0);
+  ASSERT_EQ(test::Run("sox -n -r 44100 -c 2 -b 16 " + ShellQuote(src) + " synth 600 sine 440").exitCode, 0);
   const std::string second = Source("phone.wav");
   const std::string log = dir / "log.txt";
   const pid_t pid = fork();
@@ -315,18 +315,20 @@ TEST_F(CliTest, CtrlCCancelsTheRunningFileAndRemovesItsOutput) {
 TEST_F(CliTest, DamagedSourceFailsAndTheOthersConvert) {
   const std::string good1 = Source("phone.wav", "first.wav");
   const std::string good2 = Source("tone.wav", "third.wav");
-  // A FLAC file whose header survives but whose audio frames are destroyed.
-  auto flac = ReadFileBytes(corpus().dir / "song.flac");
-  for (std::size_t i = 8400; i < flac.size(); ++i) flac[i] = 0;
-  const std::string damaged = dir / "second.flac";
-  test::WriteFileBytes(damaged, flac);
+  // An AU file whose header claims a sample rate that no audio has: it lists, but cannot
+  // be converted.
+  std::vector<std::uint8_t> au = {'.', 's', 'n', 'd', 0, 0, 0, 24, 0xFF, 0xFF, 0xFF, 0xFF,
+                                  0, 0, 0, 3, 0, 0xFF, 0xFF, 0xFF, 0, 0, 0, 1};
+  au.resize(20000);
+  const std::string damaged = dir / "second.au";
+  test::WriteFileBytes(damaged, au);
   std::ofstream(dir / "garbage.ogg") << std::string(3000, 'g');
   const auto r = Cli("-f mp3 " + ShellQuote(good1) + " " + ShellQuote(damaged) + " " +
                      ShellQuote(dir / "garbage.ogg") + " " + ShellQuote(good2));
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.output.find("Failed to load the following files."), std::string::npos) << r.output;
   EXPECT_NE(r.output.find(damaged + ": Conversion Failure"), std::string::npos) << r.output;
-  EXPECT_FALSE(FileExists(dir / "second.mp3"));
+  EXPECT_FALSE(FileExists(dir / "second.mp3")) << "no incomplete output left";
   EXPECT_TRUE(FileExists(dir / "first.mp3"));
   EXPECT_TRUE(FileExists(dir / "third.mp3"));
 }
@@ -358,7 +360,11 @@ TEST_F(CliTest, ListAndJsonAndUsage) {
   auto r = Cli("--list " + ShellQuote(src));
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_NE(r.output.find("File"), std::string::npos);
-  EXPECT_NE(r.output.find("phone.wav  00:02  128 kbps  8000 Hz  Mono"), std::string::npos) << r.output;
+  const auto row = r.output.find("phone.wav ");
+  ASSERT_NE(row, std::string::npos) << r.output;
+  const std::string line = r.output.substr(row, r.output.find('\n', row) - row);
+  for (const char* cell : {"00:02", "128 kbps", "8000 Hz", "Mono"})
+    EXPECT_NE(line.find(cell), std::string::npos) << line;
   EXPECT_FALSE(FileExists(dir / "phone.mp3"));
 
   r = Cli("--json -f wav -o " + ShellQuote(dir / "j") + " " + ShellQuote(src));
@@ -370,7 +376,7 @@ TEST_F(CliTest, ListAndJsonAndUsage) {
 
   EXPECT_EQ(Cli("--bogus " + ShellQuote(src)).exitCode, 2);
   EXPECT_EQ(Cli("--set MP3BitRate=x " + ShellQuote(src)).exitCode, 2);
-  r = Run(ShellQuote(kCli) + " --help");
+  r = test::Run(ShellQuote(kCli) + " --help");
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_NE(r.output.find("--if-exists"), std::string::npos);
   // The settings file was only read.

@@ -37,7 +37,8 @@ TempDir::~TempDir() {
 
 CommandResult Run(const std::string& commandLine) {
   CommandResult result;
-  FILE* pipe = ::popen((commandLine + " 2>&1").c_str(), "r");
+  // The command's own redirections, inside the parentheses, take precedence.
+  FILE* pipe = ::popen(("(" + commandLine + ") 2>&1").c_str(), "r");
   if (!pipe) return result;
   char buf[4096];
   std::size_t n;
@@ -74,8 +75,9 @@ void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& by
 }
 
 std::string FfprobeStream(const std::string& path, const std::string& field) {
+  // Warnings about the file go to /dev/null: only the value is wanted.
   auto r = Run("ffprobe -v error -select_streams a:0 -show_entries stream=" + field +
-               " -of default=noprint_wrappers=1:nokey=1 " + ShellQuote(path));
+               " -of default=noprint_wrappers=1:nokey=1 " + ShellQuote(path) + " 2>/dev/null");
   std::string s = r.output;
   while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
   return r.exitCode == 0 ? s : std::string();
@@ -83,16 +85,21 @@ std::string FfprobeStream(const std::string& path, const std::string& field) {
 
 std::string FfprobeFormat(const std::string& path, const std::string& field) {
   auto r = Run("ffprobe -v error -show_entries format=" + field +
-               " -of default=noprint_wrappers=1:nokey=1 " + ShellQuote(path));
+               " -of default=noprint_wrappers=1:nokey=1 " + ShellQuote(path) + " 2>/dev/null");
   std::string s = r.output;
   while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
   return r.exitCode == 0 ? s : std::string();
 }
 
 std::string FfprobeTag(const std::string& path, const std::string& tag) {
-  return FfprobeFormat(path, "tags=" + tag).empty()
-             ? FfprobeFormat(path, "stream_tags=" + tag)
-             : FfprobeFormat(path, "tags=" + tag);
+  for (const char* section : {"format_tags=", "stream_tags="}) {
+    auto r = Run("ffprobe -v error -show_entries " + std::string(section) + tag +
+                 " -of default=noprint_wrappers=1:nokey=1 " + ShellQuote(path) + " 2>/dev/null");
+    std::string s = r.output;
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
+    if (r.exitCode == 0 && !s.empty()) return s;
+  }
+  return {};
 }
 
 bool FfmpegDecodeS16(const std::string& path, std::vector<std::int16_t>& samples, int* channels,
