@@ -11,6 +11,8 @@
 namespace wavorax {
 namespace {
 
+inline int Wrap16(int v) { return static_cast<std::int16_t>(v); }
+
 // Position of the highest set bit plus one (0 for 0): the exponent of the float formats.
 inline int Exponent(int magnitude) {
   int e = 0;
@@ -167,10 +169,12 @@ void Update(const RateTables& t, int code, int y, int dq, int sr, int dqsez, G72
     }
 
     // UPB: the 40 kbit/s rate leaks its zero predictor more slowly.
+    // The coefficients are 16-bit two's complement numbers and wrap as such.
     const int leak = t.codeBits == 5 ? 9 : 8;
     for (int i = 0; i < 6; ++i) {
-      s.b[i] -= s.b[i] >> leak;
-      if (magnitude != 0) s.b[i] += ((dq ^ s.dq[i]) >= 0) ? 128 : -128;
+      int b = s.b[i] - (s.b[i] >> leak);
+      if (magnitude != 0) b += ((dq ^ s.dq[i]) >= 0) ? 128 : -128;
+      s.b[i] = static_cast<std::int16_t>(b);
     }
   }
 
@@ -212,17 +216,22 @@ void Update(const RateTables& t, int code, int y, int dq, int sr, int dqsez, G72
 std::int16_t Decode(const RateTables& t, int code, G72xState& s) {
   code &= (1 << t.codeBits) - 1;
   // Predictor: six zeros on the past differences, two poles on the past reconstructions.
-  int sezi = 0;
-  for (int i = 0; i < 6; ++i) sezi += FloatMultiply(s.b[i] >> 2, s.dq[i]);
+  // The recommendations define these sums (and the reconstruction below) as 16-bit two's
+  // complement numbers, so they wrap at 16 bits.
+  int sum = 0;
+  for (int i = 0; i < 6; ++i) sum += FloatMultiply(s.b[i] >> 2, s.dq[i]);
+  const int sezi = Wrap16(sum);
   const int sez = sezi >> 1;
-  const int sei = sezi + FloatMultiply(s.a[1] >> 2, s.sr[1]) + FloatMultiply(s.a[0] >> 2, s.sr[0]);
+  const int sei =
+      Wrap16(sezi + FloatMultiply(s.a[1] >> 2, s.sr[1]) + FloatMultiply(s.a[0] >> 2, s.sr[0]));
   const int se = sei >> 1;
 
   const int y = ScaleFactor(s);
   const bool negative = (code >> (t.codeBits - 1)) & 1;
   const int dq = Reconstruct(negative, t.logDifference[code], y);
-  const int sr = dq < 0 ? se - (dq & 0x3FFF) : se + dq;
-  const int dqsez = sr - se + sez;
+  // dq is sign and 15-bit magnitude.
+  const int sr = Wrap16(dq < 0 ? se - (dq & 0x7FFF) : se + dq);
+  const int dqsez = Wrap16(sr - se + sez);
   Update(t, code, y, dq, sr, dqsez, s);
   // The reconstruction has 14 significant bits; scale it to 16 and keep it in range.
   const int out = sr * 4;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstring>
+#include <mutex>
 
 namespace wavorax {
 namespace {
@@ -14,6 +15,14 @@ constexpr std::size_t kSearchChunk = 100;   // bytes fed while the first header 
 // The search may restart after a frame without a bit rate; real files need one or two
 // restarts, so this only stops crafted input from making the open crawl along forever.
 constexpr int kMaxSearchRestarts = 64;
+
+// Each decoder has its own hip state, but LAME 3.100's hip_decode1_headersB decodes every
+// frame through one static scratch buffer, and hip_decode_init sets up shared tables. So
+// decoders on different threads take turns inside the library; a frame is short work.
+std::mutex& HipMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
 
 // Decoders never talk to the user: the library's diagnostics go nowhere.
 void Quiet(const char* /*format*/, va_list /*args*/) {}
@@ -27,7 +36,10 @@ bool IsFrameSync(const std::uint8_t* b) {
 
 }  // namespace
 
-void CMp3Decoder::HipDeleter::operator()(hip_global_struct* h) const { hip_decode_exit(h); }
+void CMp3Decoder::HipDeleter::operator()(hip_global_struct* h) const {
+  std::lock_guard<std::mutex> lock(HipMutex());
+  hip_decode_exit(h);
+}
 
 CMp3Decoder::CMp3Decoder()
     : input(kReadChunk), scratchLeft(kDecodeBlock), scratchRight(kDecodeBlock) {}
@@ -71,7 +83,10 @@ int CMp3Decoder::OpenOnFile(CByteSource* source, const std::string& /*path*/) {
 }
 
 int CMp3Decoder::Start() {
-  hip.reset(hip_decode_init());
+  {
+    std::lock_guard<std::mutex> lock(HipMutex());
+    hip.reset(hip_decode_init());
+  }
   if (!hip) {
     Close();
     return 0;
@@ -90,6 +105,7 @@ int CMp3Decoder::DecodeFrame(const std::uint8_t* data, std::size_t size, std::in
                              std::int16_t* right, bool withDelay) {
   mp3data_struct info{};
   int result;
+  std::lock_guard<std::mutex> lock(HipMutex());
   if (withDelay) {
     int delay = 0, padding = 0;
     result = hip_decode1_headersB(hip.get(), const_cast<unsigned char*>(data), size, left, right,

@@ -98,6 +98,14 @@ bool CWavDecoder::SkipToLetter() {
 }
 
 int CWavDecoder::ParseFormat(std::uint32_t chunkSize) {
+  // A later fmt chunk replaces an earlier one completely: nothing of the old format's
+  // set-up may survive into the new one.
+  msAdpcm.reset();
+  imaAdpcm.reset();
+  innerMp3.reset();
+  samplesPerBlock = 0;
+  bitsPerSample = 0;
+  alaw = false;
   std::uint8_t basic[16];
   if (chunkSize < 16 || !file->ReadExact(basic, 16)) return 0;
   formatTag = Le16(basic);
@@ -111,9 +119,25 @@ int CWavDecoder::ParseFormat(std::uint32_t chunkSize) {
   std::uint64_t consumed = 16;
 
   switch (formatTag) {
+    case kTagExtensible: {
+      // The sub-format's first two bytes are the format tag it stands for. Float data
+      // read as integers would be loud noise, so float goes to the float reader; every
+      // other sub-format is read as integer PCM.
+      std::uint8_t extension[24];
+      if (chunkSize >= 40) {
+        if (!file->ReadExact(extension, 24)) return 0;
+        consumed += 24;
+        if (Le16(extension) >= 22 && Le16(extension + 8) == kTagFloat) {
+          formatTag = kTagFloat;
+          if (channels > kMaxChannels) return 0;
+          bitsPerSample = 16;
+          break;
+        }
+      }
+      formatTag = kTagPcm;
+      [[fallthrough]];
+    }
     case kTagPcm:
-    case kTagExtensible:
-      // The extensible form is read as integer PCM whatever its sub-format says.
       if (sourceBits == 8) {
         bitsPerSample = 8;
       } else if (sourceBits == 16 || sourceBits == 24 || sourceBits == 32) {
@@ -213,7 +237,7 @@ int CWavDecoder::ParseHeader() {
                        static_cast<std::uint64_t>(blockAlign);
       } else if (formatTag == kTagGsm610) {
         totalSamples = length * kGsmBlockSamples / kGsmBlockBytes;
-      } else if (innerMp3) {
+      } else if (formatTag == kTagMpeg || formatTag == kTagMpegLayer3) {
         if (!innerMp3->OpenOnFile(file.get(), std::string())) return 0;
         durationSeconds = innerMp3->GetDuration();
         bitsPerSample = innerMp3->GetBitsPerSample();
@@ -246,7 +270,6 @@ int CWavDecoder::SetUpReader() {
   constexpr int kBlock = kDecodeBlock;
   switch (formatTag) {
     case kTagPcm:
-    case kTagExtensible:
       rawBlockBytes = (sourceBits / 8) * channels * kBlock;
       readRoutine = sourceBits == 8    ? Reader::Pcm8
                     : sourceBits == 16 ? Reader::Pcm16
@@ -381,23 +404,31 @@ int CWavDecoder::ReadDirect(void* left, void* right) {
   return frames;
 }
 
+bool CWavDecoder::EndStream() {
+  position = length;
+  blockCursor = blockFill = 0;
+  return false;
+}
+
 bool CWavDecoder::DecodeNextBlock() {
   const std::size_t want = static_cast<std::size_t>(rawBlockBytes);
   // A trailing partial block is dropped.
-  if (ReadRaw(want) < want) return false;
+  if (ReadRaw(want) < want) return EndStream();
   int decoded = 0;
-  if (msAdpcm) {
+  if (formatTag == kTagMsAdpcm) {
     decoded = msAdpcm->DecodeBlock(rawBuffer.data(), blockBuffer.data());
-  } else if (imaAdpcm) {
+  } else if (formatTag == kTagImaAdpcm) {
     decoded = imaAdpcm->DecodeBlock(rawBuffer.data(), blockBuffer.data());
-  } else if (gsm) {
+  } else {
     // WAV49 packs two frames into 65 bytes: 33 then 32; libgsm alternates the sizes.
     if (gsm_decode(gsm.get(), rawBuffer.data(), blockBuffer.data()) < 0 ||
         gsm_decode(gsm.get(), rawBuffer.data() + 33, blockBuffer.data() + 160) < 0)
-      return false;
+      return EndStream();
     decoded = kGsmBlockSamples;
   }
-  if (decoded <= 0) return false;
+  // A damaged block (an ADPCM predictor outside the table) ends the stream: what
+  // follows it cannot be trusted either.
+  if (decoded <= 0) return EndStream();
   blockCursor = 0;
   blockFill = decoded;
   return true;

@@ -1,4 +1,4 @@
-// RIFF/WAVE files: integer PCM (and its extensible form), IEEE float, A-law, µ-law,
+// RIFF/WAVE files: integer PCM and IEEE float (plain or extensible), A-law, µ-law,
 // Microsoft and IMA ADPCM, GSM 06.10 and MPEG payloads. 8-bit PCM is delivered as unsigned
 // 8-bit; everything else as signed 16-bit.
 #pragma once
@@ -46,6 +46,7 @@ class CWavDecoder : public CDecoder {
   int ReadBlocks(std::int16_t* left, std::int16_t* right);
   int CopyPending(std::int16_t* left, std::int16_t* right, int written);
   bool DecodeNextBlock();
+  bool EndStream();
 
   std::unique_ptr<CByteSource> file;
   int formatTag = 0;
