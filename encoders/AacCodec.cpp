@@ -115,6 +115,10 @@ int faacEncSetConfiguration(faacEncHandle encoder, faacEncConfigurationPtr confi
   if (!aac) return 0;
   std::unique_ptr<AVCodecContext, CodecContextFree> ctx(avcodec_alloc_context3(aac));
   if (!ctx) return 0;
+  // Writers never show messages; the caller decides what the user sees. The codec's notes
+  // ("Qavg", bit-rate clamping) are pushed below the default log level for this context
+  // alone, leaving the process-wide level to the front end.
+  ctx->log_level_offset = AV_LOG_VERBOSE - AV_LOG_ERROR;
   ctx->sample_rate = static_cast<int>(encoder->sampleRate);
   ctx->sample_fmt = AV_SAMPLE_FMT_FLTP;
   ctx->time_base = AVRational{1, ctx->sample_rate};
