@@ -119,6 +119,26 @@ TEST(Mp4Encoder, ThreeThousandFramesGiveTheExampleDurations) {
   EXPECT_EQ(FfprobeStream(path, "duration_ts"), "3000");
 }
 
+// The movie time scale and the audio profile of the object descriptor reach the file.
+TEST(Mp4Encoder, MovieTimeScaleAndAudioProfile) {
+  test::TempDir dir;
+  const std::string path = dir / "t.mp4";
+  ASSERT_TRUE(EncodeMp4(path, test::PlanarSignal::Make(22050, 22050), 1));
+  const auto b = ReadFileBytes(path);
+  const auto find = [&b](const char* fourcc) {
+    for (std::size_t i = 0; i + 4 <= b.size(); ++i)
+      if (std::equal(fourcc, fourcc + 4, b.begin() + static_cast<long>(i))) return i;
+    return b.size();
+  };
+  const std::size_t mvhd = find("mvhd");
+  ASSERT_LT(mvhd + 20, b.size());
+  EXPECT_EQ((b[mvhd + 16] << 24) | (b[mvhd + 17] << 16) | (b[mvhd + 18] << 8) | b[mvhd + 19], 90000);
+  const std::size_t iods = find("iods");
+  ASSERT_LT(iods + 20, b.size());
+  // ... ES descriptor tag 0x10, its length, OD id, then OD, scene, audio profile.
+  EXPECT_EQ(b[iods + 17], 0x0F);
+}
+
 struct StreamCase {
   const char* label;
   int rate, channels, bits;
