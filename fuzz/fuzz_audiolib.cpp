@@ -3,15 +3,11 @@
 #include <cstdint>
 #include <vector>
 
-extern "C" {
-#include <libavutil/log.h>
-}
-
 #include "decoders/audiolib/AudioLib.h"
 #include "decoders/audiolib/SourceTags.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  av_log_set_level(AV_LOG_QUIET);  // damaged input makes FFmpeg chatty; the fuzzer wants speed
+  wavorax::audiolib::QuietLibraryLog();  // damaged input makes FFmpeg chatty
   return 0;
 }
 

@@ -4,6 +4,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/avutil.h>
+#include <libavutil/log.h>
 #include <libswresample/swresample.h>
 }
 
@@ -37,5 +38,7 @@ bool CheckLibraryVersions(std::string* problem) {
   }
   return true;
 }
+
+void QuietLibraryLog() { av_log_set_level(AV_LOG_ERROR); }
 
 }  // namespace wavorax::audiolib

@@ -102,4 +102,9 @@ std::unique_ptr<Channel> MusicLoadMemory(const std::uint8_t* data, std::size_t s
 // `problem` (if given) receives a sentence naming the library and both versions.
 bool CheckLibraryVersions(std::string* problem = nullptr);
 
+// Start-up setting: FFmpeg reports only errors, not the warnings that damaged or unusual files
+// cause by the dozen (which would flood a terminal during a batch). FFmpeg's log level is one
+// setting for the whole process, so this is called once before any decoding starts.
+void QuietLibraryLog();
+
 }  // namespace wavorax::audiolib

@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 
+#include "decoders/audiolib/AudioLib.h"
 #include "tests/support/TestSupport.h"
 
 namespace wavorax::test {
@@ -50,6 +51,9 @@ std::string Replace(std::string s, const std::string& from, const std::string& t
     s.replace(at, from.size(), to);
   return s;
 }
+
+// Damaged copies make FFmpeg warn by the hundred; only its errors are worth a test log.
+const bool kQuiet = (audiolib::QuietLibraryLog(), true);
 
 struct FixtureStore {
   TempDir dir;

