@@ -119,6 +119,15 @@ bool PumpBlocks(CDecoder& decoder, int sourceType, InputBlock& in, FileProgress&
 
 int BytesOf(int bits) { return bits == 16 ? 2 : 1; }
 
+// The outcome of a conversion once the writer is closed: a file counts only when the source
+// ended and the writer could finish its header or container (not on a full disk). Anything
+// less is deleted, never the source.
+int Outcome(bool ended, bool closed, const std::string& outputPath, const std::string& sourcePath) {
+  const int result = ended && closed ? 1 : 0;
+  if (!result) DeleteUnlessSame(outputPath, sourcePath);
+  return result;
+}
+
 // Capacity in samples of a buffer that takes one processed block.
 std::size_t ConvertedSamples(int targetRate, int sourceRate) {
   return std::size_t(targetRate / sourceRate + 1) * kDecodeBlock;
@@ -267,11 +276,9 @@ int ConvertToWav(const PipelineContext& ctx, int sourceType, const std::string& 
 
   decoder->Close();
   decoder.reset();
-  // A header that cannot be finished (a full disk, an output past 4 GiB) fails the file.
+  // An output past 4 GiB cannot hold its sizes: Close fails it rather than wrap the header.
   const bool closed = writer.Close();
-  const int result = ended && closed ? 1 : 0;
-  if (!result) DeleteUnlessSame(outputPath, sourcePath);
-  return result;
+  return Outcome(ended, closed, outputPath, sourcePath);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -396,9 +403,7 @@ int ConvertToMp3(const PipelineContext& ctx, int sourceType, const std::string& 
   const bool closed = encoder.Close();
   decoder->Close();
   decoder.reset();
-  const int result = ended && closed ? 1 : 0;
-  if (!result) DeleteUnlessSame(outputPath, sourcePath);
-  return result;
+  return Outcome(ended, closed, outputPath, sourcePath);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -452,81 +457,67 @@ bool FeedAacFamily(CDecoder& decoder, int sourceType, Encoder& encoder, float fa
   return ended;
 }
 
+// The AAC and MP4 pipelines: open, configure, start, tag, feed, close. `tag` runs after Start
+// and before the first block; false from it fails the file.
+template <typename Encoder, typename Tagging>
+int ConvertAacFamily(const PipelineContext& ctx, int sourceType, const std::string& sourcePath,
+                     const std::string& outputPath, IConvertProgress& progress,
+                     const AacOptions& options, float factor, Tagging tag) {
+  auto decoder = OpenSource(ctx, sourceType, sourcePath, MusicRenderRateForWav(ctx.settings));
+  if (!decoder) return 0;
+  Encoder encoder;
+  if (!encoder.Open(outputPath, decoder->GetSampleRate(), decoder->GetOutputChannels(),
+                    decoder->GetBitsPerSample())) {
+    encoder.Close();
+    DeleteUnlessSame(outputPath, sourcePath);
+    return 0;
+  }
+  ApplyAacOptions(encoder.GetConfiguration(), options, decoder->GetOutputChannels());
+  bool ok = encoder.Start() && tag(encoder, *decoder);
+  if (ok) ok = FeedAacFamily(*decoder, sourceType, encoder, factor, FileNameOf(sourcePath), progress);
+  decoder->Close();
+  decoder.reset();
+  const bool closed = encoder.Close();
+  return Outcome(ok, closed, outputPath, sourcePath);
+}
+
 }  // namespace
 
 int ConvertToAac(const PipelineContext& ctx, int sourceType, const std::string& sourcePath,
                  const std::string& outputPath, IConvertProgress& progress) {
   const ConversionSettings& s = ctx.settings;
-  auto decoder = OpenSource(ctx, sourceType, sourcePath, MusicRenderRateForWav(s));
-  if (!decoder) return 0;
-
-  CAacEncoder encoder;
-  if (!encoder.Open(outputPath, decoder->GetSampleRate(), decoder->GetOutputChannels(),
-                    decoder->GetBitsPerSample())) {
-    encoder.Close();
-    DeleteUnlessSame(outputPath, sourcePath);
-    return 0;
-  }
-  ApplyAacOptions(encoder.GetConfiguration(),
-                  {s.AutoDestAACEncodingParam, s.AACVBR, s.AACVBRQuality, s.AACABRBitRate,
-                   s.AACEnableTNS, s.AACEnableMidside, s.AACBlockType, s.AACMpegVersion},
-                  decoder->GetOutputChannels());
-  bool ok = encoder.Start();
-  if (ok) {
-    ok = FeedAacFamily(*decoder, sourceType, encoder,
-                       AmplificationFactor(s.AmplifyAAC, s.AmplifyAACCoef),
-                       FileNameOf(sourcePath), progress);
-  }
-  decoder->Close();
-  decoder.reset();
-  const bool closed = encoder.Close();
-  const int result = ok && closed ? 1 : 0;
-  if (!result) DeleteUnlessSame(outputPath, sourcePath);
-  return result;
+  // Raw AAC streams carry no tags.
+  return ConvertAacFamily<CAacEncoder>(
+      ctx, sourceType, sourcePath, outputPath, progress,
+      {s.AutoDestAACEncodingParam, s.AACVBR, s.AACVBRQuality, s.AACABRBitRate, s.AACEnableTNS,
+       s.AACEnableMidside, s.AACBlockType, s.AACMpegVersion},
+      AmplificationFactor(s.AmplifyAAC, s.AmplifyAACCoef),
+      [](CAacEncoder&, CDecoder&) { return true; });
 }
 
 int ConvertToMp4(const PipelineContext& ctx, int sourceType, const std::string& sourcePath,
                  const std::string& outputPath, IConvertProgress& progress) {
   const ConversionSettings& s = ctx.settings;
-  auto decoder = OpenSource(ctx, sourceType, sourcePath, MusicRenderRateForWav(s));
-  if (!decoder) return 0;
-
-  CMp4Encoder encoder;
-  if (!encoder.Open(outputPath, decoder->GetSampleRate(), decoder->GetOutputChannels(),
-                    decoder->GetBitsPerSample())) {
-    encoder.Close();
-    DeleteUnlessSame(outputPath, sourcePath);
-    return 0;
-  }
-  ApplyAacOptions(encoder.GetConfiguration(),
-                  {s.AutoDestM4AEncodingParam, s.M4AVBR, s.M4AVBRQuality, s.M4AABRBitRate,
-                   s.M4AEnableTNS, s.M4AEnableMidside, s.M4ABlockType, -1},
-                  decoder->GetOutputChannels());
-  bool ok = encoder.Start();
-  if (ok) {
+  auto tag = [&](CMp4Encoder& encoder, CDecoder& decoder) {
     if (s.M4AID3TagType == kTagAddUser) {
-      const TagRecord& tag = s.M4AID3Tag;
+      const TagRecord& user = s.M4AID3Tag;
       const std::string title =
-          CutUtf8(tag.useFileNameAsTitle ? TitleFromFileName(sourcePath) : tag.title, 31);
-      ok = encoder.SetMetadata(title, tag.artist, tag.album, GenreName(tag.genre), tag.year,
-                               tag.comment, UserTrackNumber(tag, ctx.batchSequenceNumber));
-    } else if (s.M4AID3TagType == kTagTransfer) {
-      std::string title, artist, album, year, genre, comment, track;
-      if (decoder->ReadTags(title, artist, album, year, genre, comment, track))
-        ok = encoder.SetMetadata(title, artist, album, genre, year, comment, TrackNumberOf(track));
+          CutUtf8(user.useFileNameAsTitle ? TitleFromFileName(sourcePath) : user.title, 31);
+      return encoder.SetMetadata(title, user.artist, user.album, GenreName(user.genre), user.year,
+                                 user.comment, UserTrackNumber(user, ctx.batchSequenceNumber));
     }
-  }
-  if (ok) {
-    ok = FeedAacFamily(*decoder, sourceType, encoder,
-                       AmplificationFactor(s.AmplifyM4A, s.AmplifyM4ACoef),
-                       FileNameOf(sourcePath), progress);
-  }
-  decoder->Close();
-  decoder.reset();
-  const bool closed = encoder.Close();
-  const int result = ok && closed ? 1 : 0;
-  if (!result) DeleteUnlessSame(outputPath, sourcePath);
-  return result;
+    if (s.M4AID3TagType == kTagTransfer) {
+      std::string title, artist, album, year, genre, comment, track;
+      if (decoder.ReadTags(title, artist, album, year, genre, comment, track))
+        return encoder.SetMetadata(title, artist, album, genre, year, comment, TrackNumberOf(track));
+    }
+    return true;
+  };
+  return ConvertAacFamily<CMp4Encoder>(
+      ctx, sourceType, sourcePath, outputPath, progress,
+      {s.AutoDestM4AEncodingParam, s.M4AVBR, s.M4AVBRQuality, s.M4AABRBitRate, s.M4AEnableTNS,
+       s.M4AEnableMidside, s.M4ABlockType, -1},
+      AmplificationFactor(s.AmplifyM4A, s.AmplifyM4ACoef), tag);
 }
 
 // ---------------------------------------------------------------------------------------
