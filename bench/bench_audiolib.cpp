@@ -59,8 +59,10 @@ int main() {
   audiolib::QuietLibraryLog();
   TempDir dir;
   const std::string wav1 = dir / "one.wav", wav300 = dir / "five-minutes.wav";
-  if (!Make("ffmpeg -v error -f lavfi -i anoisesrc=d=1:c=pink:r=44100:a=0.3 -ac 2 " + ShellQuote(wav1)) ||
-      !Make("ffmpeg -v error -f lavfi -i anoisesrc=d=300:c=pink:r=44100:a=0.3 -ac 2 " + ShellQuote(wav300)))
+  if (!Make("ffmpeg -v error -f lavfi -i anoisesrc=d=1:c=pink:r=44100:a=0.3 -ac 2 " +
+            ShellQuote(wav1)) ||
+      !Make("ffmpeg -v error -f lavfi -i anoisesrc=d=300:c=pink:r=44100:a=0.3 -ac 2 " +
+            ShellQuote(wav300)))
     return 1;
 
   // 1000 small files of ten kinds, as a music folder might hold them.
@@ -99,9 +101,9 @@ int main() {
       auto decoder = OpenDecoderFor(type, path, 0);
       if (!decoder) continue;
       ++opened;
-      volatile int sink = decoder->GetDuration() + decoder->GetSampleRate() +
-                          decoder->GetBitrate() +
-                          (type == kSourceMpeg ? decoder->GetChannelMode() : decoder->GetChannels());
+      volatile int sink =
+          decoder->GetDuration() + decoder->GetSampleRate() + decoder->GetBitrate() +
+          (type == kSourceMpeg ? decoder->GetChannelMode() : decoder->GetChannels());
       (void)sink;
     }
     return Seconds(start);

@@ -29,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint32_t frameBytes =
       static_cast<std::uint32_t>(info.channels) * ((info.flags & kSample8Bits) ? 1 : 2);
   for (int calls = 0; calls < 4000; ++calls) {
-    const std::uint32_t n = channel->GetData(buffer.data(), static_cast<std::uint32_t>(buffer.size()));
+    const std::uint32_t n =
+        channel->GetData(buffer.data(), static_cast<std::uint32_t>(buffer.size()));
     if (n == kDataEnd || n == 0) break;
     if (n > buffer.size() || n % frameBytes != 0) __builtin_trap();
   }

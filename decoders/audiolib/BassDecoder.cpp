@@ -107,9 +107,9 @@ int CBassDecoder::Open(const std::string& filePath, int musicSampleRate) {
   if (seconds > 0 && fileSize != audiolib::kNoPosition) {
     bitrateKbps = ClampToInt(static_cast<double>(fileSize) / (seconds * 125) + 0.5);
   } else {
-    bitrateKbps = static_cast<int>(static_cast<unsigned>(bitsPerSample) *
-                                   static_cast<unsigned>(sampleRate) *
-                                   static_cast<unsigned>(channels) / 1000u);
+    bitrateKbps =
+        static_cast<int>(static_cast<unsigned>(bitsPerSample) * static_cast<unsigned>(sampleRate) *
+                         static_cast<unsigned>(channels) / 1000u);
   }
 
   interleaveBytes = static_cast<std::uint32_t>(bytesPerSample * outputChannels * kDecodeBlock);

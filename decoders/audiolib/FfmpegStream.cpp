@@ -62,9 +62,7 @@ bool IsTrackerDemuxer(const AVInputFormat* format) {
                     std::strcmp(format->name, "libmodplug") == 0);
 }
 
-bool IsUnsigned8(int format) {
-  return format == AV_SAMPLE_FMT_U8 || format == AV_SAMPLE_FMT_U8P;
-}
+bool IsUnsigned8(int format) { return format == AV_SAMPLE_FMT_U8 || format == AV_SAMPLE_FMT_U8P; }
 
 // The stream reads only the bytes it was given: playlists and references to other files
 // (HLS, concat, MOV data references ...) are not followed.
@@ -141,9 +139,12 @@ std::int64_t FfmpegStream::Seek(void* opaque, std::int64_t offset, int whence) {
   whence &= ~AVSEEK_FORCE;
   if (whence == AVSEEK_SIZE) return size;
   std::int64_t base = 0;
-  if (whence == SEEK_CUR) base = static_cast<std::int64_t>(self->ioPosition_);
-  else if (whence == SEEK_END) base = size;
-  else if (whence != SEEK_SET) return AVERROR(EINVAL);
+  if (whence == SEEK_CUR)
+    base = static_cast<std::int64_t>(self->ioPosition_);
+  else if (whence == SEEK_END)
+    base = size;
+  else if (whence != SEEK_SET)
+    return AVERROR(EINVAL);
   if ((offset > 0 && base > INT64_MAX - offset)) return AVERROR(EINVAL);
   const std::int64_t target = base + offset;
   if (target < 0) return AVERROR(EINVAL);
@@ -274,9 +275,9 @@ bool FfmpegStream::Append(const AVFrame* frame) {
     std::memcpy(out, frame->extended_data[0], bytes);
     return true;
   }
-  const int done = swr_convert(converter_.get(), &out, frame->nb_samples,
-                               const_cast<const std::uint8_t**>(frame->extended_data),
-                               frame->nb_samples);
+  const int done =
+      swr_convert(converter_.get(), &out, frame->nb_samples,
+                  const_cast<const std::uint8_t**>(frame->extended_data), frame->nb_samples);
   if (done < 0) {
     pending_.resize(at);
     return false;

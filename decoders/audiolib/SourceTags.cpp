@@ -9,8 +9,8 @@
 namespace wavorax {
 
 int SplitTagText(const std::string& text, std::string& title, std::string& artist,
-                 std::string& album, std::string& year, std::string& genre,
-                 std::string& comment, std::string& track) {
+                 std::string& album, std::string& year, std::string& genre, std::string& comment,
+                 std::string& track) {
   if (text.empty()) return 0;
   std::string* lines[6] = {&track, &title, &artist, &album, &genre, &year};
   std::size_t start = 0;
@@ -25,8 +25,8 @@ int SplitTagText(const std::string& text, std::string& title, std::string& artis
 }
 
 int ReadMp4Tags(const std::string& path, std::string& title, std::string& artist,
-                std::string& album, std::string& year, std::string& genre,
-                std::string& comment, std::string& track) {
+                std::string& album, std::string& year, std::string& genre, std::string& comment,
+                std::string& track) {
   TagLib::MP4::File file(path.c_str(), false);
   if (!file.isValid()) return 0;
   TagLib::MP4::Tag* tag = file.tag();
@@ -67,8 +67,15 @@ int CBassDecoder::ReadTags(std::string& title, std::string& artist, std::string&
   if (isMp4File) return ReadMp4Tags(path, title, artist, album, year, genre, comment, track);
   // The layer hands out UTF-8 for every tag format (ID3 Latin-1 and UTF-16 included), which is
   // what the callers want, so the text is split as it comes.
-  return SplitTagText(handle->ReadTagText(kTagTextFormat), title, artist, album, year, genre,
-                      comment, track);
+  const std::string text = handle->ReadTagText(kTagTextFormat);
+  if (!SplitTagText(text, title, artist, album, year, genre, comment, track)) return 0;
+  // As with MP4 metadata, a track number alone is not a tag worth carrying over: tags count
+  // only when something other than line feeds follows the track's line.
+  const std::size_t trackEnd = text.find('\n');
+  return trackEnd != std::string::npos &&
+                 text.find_first_not_of('\n', trackEnd + 1) != std::string::npos
+             ? 1
+             : 0;
 }
 
 }  // namespace wavorax

@@ -14,14 +14,14 @@ inline constexpr const char* kTagTextFormat = "%TRCK\n%TITL\n%ARTI\n%ALBM\n%GNRE
 // line feed that ends it is present (the comment needs none), so a text with k < 6 line feeds
 // fills only the first k fields. Returns 0 for an empty text (nothing is assigned), else 1.
 int SplitTagText(const std::string& text, std::string& title, std::string& artist,
-                 std::string& album, std::string& year, std::string& genre,
-                 std::string& comment, std::string& track);
+                 std::string& album, std::string& year, std::string& genre, std::string& comment,
+                 std::string& track);
 
 // Metadata of an MP4-family file (iTunes-style items) read with TagLib. Returns 1 when any of
 // title, artist, album, year, genre or comment was present; a track number alone is assigned
 // but does not count.
 int ReadMp4Tags(const std::string& path, std::string& title, std::string& artist,
-                std::string& album, std::string& year, std::string& genre,
-                std::string& comment, std::string& track);
+                std::string& album, std::string& year, std::string& genre, std::string& comment,
+                std::string& track);
 
 }  // namespace wavorax

@@ -42,13 +42,20 @@ std::string FormatTagText(const std::string& format, const TagFields& fields) {
       const std::string key = format.substr(i + 1, 4);
       const std::string* value = nullptr;
       bool keepLineBreaks = false;
-      if (key == "TITL") value = &fields.title;
-      else if (key == "ARTI") value = &fields.artist;
-      else if (key == "ALBM") value = &fields.album;
-      else if (key == "GNRE") value = &fields.genre;
-      else if (key == "YEAR") value = &fields.year;
-      else if (key == "TRCK") value = &fields.track;
-      else if (key == "CMNT") value = &fields.comment, keepLineBreaks = true;
+      if (key == "TITL")
+        value = &fields.title;
+      else if (key == "ARTI")
+        value = &fields.artist;
+      else if (key == "ALBM")
+        value = &fields.album;
+      else if (key == "GNRE")
+        value = &fields.genre;
+      else if (key == "YEAR")
+        value = &fields.year;
+      else if (key == "TRCK")
+        value = &fields.track;
+      else if (key == "CMNT")
+        value = &fields.comment, keepLineBreaks = true;
       if (value) {
         out += keepLineBreaks ? CutAtNul(*value) : Flatten(CutAtNul(*value));
         i += 5;
@@ -119,9 +126,8 @@ bool ReadTagLibFields(ByteSource& source, TagFields& fields) {
   std::unique_ptr<TagLib::ByteVectorStream> memory;
   std::unique_ptr<TagLib::FileRef> ref;
   if (const auto* bytes = source.Memory()) {
-    memory = std::make_unique<TagLib::ByteVectorStream>(
-        TagLib::ByteVector(reinterpret_cast<const char*>(bytes->data()),
-                           static_cast<unsigned>(bytes->size())));
+    memory = std::make_unique<TagLib::ByteVectorStream>(TagLib::ByteVector(
+        reinterpret_cast<const char*>(bytes->data()), static_cast<unsigned>(bytes->size())));
     ref = std::make_unique<TagLib::FileRef>(memory.get(), false);
   } else {
     ref = std::make_unique<TagLib::FileRef>(source.Path().c_str(), false);

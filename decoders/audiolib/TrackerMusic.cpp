@@ -57,10 +57,9 @@ bool TrackerMusic::Load(std::unique_ptr<ByteSource> source, int renderRate) {
   if (!ReadAll(*source, bytes, kMaxModuleBytes) || bytes.empty()) return false;
 
   int error = 0;
-  module_.reset(openmpt_module_create_from_memory2(bytes.data(), bytes.size(),
-                                                   &openmpt_log_func_silent, nullptr,
-                                                   &openmpt_error_func_ignore, nullptr, &error,
-                                                   nullptr, nullptr));
+  module_.reset(openmpt_module_create_from_memory2(
+      bytes.data(), bytes.size(), &openmpt_log_func_silent, nullptr, &openmpt_error_func_ignore,
+      nullptr, &error, nullptr, nullptr));
   if (!module_) return false;
   // Short fades where a note starts or stops, instead of clicks (the library's own strength).
   openmpt_module_set_render_param(module_.get(), OPENMPT_MODULE_RENDER_VOLUMERAMPING_STRENGTH, -1);
@@ -97,7 +96,7 @@ std::uint32_t TrackerMusic::GetData(void* buffer, std::uint32_t bytes) {
       break;
     }
     const std::size_t got = openmpt_module_read_interleaved_stereo(module_.get(), info_.frequency,
-                                                                  want, out + 2 * done);
+                                                                   want, out + 2 * done);
     if (got == 0) {
       ended_ = true;
       break;

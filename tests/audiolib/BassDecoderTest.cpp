@@ -47,7 +47,8 @@ TEST_P(FrameHeader, GivesBitRateAndChannelModeOrFails) {
 INSTANTIATE_TEST_SUITE_P(
     Headers, FrameHeader,
     ::testing::Values(HeaderCase{"mpeg1_layer3_128k_joint", {0xFF, 0xFB, 0x90, 0x40}, true, 128, 1},
-                      HeaderCase{"mpeg1_layer3_320k_stereo", {0xFF, 0xFB, 0xE0, 0x00}, true, 320, 0},
+                      HeaderCase{
+                          "mpeg1_layer3_320k_stereo", {0xFF, 0xFB, 0xE0, 0x00}, true, 320, 0},
                       HeaderCase{"mpeg2_layer3_64k_mono", {0xFF, 0xF3, 0x80, 0xC0}, true, 64, 3},
                       HeaderCase{"mpeg25_layer3_8k_dual", {0xFF, 0xE3, 0x10, 0x80}, true, 8, 2},
                       HeaderCase{"mpeg1_layer2_384k", {0xFF, 0xFD, 0xE4, 0x00}, true, 384, 0},
@@ -94,7 +95,8 @@ INSTANTIATE_TEST_SUITE_P(
         MpegCase{"mp3_joint", "j.mp3", "lame --quiet -b 128 -m j {in} {out}", 1, 128},
         MpegCase{"mp3_stereo", "s.mp3", "lame --quiet -b 192 -m s {in} {out}", 0, 192},
         MpegCase{"mp3_mono", "m.mp3", "lame --quiet -b 64 -m m {in} {out}", 3, 64},
-        MpegCase{"mp3_named_mp2_is_not_probed", "j.mp2", "lame --quiet -b 128 -m j {in} {out}", 4, 0},
+        MpegCase{"mp3_named_mp2_is_not_probed", "j.mp2", "lame --quiet -b 128 -m j {in} {out}", 4,
+                 0},
         MpegCase{"mp2", "t.mp2", "ffmpeg -v error -i {in} -c:a mp2 -b:a 192k -f mp2 {out}", 4, 0},
         MpegCase{"mp2_named_mp3", "t.mp3",
                  "ffmpeg -v error -i {in} -c:a mp2 -b:a 192k -f mp2 {out}", 0, 192}),
@@ -117,10 +119,14 @@ TEST_P(Id3Copies, AreWholeTagsOfMp3FilesOnly) {
   const TempDir tmp;
   const std::string audio = tmp / "audio.mp3";
   ASSERT_EQ(test::Run("lame --quiet -b 128 " + ShellQuote(FixturePath(Fixture("tone.wav"))) + " " +
-                ShellQuote(audio))
+                      ShellQuote(audio))
                 .exitCode,
             0);
-  std::vector<std::uint8_t> bytes = {'I', 'D', '3', static_cast<std::uint8_t>(c.version), 0,
+  std::vector<std::uint8_t> bytes = {'I',
+                                     'D',
+                                     '3',
+                                     static_cast<std::uint8_t>(c.version),
+                                     0,
                                      static_cast<std::uint8_t>(c.footer ? 0x10 : 0),
                                      static_cast<std::uint8_t>((c.declared >> 21) & 0x7F),
                                      static_cast<std::uint8_t>((c.declared >> 14) & 0x7F),
@@ -128,7 +134,8 @@ TEST_P(Id3Copies, AreWholeTagsOfMp3FilesOnly) {
                                      static_cast<std::uint8_t>(c.declared & 0x7F)};
   bytes.resize(10 + c.declared, 0);  // padding only
   if (c.footer) {
-    const std::uint8_t footer[10] = {'3', 'D', 'I', 4, 0, 0x10, bytes[6], bytes[7], bytes[8], bytes[9]};
+    const std::uint8_t footer[10] = {'3',  'D',      'I',      4,        0,
+                                     0x10, bytes[6], bytes[7], bytes[8], bytes[9]};
     bytes.insert(bytes.end(), footer, footer + 10);
   }
   const auto mpeg = ReadFileBytes(audio);
@@ -275,12 +282,23 @@ TEST_P(Unopenable, FailsAndHoldsNothing) {
   const TempDir tmp;
   std::string path = tmp / "x.wav";
   switch (GetParam()) {
-    case Bad::kMissing: break;
-    case Bad::kFolder: path = tmp.path(); break;
-    case Bad::kFifo: ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); break;
-    case Bad::kEmpty: WriteFileBytes(path, {}); break;
-    case Bad::kText: WriteFileBytes(path, std::vector<std::uint8_t>(3000, 'a')); break;
-    case Bad::kTinyRiff: WriteFileBytes(path, {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'}); break;
+    case Bad::kMissing:
+      break;
+    case Bad::kFolder:
+      path = tmp.path();
+      break;
+    case Bad::kFifo:
+      ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+      break;
+    case Bad::kEmpty:
+      WriteFileBytes(path, {});
+      break;
+    case Bad::kText:
+      WriteFileBytes(path, std::vector<std::uint8_t>(3000, 'a'));
+      break;
+    case Bad::kTinyRiff:
+      WriteFileBytes(path, {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'});
+      break;
   }
   CBassDecoder decoder;
   EXPECT_EQ(decoder.Open(path, 0), 0);

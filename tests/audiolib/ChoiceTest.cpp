@@ -51,12 +51,24 @@ TEST_P(DecoderChoice, OpensTheRightDecoderOrNone) {
   ASSERT_FALSE(path.empty());
   std::unique_ptr<CDecoder> d = OpenDecoderFor(c.sourceType, path, c.musicRate);
   switch (c.expect) {
-    case Expect::kNone: EXPECT_EQ(d, nullptr); return;
-    case Expect::kBass: EXPECT_NE(dynamic_cast<CBassDecoder*>(d.get()), nullptr); break;
-    case Expect::kMp3: EXPECT_NE(dynamic_cast<CMp3Decoder*>(d.get()), nullptr); break;
-    case Expect::kWav: EXPECT_NE(dynamic_cast<CWavDecoder*>(d.get()), nullptr); break;
-    case Expect::kAu: EXPECT_NE(dynamic_cast<CAuDecoder*>(d.get()), nullptr); break;
-    case Expect::kAmr: EXPECT_NE(dynamic_cast<CAmrDecoder*>(d.get()), nullptr); break;
+    case Expect::kNone:
+      EXPECT_EQ(d, nullptr);
+      return;
+    case Expect::kBass:
+      EXPECT_NE(dynamic_cast<CBassDecoder*>(d.get()), nullptr);
+      break;
+    case Expect::kMp3:
+      EXPECT_NE(dynamic_cast<CMp3Decoder*>(d.get()), nullptr);
+      break;
+    case Expect::kWav:
+      EXPECT_NE(dynamic_cast<CWavDecoder*>(d.get()), nullptr);
+      break;
+    case Expect::kAu:
+      EXPECT_NE(dynamic_cast<CAuDecoder*>(d.get()), nullptr);
+      break;
+    case Expect::kAmr:
+      EXPECT_NE(dynamic_cast<CAmrDecoder*>(d.get()), nullptr);
+      break;
   }
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(d->GetSampleRate(), c.expectedRate);
@@ -77,7 +89,8 @@ std::string MakeOneFrameMp3(const TempDir& tmp) {
   // A single MPEG frame without a Xing header is too little for FFmpeg's MP3 reader.
   const std::string wav = FixturePath(Fixture("tone.wav"));
   const std::string full = tmp / "full.mp3";
-  if (Run("lame --quiet -t -b 128 " + ShellQuote(wav) + " " + ShellQuote(full)).exitCode != 0) return "";
+  if (Run("lame --quiet -t -b 128 " + ShellQuote(wav) + " " + ShellQuote(full)).exitCode != 0)
+    return "";
   auto bytes = ReadFileBytes(full);
   bytes.resize(418);
   const std::string path = tmp / "one.mp2";
@@ -116,41 +129,42 @@ std::string Garbage(const TempDir& tmp, const std::string& name) {
 
 INSTANTIATE_TEST_SUITE_P(
     Types, DecoderChoice,
-    ::testing::Values(
-        ChoiceCase{"mp3_by_library", kSourceMpeg,
-                   [](const TempDir& t) { return CopyAs(t, "tone.mp3", "a.mp3"); }, 0,
-                   Expect::kBass, 44100},
-        ChoiceCase{"mpeg_falls_back_to_own_decoder", kSourceMpeg, MakeOneFrameMp3, 0,
-                   Expect::kMp3, 44100},
-        ChoiceCase{"mpeg_garbage_is_not_decoded", kSourceMpeg,
-                   [](const TempDir& t) { return Garbage(t, "g.mp3"); }, 0, Expect::kNone, 0},
-        ChoiceCase{"wav_by_library", kSourceWav,
-                   [](const TempDir& t) { return CopyAs(t, "tone.wav", "a.wav"); }, 0,
-                   Expect::kBass, 44100},
-        ChoiceCase{"wav_falls_back_to_own_decoder", kSourceWav, MakeWavWithJunkByte, 0,
-                   Expect::kWav, 44100},
-        ChoiceCase{"ogg_has_no_fallback", kSourceOgg,
-                   [](const TempDir& t) { return Garbage(t, "g.ogg"); }, 0, Expect::kNone, 0},
-        ChoiceCase{"other_by_library", kSourceOther,
-                   [](const TempDir& t) { return CopyAs(t, "tone.flac", "a.flac"); }, 0,
-                   Expect::kBass, 44100},
-        ChoiceCase{"au_by_own_decoder", kSourceAu, MakeAu, 0, Expect::kAu, 8000},
-        ChoiceCase{"au_never_tries_the_library", kSourceAu,
-                   [](const TempDir& t) { return CopyAs(t, "tone.flac", "a.au"); }, 0,
-                   Expect::kNone, 0},
-        ChoiceCase{"amr_by_own_decoder", kSourceAmr, MakeAmr, 0, Expect::kAmr, 8000},
-        ChoiceCase{"amr_never_tries_the_library", kSourceAmr,
-                   [](const TempDir& t) { return CopyAs(t, "tone.flac", "a.amr"); }, 0,
-                   Expect::kNone, 0},
-        ChoiceCase{"music_at_the_pipelines_rate", kSourceMusic,
-                   [](const TempDir& t) { return CopyAs(t, "tune.mod", "a.mod"); }, 22050,
-                   Expect::kBass, 22050},
-        ChoiceCase{"music_at_the_default_rate", kSourceMusic,
-                   [](const TempDir& t) { return CopyAs(t, "tune.s3m", "a.s3m"); }, 0,
-                   Expect::kBass, 44100},
-        ChoiceCase{"module_under_another_type_gets_the_default_rate", kSourceOther,
-                   [](const TempDir& t) { return CopyAs(t, "tune.mod", "a.bin"); }, 22050,
-                   Expect::kBass, 44100}),
+    ::testing::Values(ChoiceCase{"mp3_by_library", kSourceMpeg,
+                                 [](const TempDir& t) { return CopyAs(t, "tone.mp3", "a.mp3"); }, 0,
+                                 Expect::kBass, 44100},
+                      ChoiceCase{"mpeg_falls_back_to_own_decoder", kSourceMpeg, MakeOneFrameMp3, 0,
+                                 Expect::kMp3, 44100},
+                      ChoiceCase{"mpeg_garbage_is_not_decoded", kSourceMpeg,
+                                 [](const TempDir& t) { return Garbage(t, "g.mp3"); }, 0,
+                                 Expect::kNone, 0},
+                      ChoiceCase{"wav_by_library", kSourceWav,
+                                 [](const TempDir& t) { return CopyAs(t, "tone.wav", "a.wav"); }, 0,
+                                 Expect::kBass, 44100},
+                      ChoiceCase{"wav_falls_back_to_own_decoder", kSourceWav, MakeWavWithJunkByte,
+                                 0, Expect::kWav, 44100},
+                      ChoiceCase{"ogg_has_no_fallback", kSourceOgg,
+                                 [](const TempDir& t) { return Garbage(t, "g.ogg"); }, 0,
+                                 Expect::kNone, 0},
+                      ChoiceCase{"other_by_library", kSourceOther,
+                                 [](const TempDir& t) { return CopyAs(t, "tone.flac", "a.flac"); },
+                                 0, Expect::kBass, 44100},
+                      ChoiceCase{"au_by_own_decoder", kSourceAu, MakeAu, 0, Expect::kAu, 8000},
+                      ChoiceCase{"au_never_tries_the_library", kSourceAu,
+                                 [](const TempDir& t) { return CopyAs(t, "tone.flac", "a.au"); }, 0,
+                                 Expect::kNone, 0},
+                      ChoiceCase{"amr_by_own_decoder", kSourceAmr, MakeAmr, 0, Expect::kAmr, 8000},
+                      ChoiceCase{"amr_never_tries_the_library", kSourceAmr,
+                                 [](const TempDir& t) { return CopyAs(t, "tone.flac", "a.amr"); },
+                                 0, Expect::kNone, 0},
+                      ChoiceCase{"music_at_the_pipelines_rate", kSourceMusic,
+                                 [](const TempDir& t) { return CopyAs(t, "tune.mod", "a.mod"); },
+                                 22050, Expect::kBass, 22050},
+                      ChoiceCase{"music_at_the_default_rate", kSourceMusic,
+                                 [](const TempDir& t) { return CopyAs(t, "tune.s3m", "a.s3m"); }, 0,
+                                 Expect::kBass, 44100},
+                      ChoiceCase{"module_under_another_type_gets_the_default_rate", kSourceOther,
+                                 [](const TempDir& t) { return CopyAs(t, "tune.mod", "a.bin"); },
+                                 22050, Expect::kBass, 44100}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

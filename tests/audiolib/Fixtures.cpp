@@ -84,14 +84,14 @@ const std::vector<FormatCase>& FormatCases() {
     const std::string lameTags = " --tt " + ShellQuote(kTitle) + " --ta " + ShellQuote(kArtist) +
                                  " --tl " + ShellQuote(kAlbum) + " --ty " + kYear + " --tg " +
                                  kGenre + " --tc " + ShellQuote(kComment) + " --tn " + kTrack;
-    const std::string flacTags = " -T TITLE=" + ShellQuote(kTitle) + " -T ARTIST=" +
-                                 ShellQuote(kArtist) + " -T ALBUM=" + ShellQuote(kAlbum) +
-                                 " -T DATE=" + kYear + " -T GENRE=" + kGenre + " -T COMMENT=" +
-                                 ShellQuote(kComment) + " -T TRACKNUMBER=" + kTrack;
-    const std::string apeTags = " -w Title=" + ShellQuote(kTitle) + " -w Artist=" +
-                                ShellQuote(kArtist) + " -w Album=" + ShellQuote(kAlbum) +
-                                " -w Year=" + kYear + " -w Genre=" + kGenre + " -w Comment=" +
-                                ShellQuote(kComment) + " -w Track=" + kTrack;
+    const std::string flacTags =
+        " -T TITLE=" + ShellQuote(kTitle) + " -T ARTIST=" + ShellQuote(kArtist) +
+        " -T ALBUM=" + ShellQuote(kAlbum) + " -T DATE=" + kYear + " -T GENRE=" + kGenre +
+        " -T COMMENT=" + ShellQuote(kComment) + " -T TRACKNUMBER=" + kTrack;
+    const std::string apeTags =
+        " -w Title=" + ShellQuote(kTitle) + " -w Artist=" + ShellQuote(kArtist) +
+        " -w Album=" + ShellQuote(kAlbum) + " -w Year=" + kYear + " -w Genre=" + kGenre +
+        " -w Comment=" + ShellQuote(kComment) + " -w Track=" + kTrack;
     const std::string mpcTags = " --title " + ShellQuote(kTitle) + " --artist " +
                                 ShellQuote(kArtist) + " --album " + ShellQuote(kAlbum) +
                                 " --year " + kYear + " --genre " + kGenre + " --comment " +
@@ -99,11 +99,11 @@ const std::vector<FormatCase>& FormatCases() {
     const std::string oggTags = " -t " + ShellQuote(kTitle) + " -a " + ShellQuote(kArtist) +
                                 " -l " + ShellQuote(kAlbum) + " -d " + kYear + " -G " + kGenre +
                                 " -c COMMENT=" + ShellQuote(kComment) + " -N " + kTrack;
-    const std::string spxTags = " --title " + ShellQuote(kTitle) + " --comment ARTIST=" +
-                                ShellQuote(kArtist) + " --comment ALBUM=" + ShellQuote(kAlbum) +
-                                " --comment DATE=" + kYear + " --comment GENRE=" + kGenre +
-                                " --comment COMMENT=" + ShellQuote(kComment) +
-                                " --comment TRACKNUMBER=" + kTrack;
+    const std::string spxTags =
+        " --title " + ShellQuote(kTitle) + " --comment ARTIST=" + ShellQuote(kArtist) +
+        " --comment ALBUM=" + ShellQuote(kAlbum) + " --comment DATE=" + kYear +
+        " --comment GENRE=" + kGenre + " --comment COMMENT=" + ShellQuote(kComment) +
+        " --comment TRACKNUMBER=" + kTrack;
     auto c = [](const std::string& s) { return s; };
     return std::vector<FormatCase>{
         {"tone.mp3", c("lame --quiet -b 128" + lameTags + " {in} {out}"), 44100, 2, 16, kTagAll},
@@ -117,7 +117,8 @@ const std::vector<FormatCase>& FormatCases() {
         {"tone.flac", c("flac -s -f" + flacTags + " -o {out} {in}"), 44100, 2, 16, kTagAll},
         {"tone.wma", c(ff + " -c:a wmav2 {out}"), 44100, 2, 16, kTagAll},
         {"tone.wmv",
-         c("ffmpeg -v error -y -i {in} -f lavfi -i color=c=blue:s=64x48:r=10:d=3 -map 0:a -map 1:v" +
+         c("ffmpeg -v error -y -i {in} -f lavfi -i color=c=blue:s=64x48:r=10:d=3 -map 0:a -map "
+           "1:v" +
            FfmpegTags() + " -c:a wmav2 -c:v wmv2 -f asf {out}"),
          44100, 2, 16, kTagAll},
         {"tone.asf", c(ff + " -c:a wmav2 -f asf {out}"), 44100, 2, 16, kTagAll},
@@ -132,7 +133,8 @@ const std::vector<FormatCase>& FormatCases() {
         {"tone.tta", c(ff + " -c:a tta {out}"), 44100, 2, 16, kTagAll},
         {"tone.aiff", c(ff + " -write_id3v2 1 {out}"), 44100, 2, 16, kTagAll},
         {"tone8.aif", c("ffmpeg -v error -y -i {in} -c:a pcm_s8 -f aiff {out}"), 44100, 2, 8, 0},
-        {"tone.aifc", c("ffmpeg -v error -y -i {in} -c:a pcm_s16le -f aiff {out}"), 44100, 2, 16, 0},
+        {"tone.aifc", c("ffmpeg -v error -y -i {in} -c:a pcm_s16le -f aiff {out}"), 44100, 2, 16,
+         0},
         {"tone.spx", c("speexenc" + spxTags + " {in32k} {out}"), 32000, 2, 16, kTagAll},
         {"tone.mpc", c("mpcenc --silent" + mpcTags + " {in} {out}"), 44100, 2, 16, kTagAll},
         {"tone.mp+", c("mpcenc --silent" + mpcTags + " {in} {out}"), 44100, 2, 16, kTagAll},
@@ -157,7 +159,8 @@ std::string FixturePath(const FormatCase& fixture) {
     // misaligned channel shows in the comparisons.
     const auto left = Sine(440, 44100, 3 * 44100), right = Sine(660, 44100, 3 * 44100, 0.3);
     std::vector<std::int16_t> stereo(left.size() * 2);
-    for (std::size_t i = 0; i < left.size(); ++i) stereo[2 * i] = left[i], stereo[2 * i + 1] = right[i];
+    for (std::size_t i = 0; i < left.size(); ++i)
+      stereo[2 * i] = left[i], stereo[2 * i + 1] = right[i];
     WriteWav16(in, stereo, 2, 44100);
     const auto left32 = Sine(440, 32000, 3 * 32000), right32 = Sine(660, 32000, 3 * 32000, 0.3);
     std::vector<std::int16_t> stereo32(left32.size() * 2);
@@ -207,7 +210,7 @@ std::vector<std::uint8_t> MakeMod(const std::string& title) {
   Put16be(m, s1 + 26, 0);
   Put16be(m, s1 + 28, kSampleBytes / 2);
   for (int i = 1; i < 31; ++i) Put16be(m, 20 + i * 30 + 28, 1);  // unused samples: no loop
-  m[950] = 1;    // song length: one order
+  m[950] = 1;                                                    // song length: one order
   m[951] = 127;  // restart byte as ProTracker writes it
   m[952] = 0;    // order 0 plays pattern 0
   PutText(m, 1080, "M.K.", 4);
@@ -265,8 +268,8 @@ std::vector<std::uint8_t> MakeS3m(const std::string& title) {
   // Pattern 0, packed: a note on each channel, then empty rows.
   std::vector<std::uint8_t> rows;
   for (int row = 0; row < 64; ++row) {
-    if (row == 0) rows.insert(rows.end(), {0x20, 0x40, 1});      // channel 0: C-4, instrument 1
-    if (row == 16) rows.insert(rows.end(), {0x21, 0x45, 1});     // channel 1: F-4
+    if (row == 0) rows.insert(rows.end(), {0x20, 0x40, 1});   // channel 0: C-4, instrument 1
+    if (row == 16) rows.insert(rows.end(), {0x21, 0x45, 1});  // channel 1: F-4
     rows.push_back(0);
   }
   Put16le(m, kPattern, static_cast<unsigned>(rows.size() + 2));
@@ -348,7 +351,12 @@ std::vector<std::uint8_t> MakeId3v2Latin1Title(const std::string& latin1Title) {
   const auto frameSize = static_cast<std::uint32_t>(frame.size() - 10);
   for (int i = 0; i < 4; ++i) frame[4 + i] = static_cast<std::uint8_t>(frameSize >> (24 - 8 * i));
   const auto body = static_cast<std::uint32_t>(frame.size());
-  std::vector<std::uint8_t> tag = {'I', 'D', '3', 3, 0, 0,
+  std::vector<std::uint8_t> tag = {'I',
+                                   'D',
+                                   '3',
+                                   3,
+                                   0,
+                                   0,
                                    static_cast<std::uint8_t>((body >> 21) & 0x7F),
                                    static_cast<std::uint8_t>((body >> 14) & 0x7F),
                                    static_cast<std::uint8_t>((body >> 7) & 0x7F),

@@ -19,15 +19,15 @@ constexpr std::int64_t kOneFrame = 4608;
 
 // ffmpeg's decoding of a fixture as frames of its first two channels. Tracker modules are
 // rendered by ffmpeg's own libopenmpt wrapper at the rate under test.
-bool ReferenceDecode(const FormatCase& fixture, const std::string& path, std::vector<std::int16_t>& left,
-                     std::vector<std::int16_t>& right) {
+bool ReferenceDecode(const FormatCase& fixture, const std::string& path,
+                     std::vector<std::int16_t>& left, std::vector<std::int16_t>& right) {
   std::vector<std::int16_t> samples;
   int channels = 0;
   if (fixture.music) {
     const TempDir tmp;
     const std::string raw = tmp / "ref.raw";
-    const auto r = Run("ffmpeg -v error -y -sample_rate " + std::to_string(fixture.rate) +
-                       " -i " + ShellQuote(path) + " -f s16le -ac 2 " + ShellQuote(raw));
+    const auto r = Run("ffmpeg -v error -y -sample_rate " + std::to_string(fixture.rate) + " -i " +
+                       ShellQuote(path) + " -f s16le -ac 2 " + ShellQuote(raw));
     if (r.exitCode != 0) return false;
     const auto bytes = ReadFileBytes(raw);
     samples.resize(bytes.size() / 2);
@@ -97,13 +97,15 @@ TEST_P(FormatMatrix, DecodesWhatFfmpegDecodes) {
   const std::uint64_t frameBytes =
       static_cast<std::uint64_t>(fixture.channels) * static_cast<std::uint64_t>(fixture.bits / 8);
   EXPECT_EQ(decoder.GetPosition(), ours.frames * frameBytes);
-  EXPECT_NEAR(static_cast<double>(decoder.GetLength()), static_cast<double>(ours.frames * frameBytes),
+  EXPECT_NEAR(static_cast<double>(decoder.GetLength()),
+              static_cast<double>(ours.frames * frameBytes),
               static_cast<double>(fixture.rate * frameBytes));
 
   // Both sides decode with the same codec libraries, so what comes out must be the same
   // signal on the same channels: a swapped, shifted or mangled channel fails here.
   const std::size_t n = std::min<std::size_t>(ours.left.size(), refLeft.size());
-  std::vector<std::int16_t> a(ours.left.begin(), ours.left.begin() + n), b(refLeft.begin(), refLeft.begin() + n);
+  std::vector<std::int16_t> a(ours.left.begin(), ours.left.begin() + n),
+      b(refLeft.begin(), refLeft.begin() + n);
   EXPECT_GT(SnrDb(b, a), 40.0) << "left channel";
   if (fixture.channels > 1) {
     std::vector<std::int16_t> c(ours.right.begin(), ours.right.begin() + n),
@@ -178,9 +180,15 @@ TEST_P(DamagedCopies, EndInAFailedOpenOrAShorterStream) {
   ASSERT_FALSE(path.empty());
   std::vector<std::uint8_t> bytes = ReadFileBytes(path);
   switch (damage) {
-    case Damage::kCut10: bytes.resize(bytes.size() / 10); break;
-    case Damage::kCut50: bytes.resize(bytes.size() / 2); break;
-    case Damage::kCut90: bytes.resize(bytes.size() * 9 / 10); break;
+    case Damage::kCut10:
+      bytes.resize(bytes.size() / 10);
+      break;
+    case Damage::kCut50:
+      bytes.resize(bytes.size() / 2);
+      break;
+    case Damage::kCut90:
+      bytes.resize(bytes.size() * 9 / 10);
+      break;
     case Damage::kFlipped:
       // 64 flips spread over the file, headers included.
       for (std::size_t i = 1; i <= 64; ++i) bytes[bytes.size() * i / 65] ^= 0xA5;

@@ -28,14 +28,18 @@ TEST_P(TagTextSplit, FillsFieldsLineByLine) {
   std::string track = "=", title = "=", artist = "=", album = "=", genre = "=", year = "=",
               comment = "=";
   EXPECT_EQ(SplitTagText(c.text, title, artist, album, year, genre, comment, track), c.result);
-  EXPECT_EQ((std::vector<std::string>{track, title, artist, album, genre, year, comment}), c.fields);
+  EXPECT_EQ((std::vector<std::string>{track, title, artist, album, genre, year, comment}),
+            c.fields);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, TagTextSplit,
     ::testing::Values(
-        SplitCase{"all", "3/12\nT\nA\nAl\nG\n1999\nC", 1, {"3/12", "T", "A", "Al", "G", "1999", "C"}},
-        SplitCase{"comment_keeps_line_feeds", "1\nT\nA\nAl\nG\nY\none\ntwo\n", 1,
+        SplitCase{
+            "all", "3/12\nT\nA\nAl\nG\n1999\nC", 1, {"3/12", "T", "A", "Al", "G", "1999", "C"}},
+        SplitCase{"comment_keeps_line_feeds",
+                  "1\nT\nA\nAl\nG\nY\none\ntwo\n",
+                  1,
                   {"1", "T", "A", "Al", "G", "Y", "one\ntwo\n"}},
         SplitCase{"empty_fields", "\n\n\n\n\n\n", 1, {"", "", "", "", "", "", ""}},
         SplitCase{"three_line_feeds", "1\nT\nA\nrest", 1, {"1", "T", "A", "=", "=", "=", "="}},
@@ -120,7 +124,9 @@ struct Tags {
 TEST(ReadTags, Id3v2Latin1TitleArrivesAsTheSameCharacters) {
   const TempDir tmp;
   const std::string plain = MakeMp3(tmp, "plain.mp3");
-  std::vector<std::uint8_t> bytes = MakeId3v2Latin1Title("\xC4rger \xFC" "ber");
+  std::vector<std::uint8_t> bytes = MakeId3v2Latin1Title(
+      "\xC4rger \xFC"
+      "ber");
   const auto audio = ReadFileBytes(plain);
   bytes.insert(bytes.end(), audio.begin(), audio.end());
   const std::string path = tmp / "latin1.mp3";
@@ -129,7 +135,9 @@ TEST(ReadTags, Id3v2Latin1TitleArrivesAsTheSameCharacters) {
   ASSERT_NE(d.Open(path, 0), 0);
   Tags t;
   EXPECT_EQ(t.Read(d), 1);
-  EXPECT_EQ(t.title, "\xC3\x84rger \xC3\xBC" "ber");
+  EXPECT_EQ(t.title,
+            "\xC3\x84rger \xC3\xBC"
+            "ber");
   EXPECT_EQ(t.artist, "");
 }
 
@@ -169,10 +177,11 @@ TEST(ReadTags, LineBreakInATitleDoesNotShiftTheOtherFields) {
   const std::string wav = tmp / "in.wav";
   WriteWav16(wav, Sine(440, 44100, 44100), 1, 44100);
   const std::string path = tmp / "t.flac";
-  ASSERT_EQ(test::Run("flac -s -T " + ShellQuote("TITLE=two\nlines") + " -T ARTIST=Me -T " +
+  ASSERT_EQ(
+      test::Run("flac -s -T " + ShellQuote("TITLE=two\nlines") + " -T ARTIST=Me -T " +
                 ShellQuote("COMMENT=c1\nc2") + " -o " + ShellQuote(path) + " " + ShellQuote(wav))
-                .exitCode,
-            0);
+          .exitCode,
+      0);
   CBassDecoder d;
   ASSERT_NE(d.Open(path, 0), 0);
   Tags t;
@@ -182,13 +191,28 @@ TEST(ReadTags, LineBreakInATitleDoesNotShiftTheOtherFields) {
   EXPECT_EQ(t.comment, "c1\nc2");
 }
 
+TEST(ReadTags, TrackNumberAloneIsNoTags) {
+  const TempDir tmp;
+  const std::string wav = tmp / "in.wav";
+  WriteWav16(wav, Sine(440, 44100, 44100), 1, 44100);
+  const std::string path = tmp / "t.flac";
+  ASSERT_EQ(
+      test::Run("flac -s -T TRACKNUMBER=3 -o " + ShellQuote(path) + " " + ShellQuote(wav)).exitCode,
+      0);
+  CBassDecoder d;
+  ASSERT_NE(d.Open(path, 0), 0);
+  Tags t;
+  EXPECT_EQ(t.Read(d), 0);
+  EXPECT_EQ(t.track, "3");
+}
+
 TEST(ReadTags, Mp4TrackNumberAloneIsNoTags) {
   const TempDir tmp;
   const std::string wav = tmp / "in.wav";
   WriteWav16(wav, Sine(440, 44100, 44100), 1, 44100);
   const std::string path = tmp / "t.m4a";
   ASSERT_EQ(test::Run("ffmpeg -v error -i " + ShellQuote(wav) + " -c:a aac -metadata track=5 " +
-                ShellQuote(path))
+                      ShellQuote(path))
                 .exitCode,
             0);
   CBassDecoder d;
@@ -205,10 +229,13 @@ TEST(ReadTags, Mp4NumericGenreBecomesItsName) {
   const std::string wav = tmp / "in.wav";
   WriteWav16(wav, Sine(440, 44100, 44100), 1, 44100);
   const std::string path = tmp / "t.m4a";
-  ASSERT_EQ(test::Run("ffmpeg -v error -i " + ShellQuote(wav) + " -c:a aac " + ShellQuote(path)).exitCode, 0);
+  ASSERT_EQ(
+      test::Run("ffmpeg -v error -i " + ShellQuote(wav) + " -c:a aac " + ShellQuote(path)).exitCode,
+      0);
   // AtomicParsley writes the old numeric "gnre" item for a standard genre name.
   if (!HaveTool("AtomicParsley")) GTEST_SKIP() << "AtomicParsley is not installed";
-  ASSERT_EQ(test::Run("AtomicParsley " + ShellQuote(path) + " --genre Jazz --overWrite").exitCode, 0);
+  ASSERT_EQ(test::Run("AtomicParsley " + ShellQuote(path) + " --genre Jazz --overWrite").exitCode,
+            0);
   CBassDecoder d;
   ASSERT_NE(d.Open(path, 0), 0);
   Tags t;
