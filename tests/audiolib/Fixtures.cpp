@@ -109,7 +109,7 @@ const std::vector<FormatCase>& FormatCases() {
         {"tone.mp3", c("lame --quiet -b 128" + lameTags + " {in} {out}"), 44100, 2, 16, kTagAll},
         {"tone.mp2", c(ff + " -c:a mp2 -b:a 192k -f mp2 {out}"), 44100, 2, 16, 0},
         {"tone.mp1", "", 48000, 2, 16, 0},
-        {"tone.wav", c(ff + " {out}"), 44100, 2, 16, kTagAll & ~kTagComment},
+        {"tone.wav", c(ff + " {out}"), 44100, 2, 16, kTagAll},
         {"tone8.wav", c("ffmpeg -v error -y -i {in} -ac 1 -c:a pcm_u8 {out}"), 44100, 1, 8, 0},
         {"surround.wav", c("ffmpeg -v error -y -i {in} -ac 6 {out}"), 44100, 6, 16, 0},
         {"tone.ogg", c("oggenc -Q" + oggTags + " -o {out} {in}"), 44100, 2, 16, kTagAll},
