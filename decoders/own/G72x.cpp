@@ -6,6 +6,8 @@
 // of the zero predictor.
 #include "decoders/own/G72x.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstdlib>
 
 namespace wavorax {
@@ -15,9 +17,7 @@ inline int Wrap16(int v) { return static_cast<std::int16_t>(v); }
 
 // Position of the highest set bit plus one (0 for 0): the exponent of the float formats.
 inline int Exponent(int magnitude) {
-  int e = 0;
-  while (e < 15 && magnitude >= (1 << e)) ++e;
-  return e;
+  return std::min(static_cast<int>(std::bit_width(static_cast<unsigned>(magnitude))), 15);
 }
 
 // FMULT: multiplies a predictor coefficient (16-bit two's complement, already scaled by
