@@ -255,8 +255,8 @@ int CWavDecoder::ParseHeader() {
         bitrateKbps = static_cast<int>(std::min<std::uint64_t>(
             length / (static_cast<std::uint64_t>(durationSeconds) * 125), 0x7FFFFFFF));
       } else {
-        bitrateKbps = static_cast<int>(static_cast<std::int64_t>(sourceBits) * channels *
-                                       sampleRate / 1000);
+        bitrateKbps = static_cast<int>(std::min<std::int64_t>(
+            static_cast<std::int64_t>(sourceBits) * channels * sampleRate / 1000, 0x7FFFFFFF));
       }
       return 1;
     } else if (!file->Skip(size)) {

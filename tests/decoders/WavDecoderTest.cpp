@@ -232,6 +232,9 @@ TEST(WavDecoder, SixChannelALawKeepsTheFirstTwo) {
 
 // ---- Chunk walking ----------------------------------------------------------------
 
+std::vector<std::uint8_t> MsAdpcmFmt(int channels, int blockAlign, int samplesPerBlock,
+                                     int coefficientCount, std::uint32_t rate = 8000);
+
 std::vector<std::uint8_t> Pcm16Data(int count) {
   Bytes b;
   for (int i = 0; i < count; ++i) b.Le16(static_cast<unsigned>(i * 7) & 0xFFFF);
@@ -265,6 +268,24 @@ TEST(WavDecoder, LetterScanSkipsPadAndJunkBetweenChunks) {
   EXPECT_EQ(DecodeAll(decoder).samples.size(), 10u);
 }
 
+TEST(WavDecoder, ALaterFmtChunkReplacesTheEarlierOneCompletely) {
+  // Found by fuzzing: an ADPCM fmt chunk followed by a PCM one left the ADPCM block
+  // decoder in charge of blocks sized for PCM.
+  Bytes body;
+  body.Text("WAVE");
+  const auto adpcm = MsAdpcmFmt(1, 256, 500, 7);
+  body.Text("fmt ").Le32(static_cast<std::uint32_t>(adpcm.size())).Append(adpcm);
+  body.Text("fmt ").Le32(16).Append(FmtBody(1, 1, 8000, 2, 16).data);
+  body.Text("data").Le32(20).Append(Pcm16Data(10));
+  Bytes file;
+  file.Text("RIFF").Le32(static_cast<std::uint32_t>(body.data.size())).Append(body.data);
+  CWavDecoder decoder;
+  ASSERT_NE(decoder.OpenSource(Memory(file.data)), 0);
+  const Decoded out = DecodeAll(decoder);
+  ASSERT_EQ(out.samples.size(), 10u);
+  EXPECT_EQ(out.samples[9], 63);
+}
+
 TEST(WavDecoder, DurationAndBitRateOfPcm) {
   CWavDecoder decoder;
   ASSERT_NE(decoder.OpenSource(Memory(MakeWav(FmtBody(1, 1, 8000, 2, 16).data, Pcm16Data(8000 * 3 + 5)))), 0);
@@ -275,7 +296,7 @@ TEST(WavDecoder, DurationAndBitRateOfPcm) {
 // ---- Files that must not open --------------------------------------------------------
 
 std::vector<std::uint8_t> MsAdpcmFmt(int channels, int blockAlign, int samplesPerBlock,
-                                     int coefficientCount, std::uint32_t rate = 8000) {
+                                     int coefficientCount, std::uint32_t rate) {
   Bytes b = FmtBody(2, channels, rate, blockAlign, 4);
   b.Le16(static_cast<unsigned>(4 + 4 * coefficientCount)).Le16(static_cast<unsigned>(samplesPerBlock)).Le16(static_cast<unsigned>(coefficientCount));
   const int pairs[7][2] = {{256, 0}, {512, -256}, {0, 0}, {192, 64}, {240, 0}, {460, -208}, {392, -232}};
