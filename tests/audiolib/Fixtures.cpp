@@ -1,8 +1,10 @@
 #include "tests/audiolib/Fixtures.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -58,9 +60,29 @@ const bool kQuiet = (audiolib::QuietLibraryLog(), true);
 struct FixtureStore {
   TempDir dir;
   std::mutex mutex;
-  std::map<std::string, bool> made;
+  std::map<std::string, std::string> made;  // file name → path
   bool sourcesMade = false;
+  std::size_t sourceDigest = 0;
 };
+
+// Encoded fixtures are kept in the build folder between runs: ctest starts every case in a
+// process of its own, and encoding them anew each time would cost most of the run. The folder
+// of a fixture is named after its command and the source it encodes, so that a change of
+// either makes a new one, and a fixture appears under its name only when complete.
+std::string CacheFolder(const FixtureStore& store) {
+#ifdef WAVORAX_BINARY_DIR
+  (void)store;
+  return std::string(WAVORAX_BINARY_DIR) + "/tests/audiolib/fixtures";
+#else
+  return store.dir.path();
+#endif
+}
+
+std::string Hex(std::size_t value) {
+  char text[2 * sizeof value + 1];
+  std::snprintf(text, sizeof text, "%zx", value);
+  return text;
+}
 FixtureStore& Store() {
   static FixtureStore store;
   return store;
@@ -147,8 +169,6 @@ const std::vector<FormatCase>& FormatCases() {
   return cases;
 }
 
-const std::string& FixtureFolder() { return Store().dir.path(); }
-
 std::string FixturePath(const FormatCase& fixture) {
   FixtureStore& store = Store();
   std::lock_guard<std::mutex> lock(store.mutex);
@@ -167,32 +187,46 @@ std::string FixturePath(const FormatCase& fixture) {
     for (std::size_t i = 0; i < left32.size(); ++i)
       stereo32[2 * i] = left32[i], stereo32[2 * i + 1] = right32[i];
     WriteWav16(in32k, stereo32, 2, 32000);
+    const auto a = ReadFileBytes(in), b = ReadFileBytes(in32k);
+    store.sourceDigest = std::hash<std::string>{}(std::string(a.begin(), a.end())) * 31 +
+                         std::hash<std::string>{}(std::string(b.begin(), b.end()));
     store.sourcesMade = true;
   }
-  const std::string out = store.dir / fixture.file;
-  auto& made = store.made[fixture.file];
-  if (made) return out;
   const std::string name = fixture.file;
-  if (!fixture.command.empty()) {
-    std::string command = Replace(fixture.command, "{in32k}", ShellQuote(in32k));
-    command = Replace(command, "{in}", ShellQuote(in));
-    command = Replace(command, "{out}", ShellQuote(out));
-    const CommandResult r = Run(command);
-    if (r.exitCode != 0) {
-      ADD_FAILURE() << "fixture " << name << ": " << command << "\n" << r.output;
-      return "";
-    }
-  } else if (name == "tone.mp1") {
-    WriteFileBytes(out, MakeMp1(375));
-  } else if (name == "tune.mod") {
-    WriteFileBytes(out, MakeMod(kModuleTitle));
-  } else if (name == "tune.s3m") {
-    WriteFileBytes(out, MakeS3m(kModuleTitle));
-  } else if (name == "tune.umx") {
-    WriteFileBytes(out, WrapInUmx(MakeMod(kModuleTitle)));
+  std::string& made = store.made[name];
+  if (!made.empty()) return made;
+  if (fixture.command.empty()) {
+    // The writers below are cheap: their fixtures are made in every process.
+    const std::string out = store.dir / name;
+    if (name == "tone.mp1") WriteFileBytes(out, MakeMp1(375));
+    if (name == "tune.mod") WriteFileBytes(out, MakeMod(kModuleTitle));
+    if (name == "tune.s3m") WriteFileBytes(out, MakeS3m(kModuleTitle));
+    if (name == "tune.umx") WriteFileBytes(out, WrapInUmx(MakeMod(kModuleTitle)));
+    return made = out;
   }
-  made = true;
-  return out;
+  namespace fs = std::filesystem;
+  const std::string folder = CacheFolder(store) + "/" +
+                             Hex(std::hash<std::string>{}(fixture.command) ^ store.sourceDigest);
+  const std::string out = folder + "/" + name;
+  std::error_code ec;
+  if (fs::exists(out, ec)) return made = out;
+  static int counter = 0;
+  const std::string work =
+      folder + ".part-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
+  fs::create_directories(work, ec);
+  std::string command = Replace(fixture.command, "{in32k}", ShellQuote(in32k));
+  command = Replace(command, "{in}", ShellQuote(in));
+  command = Replace(command, "{out}", ShellQuote(work + "/" + name));
+  const CommandResult r = Run(command);
+  if (r.exitCode != 0) {
+    fs::remove_all(work, ec);
+    ADD_FAILURE() << "fixture " << name << ": " << command << "\n" << r.output;
+    return "";
+  }
+  fs::create_directories(folder, ec);
+  fs::rename(work + "/" + name, out, ec);  // atomic: a parallel maker may have won, which is fine
+  fs::remove_all(work, ec);
+  return made = out;
 }
 
 std::vector<std::uint8_t> MakeMod(const std::string& title) {

@@ -46,11 +46,9 @@ const std::vector<FormatCase>& FormatCases();
 // Names the case in test output.
 inline std::ostream& operator<<(std::ostream& os, const FormatCase& c) { return os << c.file; }
 
-// The fixture's path in a folder shared by the whole test program, made on first use.
+// The fixture's path, made on first use (encoded fixtures are kept in the build folder).
 // Fails the calling test (and returns "") when the tool could not make it.
 std::string FixturePath(const FormatCase& fixture);
-// The folder of the shared fixtures.
-const std::string& FixtureFolder();
 
 // A 4-channel ProTracker module ("M.K."): one pattern at speed 3 (3.84 s), a looped square
 // wave played on two channels.
