@@ -53,7 +53,17 @@ bool TrackerMusic::Load(std::unique_ptr<ByteSource> source, int renderRate) {
   if (!source) return false;
   if (renderRate == 0) renderRate = kDefaultMusicRate;
   if (renderRate < kMinMusicRate || renderRate > kMaxMusicRate) return false;
-  std::vector<std::uint8_t> bytes;
+  // The music path is also the last try for every file the stream path refused, so the
+  // library first looks at the header: a large file that is plainly no module is not read.
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(
+      std::min<std::uint64_t>(source->Size(), openmpt_probe_file_header_get_recommended_size())));
+  bytes.resize(source->ReadAt(0, bytes.data(), bytes.size()));
+  if (bytes.empty()) return false;
+  if (openmpt_probe_file_header(OPENMPT_PROBE_FILE_HEADER_FLAGS_DEFAULT, bytes.data(), bytes.size(),
+                                source->Size(), &openmpt_log_func_silent, nullptr,
+                                &openmpt_error_func_ignore, nullptr, nullptr,
+                                nullptr) == OPENMPT_PROBE_FILE_HEADER_RESULT_FAILURE)
+    return false;
   if (!ReadAll(*source, bytes, kMaxModuleBytes) || bytes.empty()) return false;
 
   int error = 0;
