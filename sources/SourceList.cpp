@@ -1,5 +1,7 @@
 #include "sources/SourceList.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -46,6 +48,11 @@ CSourceList::AddResult CSourceList::AddSourceFile(const std::string& path, int* 
   // listed twice.
   for (const Row& row : rows_)
     if (SameFile(row.entry.path, path)) return AddResult::AlreadyListed;
+
+  // Only regular files are probed: a FIFO or a device named like audio would block the
+  // probe or never end.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return AddResult::Failed;
 
   const int type = SourceTypeOf(path);
   std::unique_ptr<CDecoder> decoder = opener_ ? opener_(type, path, 0) : nullptr;

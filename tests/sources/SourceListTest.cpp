@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -91,6 +92,10 @@ TEST_F(SourceListTest, UndecodableFilesFail) {
   EXPECT_EQ(list.AddSourceFile(dir / "noise.ogg"), CSourceList::AddResult::Failed);
   EXPECT_EQ(list.AddSourceFile(dir / "noise.wav"), CSourceList::AddResult::Failed);
   EXPECT_EQ(list.AddSourceFile(dir / "missing.mp3"), CSourceList::AddResult::Failed);
+  // Neither a FIFO (which would block the probe) nor a folder is a source.
+  ASSERT_EQ(::mkfifo((dir / "pipe.mp3").c_str(), 0600), 0);
+  EXPECT_EQ(list.AddSourceFile(dir / "pipe.mp3"), CSourceList::AddResult::Failed);
+  EXPECT_EQ(list.AddSourceFile(dir.path()), CSourceList::AddResult::Failed);
   EXPECT_EQ(list.RowCount(), 0);
 }
 
