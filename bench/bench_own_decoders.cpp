@@ -56,7 +56,8 @@ long DecodeWith(wavorax::CDecoder& decoder, const std::string& path) {
 
 bool Ffmpeg(const std::string& args) {
   const auto r = Run("ffmpeg -v error -nostdin -y " + args);
-  if (r.exitCode != 0) std::fprintf(stderr, "ffmpeg failed: %s\n%s\n", args.c_str(), r.output.c_str());
+  if (r.exitCode != 0)
+    std::fprintf(stderr, "ffmpeg failed: %s\n%s\n", args.c_str(), r.output.c_str());
   return r.exitCode == 0;
 }
 
@@ -72,8 +73,9 @@ bool WriteAmr(const std::string& path) {
   for (long n = 0; n < kSeconds * 50L; ++n) {
     for (int i = 0; i < 160; ++i) {
       const double t = (n * 160 + i) / 8000.0;
-      speech[i] = static_cast<short>(9000 * std::sin(2 * std::numbers::pi * (150 + 40 * std::sin(t)) * t) *
-                                     std::fabs(std::sin(3.1 * t)));
+      speech[i] =
+          static_cast<short>(9000 * std::sin(2 * std::numbers::pi * (150 + 40 * std::sin(t)) * t) *
+                             std::fabs(std::sin(3.1 * t)));
     }
     const int bytes = Encoder_Interface_Encode(encoder, MR122, speech, frame, 0);
     std::fwrite(frame, 1, static_cast<std::size_t>(bytes), out);
@@ -90,11 +92,14 @@ int main() {
   const std::string stereo = dir / "stereo.wav", mono8k = dir / "mono8k.wav";
   const std::string duration = std::to_string(kSeconds);
   // Music-like stereo: two tones over pink noise. Speech-band mono for the telephone codecs.
-  if (!Ffmpeg("-f lavfi -i \"sine=f=440:r=44100:d=" + duration + "\" -f lavfi -i \"anoisesrc=c=pink:r=44100:a=0.1:d=" +
-              duration + "\" -filter_complex \"[0][1]amix=inputs=2,pan=stereo|c0=c0|c1=0.7*c0\" -c:a pcm_s16le " +
-              ShellQuote(stereo)) ||
-      !Ffmpeg("-f lavfi -i \"sine=f=300:r=8000:d=" + duration + "\" -f lavfi -i \"anoisesrc=c=pink:r=8000:a=0.05:d=" +
-              duration + "\" -filter_complex amix=inputs=2 -c:a pcm_s16le " + ShellQuote(mono8k)))
+  if (!Ffmpeg(
+          "-f lavfi -i \"sine=f=440:r=44100:d=" + duration +
+          "\" -f lavfi -i \"anoisesrc=c=pink:r=44100:a=0.1:d=" + duration +
+          "\" -filter_complex \"[0][1]amix=inputs=2,pan=stereo|c0=c0|c1=0.7*c0\" -c:a pcm_s16le " +
+          ShellQuote(stereo)) ||
+      !Ffmpeg("-f lavfi -i \"sine=f=300:r=8000:d=" + duration +
+              "\" -f lavfi -i \"anoisesrc=c=pink:r=8000:a=0.05:d=" + duration +
+              "\" -filter_complex amix=inputs=2 -c:a pcm_s16le " + ShellQuote(mono8k)))
     return 1;
 
   struct Kind {
@@ -107,7 +112,8 @@ int main() {
   auto wav = [] { return std::make_unique<wavorax::CWavDecoder>(); };
   auto au = [] { return std::make_unique<wavorax::CAuDecoder>(); };
   std::vector<Kind> kinds = {
-      {"MP3 192k stereo", dir / "a.mp3", "", stereo, [] { return std::make_unique<wavorax::CMp3Decoder>(); }},
+      {"MP3 192k stereo", dir / "a.mp3", "", stereo,
+       [] { return std::make_unique<wavorax::CMp3Decoder>(); }},
       {"WAV PCM 16 stereo", dir / "pcm16.wav", "-c:a pcm_s16le", stereo, wav},
       {"WAV PCM 24 stereo", dir / "pcm24.wav", "-c:a pcm_s24le", stereo, wav},
       {"WAV float stereo", dir / "f32.wav", "-c:a pcm_f32le", stereo, wav},
@@ -122,7 +128,9 @@ int main() {
   };
   // G.721 codes from FFmpeg's G.726 encoder, in an AU header of our own.
   const std::string g721Raw = dir / "g721.raw", g721 = dir / "g721.au";
-  if (!Ffmpeg("-i " + ShellQuote(mono8k) + " -c:a g726le -code_size 4 -f g726le " + ShellQuote(g721Raw))) return 1;
+  if (!Ffmpeg("-i " + ShellQuote(mono8k) + " -c:a g726le -code_size 4 -f g726le " +
+              ShellQuote(g721Raw)))
+    return 1;
   {
     const auto codes = wavorax::test::ReadFileBytes(g721Raw);
     std::vector<std::uint8_t> file = {'.', 's', 'n', 'd', 0, 0, 0, 24};
@@ -134,10 +142,13 @@ int main() {
   }
   kinds.push_back({"AU G.721 mono", g721, "", "", au});
 
-  const auto lame = Run("lame --quiet -b 192 " + ShellQuote(stereo) + " " + ShellQuote(kinds[0].file));
+  const auto lame =
+      Run("lame --quiet -b 192 " + ShellQuote(stereo) + " " + ShellQuote(kinds[0].file));
   if (lame.exitCode != 0 || !WriteAmr(kinds[9].file)) return 1;
   for (const Kind& k : kinds)
-    if (!k.encode.empty() && !Ffmpeg("-i " + ShellQuote(k.source) + " " + k.encode + " " + ShellQuote(k.file))) return 1;
+    if (!k.encode.empty() &&
+        !Ffmpeg("-i " + ShellQuote(k.source) + " " + k.encode + " " + ShellQuote(k.file)))
+      return 1;
 
   std::printf("%-24s %10s %10s %8s\n", "five minutes of", "ours (s)", "ffmpeg (s)", "ratio");
   double worst = 0;

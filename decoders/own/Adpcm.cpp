@@ -7,12 +7,12 @@ namespace wavorax {
 namespace {
 
 constexpr int kImaStepTable[89] = {
-    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,
-    25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,    73,    80,
-    88,    97,    107,   118,   130,   143,   157,   173,   190,   209,   230,   253,   279,
-    307,   337,   371,   408,   449,   494,   544,   598,   658,   724,   796,   876,   963,
-    1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749,  3024,  3327,
-    3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493,  10442, 11487,
+    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,   21,    23,
+    25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,   73,    80,
+    88,    97,    107,   118,   130,   143,   157,   173,   190,   209,   230,  253,   279,
+    307,   337,   371,   408,   449,   494,   544,   598,   658,   724,   796,  876,   963,
+    1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749, 3024,  3327,
+    3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493, 10442, 11487,
     12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
 
 constexpr int kImaIndexAdjust[16] = {-1, -1, -1, -1, 2, 4, 6, 8, -1, -1, -1, -1, 2, 4, 6, 8};
@@ -76,12 +76,12 @@ int CMsAdpcmBlockDecoder::DecodeBlock(const std::uint8_t* encoded, std::int16_t*
     const int byte = data[k / 2];
     const int code = (k % 2 == 0) ? (byte >> 4) : (byte & 0x0F);
     const int ch = (n == 2) ? static_cast<int>(k % 2) : 0;
-    const std::int64_t predictor =
-        (static_cast<std::int64_t>(sample1[ch]) * coef1[ch] +
-         static_cast<std::int64_t>(sample2[ch]) * coef2[ch]) /
-        256;
+    const std::int64_t predictor = (static_cast<std::int64_t>(sample1[ch]) * coef1[ch] +
+                                    static_cast<std::int64_t>(sample2[ch]) * coef2[ch]) /
+                                   256;
     const int signedCode = code >= 8 ? code - 16 : code;
-    const std::int16_t sample = Clamp16(predictor + static_cast<std::int64_t>(signedCode) * delta[ch]);
+    const std::int16_t sample =
+        Clamp16(predictor + static_cast<std::int64_t>(signedCode) * delta[ch]);
     delta[ch] = std::clamp(delta[ch] * kMsAdaptation[code] / 256, 16, kMsMaxDelta);
     sample2[ch] = sample1[ch];
     sample1[ch] = sample;
@@ -110,9 +110,9 @@ int CImaAdpcmBlockDecoder::DecodeBlock(const std::uint8_t* encoded, std::int16_t
     decoded[ch] = static_cast<std::int16_t>(predictor);
     // Samples 1 .. S-1 of this channel come from its 4-byte groups.
     for (int s = 1; s < samples; ++s) {
-      const int k = s - 1;              // code number within the channel
-      const int group = k / 8;          // which 4-byte group of this channel
-      const int within = k % 8;         // code within the group
+      const int k = s - 1;       // code number within the channel
+      const int group = k / 8;   // which 4-byte group of this channel
+      const int within = k % 8;  // code within the group
       const std::uint8_t byte = encoded[4 * n + (group * n + ch) * 4 + within / 2];
       const int code = (within % 2 == 0) ? (byte & 0x0F) : (byte >> 4);
       const int step = kImaStepTable[index];

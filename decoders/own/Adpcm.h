@@ -20,8 +20,8 @@ class CMsAdpcmBlockDecoder {
  public:
   // Null when the layout is unusable: not one or two channels, no coefficients, a block
   // too small for its header, or samples per block that disagree with the block size.
-  static std::unique_ptr<CMsAdpcmBlockDecoder> Create(
-      const AdpcmFormat& format, std::vector<std::int16_t> coefficientPairs);
+  static std::unique_ptr<CMsAdpcmBlockDecoder> Create(const AdpcmFormat& format,
+                                                      std::vector<std::int16_t> coefficientPairs);
   // Decodes one block of format.blockAlign bytes into samplesPerBlock × channels
   // interleaved samples. Returns the number of samples written, or 0 for a broken block
   // (a predictor index outside the coefficient table).

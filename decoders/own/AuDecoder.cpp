@@ -93,16 +93,36 @@ int CAuDecoder::OpenSource(std::unique_ptr<CByteSource> source) {
   switch (encoding) {
     case kMuLaw:
     case kALaw:
-    case kLinear8: codeBits = 8; break;
-    case kLinear16: codeBits = 16; break;
-    case kLinear24: codeBits = 24; break;
+    case kLinear8:
+      codeBits = 8;
+      break;
+    case kLinear16:
+      codeBits = 16;
+      break;
+    case kLinear24:
+      codeBits = 24;
+      break;
     case kLinear32:
-    case kFloat: codeBits = 32; break;
-    case kDouble: codeBits = 64; break;
-    case kG721: codeBits = 4; adpcmDecode = G721Decode; break;
-    case kG723_24: codeBits = 3; adpcmDecode = G723_24Decode; break;
-    case kG723_40: codeBits = 5; adpcmDecode = G723_40Decode; break;
-    default: return 0;
+    case kFloat:
+      codeBits = 32;
+      break;
+    case kDouble:
+      codeBits = 64;
+      break;
+    case kG721:
+      codeBits = 4;
+      adpcmDecode = G721Decode;
+      break;
+    case kG723_24:
+      codeBits = 3;
+      adpcmDecode = G723_24Decode;
+      break;
+    case kG723_40:
+      codeBits = 5;
+      adpcmDecode = G723_40Decode;
+      break;
+    default:
+      return 0;
   }
   adpcmState.Reset();
   bitBuffer = 0;
@@ -191,10 +211,12 @@ int CAuDecoder::Read(void* left, void* right) {
           out[i] = static_cast<std::int16_t>(static_cast<std::int8_t>(*p) * 256);
         break;
       case kLinear16:
-        for (int i = 0; i < frames; ++i, p += stride) out[i] = bigEndian ? pcm::S16Be(p) : pcm::S16Le(p);
+        for (int i = 0; i < frames; ++i, p += stride)
+          out[i] = bigEndian ? pcm::S16Be(p) : pcm::S16Le(p);
         break;
       case kLinear24:
-        for (int i = 0; i < frames; ++i, p += stride) out[i] = bigEndian ? pcm::S24Be(p) : pcm::S24Le(p);
+        for (int i = 0; i < frames; ++i, p += stride)
+          out[i] = bigEndian ? pcm::S24Be(p) : pcm::S24Le(p);
         break;
       case kLinear32:
         for (int i = 0; i < frames; ++i, p += stride)

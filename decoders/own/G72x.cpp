@@ -25,7 +25,7 @@ inline int Exponent(int magnitude) {
 int FloatMultiply(int coefficient, int value) {
   const int magnitude = coefficient > 0 ? coefficient : ((-coefficient) & 0x1FFF);
   const int exponent = Exponent(magnitude) - 6;
-  const int mantissa = magnitude == 0 ? 32
+  const int mantissa = magnitude == 0  ? 32
                        : exponent >= 0 ? magnitude >> exponent
                                        : magnitude << -exponent;
   const int productExponent = exponent + ((value >> 6) & 0xF) - 13;
@@ -47,7 +47,7 @@ int ToFloat(int magnitude, bool negative) {
 
 struct RateTables {
   int codeBits;
-  const int* logDifference;  // DQLN by code: log2 of the quantised difference, scaled
+  const int* logDifference;    // DQLN by code: log2 of the quantised difference, scaled
   const int* scaleMultiplier;  // W by code, in the scale factor's units
   const int* speedFunction;    // F by code
 };
@@ -58,11 +58,12 @@ constexpr int kF24[8] = {0, 1, 2, 7, 7, 2, 1, 0};
 
 constexpr int kDqln32[16] = {-2048, 4,   135, 213, 273, 323, 373, 425,
                              425,   373, 323, 273, 213, 135, 4,   -2048};
-constexpr int kW32[16] = {-12, 18, 41, 64, 112, 198, 355, 1122, 1122, 355, 198, 112, 64, 41, 18, -12};
+constexpr int kW32[16] = {-12,  18,  41,  64,  112, 198, 355, 1122,
+                          1122, 355, 198, 112, 64,  41,  18,  -12};
 constexpr int kF32[16] = {0, 0, 0, 1, 1, 1, 3, 7, 7, 3, 1, 1, 1, 0, 0, 0};
 
-constexpr int kDqln40[32] = {-2048, -66, 28,  104, 169, 224, 274, 318, 358, 395, 429,
-                             459,   488, 514, 539, 566, 566, 539, 514, 488, 459, 429,
+constexpr int kDqln40[32] = {-2048, -66, 28,  104, 169, 224, 274, 318, 358, 395,  429,
+                             459,   488, 514, 539, 566, 566, 539, 514, 488, 459,  429,
                              395,   358, 318, 274, 224, 169, 104, 28,  -66, -2048};
 constexpr int kW40[32] = {14,  14,  24,  39,  40,  41,  58,  100, 141, 179, 219,
                           280, 358, 440, 529, 696, 696, 529, 440, 358, 280, 219,

@@ -28,8 +28,8 @@ struct G72xState {
 
 using G72xDecodeFn = std::int16_t (*)(int code, G72xState& state);
 
-std::int16_t G721Decode(int code, G72xState& state);    // 4-bit codes
-std::int16_t G723_24Decode(int code, G72xState& state); // 3-bit codes
-std::int16_t G723_40Decode(int code, G72xState& state); // 5-bit codes
+std::int16_t G721Decode(int code, G72xState& state);     // 4-bit codes
+std::int16_t G723_24Decode(int code, G72xState& state);  // 3-bit codes
+std::int16_t G723_40Decode(int code, G72xState& state);  // 5-bit codes
 
 }  // namespace wavorax

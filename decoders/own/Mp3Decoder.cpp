@@ -10,8 +10,8 @@
 namespace wavorax {
 namespace {
 
-constexpr std::size_t kReadChunk = 1024;    // compressed bytes fed per decoder call in Read
-constexpr std::size_t kSearchChunk = 100;   // bytes fed while the first header is parsed
+constexpr std::size_t kReadChunk = 1024;   // compressed bytes fed per decoder call in Read
+constexpr std::size_t kSearchChunk = 100;  // bytes fed while the first header is parsed
 // The search may restart after a frame without a bit rate; real files need one or two
 // restarts, so this only stops crafted input from making the open crawl along forever.
 constexpr int kMaxSearchRestarts = 64;
@@ -111,8 +111,8 @@ int CMp3Decoder::DecodeFrame(const std::uint8_t* data, std::size_t size, std::in
     result = hip_decode1_headersB(hip.get(), const_cast<unsigned char*>(data), size, left, right,
                                   &info, &delay, &padding);
   } else {
-    result = hip_decode1_headers(hip.get(), const_cast<unsigned char*>(data), size, left, right,
-                                 &info);
+    result =
+        hip_decode1_headers(hip.get(), const_cast<unsigned char*>(data), size, left, right, &info);
   }
   header.headerParsed = info.header_parsed;
   if (info.header_parsed) {
@@ -191,9 +191,11 @@ int CMp3Decoder::SearchHeader() {
     length = file->Size();
     position = file->Tell();
     if (header.nsamp > 0) {
-      durationSeconds = static_cast<int>(header.nsamp / static_cast<unsigned long>(header.samplerate));
+      durationSeconds =
+          static_cast<int>(header.nsamp / static_cast<unsigned long>(header.samplerate));
     } else if (header.bitrate > 0) {
-      durationSeconds = static_cast<int>(length * 8 / (static_cast<std::uint64_t>(header.bitrate) * 1000));
+      durationSeconds =
+          static_cast<int>(length * 8 / (static_cast<std::uint64_t>(header.bitrate) * 1000));
     } else {
       durationSeconds = 0;
     }
@@ -213,8 +215,8 @@ int CMp3Decoder::Read(void* left, void* right) {
   auto* outLeft = static_cast<std::int16_t*>(left);
   // The decoder writes a right channel whenever a frame has one, even if the stream began
   // in mono, so it always gets a buffer.
-  auto* outRight = (outputChannels == 2 && right) ? static_cast<std::int16_t*>(right)
-                                                  : scratchRight.data();
+  auto* outRight =
+      (outputChannels == 2 && right) ? static_cast<std::int16_t*>(right) : scratchRight.data();
   std::size_t n = 0;
   for (;;) {
     const int result = DecodeFrame(input.data(), n, outLeft, outRight, false);

@@ -161,8 +161,8 @@ int CWavDecoder::ParseFormat(std::uint32_t chunkSize) {
       std::vector<std::int16_t> pairs(static_cast<std::size_t>(count) * 2);
       for (std::size_t i = 0; i < pairs.size(); ++i)
         pairs[i] = static_cast<std::int16_t>(Le16(&table[2 * i]));
-      msAdpcm = CMsAdpcmBlockDecoder::Create({channels, blockAlign, samplesPerBlock},
-                                             std::move(pairs));
+      msAdpcm =
+          CMsAdpcmBlockDecoder::Create({channels, blockAlign, samplesPerBlock}, std::move(pairs));
       if (!msAdpcm) return 0;
       bitsPerSample = 16;
       break;
@@ -366,12 +366,22 @@ int CWavDecoder::ReadDirect(void* left, void* right) {
   auto* r = static_cast<std::int16_t*>(right);
   int width = 1;
   switch (readRoutine) {
-    case Reader::Pcm16: width = 2; break;
-    case Reader::Pcm24: width = 3; break;
+    case Reader::Pcm16:
+      width = 2;
+      break;
+    case Reader::Pcm24:
+      width = 3;
+      break;
     case Reader::Pcm32:
-    case Reader::Float32: width = 4; break;
-    case Reader::Float64: width = 8; break;
-    default: width = 1; break;  // G.711
+    case Reader::Float32:
+      width = 4;
+      break;
+    case Reader::Float64:
+      width = 8;
+      break;
+    default:
+      width = 1;
+      break;  // G.711
   }
   // Only whole frames are converted: a sample cut short by the end of the file is dropped.
   const int frames = static_cast<int>(got / (static_cast<std::size_t>(width) * n));

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <opencore-amrnb/interf_enc.h>
 
 #include "decoders/own/AmrDecoder.h"
@@ -19,7 +18,8 @@ std::vector<std::uint8_t> EncodeAmr(const std::vector<std::int16_t>& speech,
   EXPECT_NE(encoder, nullptr);
   unsigned char frame[64];
   for (std::size_t i = 0, n = 0; i + 160 <= speech.size(); i += 160, ++n) {
-    const int bytes = Encoder_Interface_Encode(encoder, modes[n % modes.size()], &speech[i], frame, 0);
+    const int bytes =
+        Encoder_Interface_Encode(encoder, modes[n % modes.size()], &speech[i], frame, 0);
     file.insert(file.end(), frame, frame + bytes);
   }
   Encoder_Interface_exit(encoder);
@@ -59,10 +59,11 @@ TEST_P(AmrMatchesFfmpeg, CloseToFfmpegsDecoder) {
   EXPECT_GE(SnrDb(reference, ours.samples), 20.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, AmrMatchesFfmpeg,
-                         testing::Values(ModeCase{"Mode122", {MR122}}, ModeCase{"Mode475", {MR475}},
-                                         ModeCase{"AllModes", {MR475, MR515, MR59, MR67, MR74, MR795, MR102, MR122}}),
-                         [](const testing::TestParamInfo<ModeCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Modes, AmrMatchesFfmpeg,
+    testing::Values(ModeCase{"Mode122", {MR122}}, ModeCase{"Mode475", {MR475}},
+                    ModeCase{"AllModes", {MR475, MR515, MR59, MR67, MR74, MR795, MR102, MR122}}),
+    [](const testing::TestParamInfo<ModeCase>& info) { return std::string(info.param.name); });
 
 TEST(AmrDecoder, CarriesTheRestOfAFrameToTheNextRead) {
   const auto speech = SpeechLike(8000, 8 * 160);
@@ -116,9 +117,9 @@ TEST(AmrDecoder, TruncatedLastFrameEndsTheStream) {
 
 TEST(AmrDecoder, RefusesOtherMagics) {
   CAmrDecoder decoder;
-  for (const auto& bytes : {std::vector<std::uint8_t>{'#', '!', 'A', 'M', 'R', '-', 'W', 'B', '\n'},
-                            std::vector<std::uint8_t>{'#', '!', 'A', 'M', 'R'},
-                            std::vector<std::uint8_t>{}}) {
+  for (const auto& bytes :
+       {std::vector<std::uint8_t>{'#', '!', 'A', 'M', 'R', '-', 'W', 'B', '\n'},
+        std::vector<std::uint8_t>{'#', '!', 'A', 'M', 'R'}, std::vector<std::uint8_t>{}}) {
     EXPECT_EQ(decoder.OpenSource(Memory(bytes)), 0);
     EXPECT_EQ(decoder.GetSampleRate(), 0);
   }

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 
@@ -18,8 +18,8 @@ constexpr std::uint32_t kUnknown = 0xFFFFFFFF;
 
 // An AU header in either byte order, followed by annotation up to `offset` and the data.
 std::vector<std::uint8_t> MakeAu(bool bigEndian, std::uint32_t offset, std::uint32_t size,
-                                 std::uint32_t encoding, std::uint32_t rate,
-                                 std::uint32_t channels, const std::vector<std::uint8_t>& data,
+                                 std::uint32_t encoding, std::uint32_t rate, std::uint32_t channels,
+                                 const std::vector<std::uint8_t>& data,
                                  std::uint32_t magic = 0x2E736E64) {
   Bytes b;
   auto field = [&](std::uint32_t v) { bigEndian ? b.Be32(v) : b.Le32(v); };
@@ -58,7 +58,8 @@ TEST_P(AuMatchesFfmpeg, SampleBySample) {
     if (c.channels == 2) signal.push_back(b[i]);
   }
   WriteWav16(source, signal, c.channels, 16000);
-  const auto made = test::Run("ffmpeg -v error -nostdin -y -i " + ShellQuote(source) + " -c:a " + c.codec + " " + ShellQuote(au));
+  const auto made = test::Run("ffmpeg -v error -nostdin -y -i " + ShellQuote(source) + " -c:a " +
+                              c.codec + " " + ShellQuote(au));
   ASSERT_EQ(made.exitCode, 0) << made.output;
   CAuDecoder decoder;
   ASSERT_NE(decoder.Open(au, 0), 0);
@@ -75,7 +76,8 @@ TEST_P(AuMatchesFfmpeg, SampleBySample) {
 INSTANTIATE_TEST_SUITE_P(
     Encodings, AuMatchesFfmpeg,
     testing::Values(FfmpegCase{"MuLaw", "pcm_mulaw", 1, 0}, FfmpegCase{"Linear8", "pcm_s8", 2, 0},
-                    FfmpegCase{"Linear16", "pcm_s16be", 2, 0}, FfmpegCase{"Linear24", "pcm_s24be", 1, 0},
+                    FfmpegCase{"Linear16", "pcm_s16be", 2, 0},
+                    FfmpegCase{"Linear24", "pcm_s24be", 1, 0},
                     FfmpegCase{"Linear32", "pcm_s32be", 2, 0},
                     // Full scale is 2^31 - 1 here and 2^31 in FFmpeg.
                     FfmpegCase{"Float", "pcm_f32be", 1, 1}, FfmpegCase{"Double", "pcm_f64be", 2, 1},
@@ -101,11 +103,13 @@ TEST_P(AuG72x, MatchesFfmpegAndTheSignal) {
   auto speech = SpeechLike(8000, 8000 * 4);
   for (auto& v : speech) v = static_cast<std::int16_t>(v / 2);
   WriteWav16(source, speech, 1, 8000);
-  const auto made = test::Run("ffmpeg -v error -nostdin -y -i " + ShellQuote(source) + " -c:a g726le -code_size " +
-                        std::to_string(c.codeBits) + " -f g726le " + ShellQuote(raw));
+  const auto made = test::Run("ffmpeg -v error -nostdin -y -i " + ShellQuote(source) +
+                              " -c:a g726le -code_size " + std::to_string(c.codeBits) +
+                              " -f g726le " + ShellQuote(raw));
   ASSERT_EQ(made.exitCode, 0) << made.output;
   const auto codes = ReadFileBytes(raw);
-  WriteFileBytes(au, MakeAu(true, 24, static_cast<std::uint32_t>(codes.size()), c.encoding, 8000, 1, codes));
+  WriteFileBytes(
+      au, MakeAu(true, 24, static_cast<std::uint32_t>(codes.size()), c.encoding, 8000, 1, codes));
 
   CAuDecoder decoder;
   ASSERT_NE(decoder.Open(au, 0), 0);
@@ -117,7 +121,8 @@ TEST_P(AuG72x, MatchesFfmpegAndTheSignal) {
   // SoX decodes AU G.721/G.723 with the published reference algorithm: bit for bit, except
   // that a reconstruction beyond 16 bits wraps round there and is held at full scale here.
   const std::string soxRaw = dir / "sox.raw";
-  const auto sox = test::Run("sox " + ShellQuote(au) + " -t s16 -e signed-integer -L " + ShellQuote(soxRaw));
+  const auto sox =
+      test::Run("sox " + ShellQuote(au) + " -t s16 -e signed-integer -L " + ShellQuote(soxRaw));
   ASSERT_EQ(sox.exitCode, 0) << sox.output;
   const auto soxBytes = ReadFileBytes(soxRaw);
   std::vector<std::int16_t> soxSamples(soxBytes.size() / 2);
@@ -147,18 +152,23 @@ TEST_P(AuG72x, MatchesFfmpegAndTheSignal) {
   std::vector<std::int16_t> reference;
   ASSERT_TRUE(FfmpegDecodeS16(au, reference));
   ASSERT_EQ(ours.samples.size(), reference.size());
-  const std::vector<std::int16_t> original(speech.begin(), speech.begin() + static_cast<long>(ours.samples.size()));
+  const std::vector<std::int16_t> original(speech.begin(),
+                                           speech.begin() + static_cast<long>(ours.samples.size()));
   std::printf("%s: ours/ffmpeg %.1f dB, ours/original %.1f dB, ffmpeg/original %.1f dB\n", c.name,
-              SnrDb(reference, ours.samples), SnrDb(original, ours.samples), SnrDb(original, reference));
+              SnrDb(reference, ours.samples), SnrDb(original, ours.samples),
+              SnrDb(original, reference));
   if (c.minSnrAgainstFfmpeg > 0) {
     EXPECT_GE(SnrDb(reference, ours.samples), c.minSnrAgainstFfmpeg);
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, AuG72x,
-                         testing::Values(G72xCase{"G721", 4, 23, 30}, G72xCase{"G723_24", 3, 25, 30},
+                         testing::Values(G72xCase{"G721", 4, 23, 30},
+                                         G72xCase{"G723_24", 3, 25, 30},
                                          G72xCase{"G723_40", 5, 26, 0}),
-                         [](const testing::TestParamInfo<G72xCase>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<G72xCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 // ---- Byte orders ---------------------------------------------------------------------
 
@@ -190,11 +200,16 @@ TEST_P(AuByteOrder, BothOrdersGiveTheSameSamples) {
       for (int k = 0; k < c.width; ++k) sample[k] = static_cast<std::uint8_t>(i * 37 + k * 101);
     }
     be.insert(be.end(), sample, sample + c.width);
-    le.insert(le.end(), std::make_reverse_iterator(sample + c.width), std::make_reverse_iterator(sample));
+    le.insert(le.end(), std::make_reverse_iterator(sample + c.width),
+              std::make_reverse_iterator(sample));
   }
   CAuDecoder big, little;
-  ASSERT_NE(big.OpenSource(Memory(MakeAu(true, 24, static_cast<std::uint32_t>(be.size()), c.encoding, 8000, 2, be))), 0);
-  ASSERT_NE(little.OpenSource(Memory(MakeAu(false, 24, static_cast<std::uint32_t>(le.size()), c.encoding, 8000, 2, le))), 0);
+  ASSERT_NE(big.OpenSource(Memory(
+                MakeAu(true, 24, static_cast<std::uint32_t>(be.size()), c.encoding, 8000, 2, be))),
+            0);
+  ASSERT_NE(little.OpenSource(Memory(
+                MakeAu(false, 24, static_cast<std::uint32_t>(le.size()), c.encoding, 8000, 2, le))),
+            0);
   const Decoded a = DecodeAll(big), b = DecodeAll(little);
   EXPECT_EQ(a.samples.size(), 3000u);
   EXPECT_EQ(a.samples, b.samples);
@@ -204,11 +219,14 @@ INSTANTIATE_TEST_SUITE_P(Encodings, AuByteOrder,
                          testing::Values(OrderCase{"Linear16", 3, 2}, OrderCase{"Linear24", 4, 3},
                                          OrderCase{"Linear32", 5, 4}, OrderCase{"Float", 6, 4},
                                          OrderCase{"Double", 7, 8}),
-                         [](const testing::TestParamInfo<OrderCase>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<OrderCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 TEST(AuDecoder, BigEndianStereoSixteenBit) {
   CAuDecoder decoder;
-  ASSERT_NE(decoder.OpenSource(Memory(MakeAu(true, 24, 4, 3, 8000, 2, {0x12, 0x34, 0xFE, 0xDC}))), 0);
+  ASSERT_NE(decoder.OpenSource(Memory(MakeAu(true, 24, 4, 3, 8000, 2, {0x12, 0x34, 0xFE, 0xDC}))),
+            0);
   std::vector<std::int16_t> left(kDecodeBlock), right(kDecodeBlock);
   ASSERT_EQ(decoder.Read(left.data(), right.data()), 1);
   EXPECT_EQ(left[0], 0x1234);
@@ -218,7 +236,8 @@ TEST(AuDecoder, BigEndianStereoSixteenBit) {
 
 TEST(AuDecoder, LittleEndianReadsAsStored) {
   CAuDecoder decoder;
-  ASSERT_NE(decoder.OpenSource(Memory(MakeAu(false, 24, 4, 3, 8000, 1, {0x34, 0x12, 0xDC, 0xFE}))), 0);
+  ASSERT_NE(decoder.OpenSource(Memory(MakeAu(false, 24, 4, 3, 8000, 1, {0x34, 0x12, 0xDC, 0xFE}))),
+            0);
   std::vector<std::int16_t> left(kDecodeBlock);
   ASSERT_EQ(decoder.Read(left.data(), nullptr), 2);
   EXPECT_EQ(left[0], 0x1234);
@@ -237,22 +256,27 @@ class AuSampleValues : public testing::TestWithParam<ValueCase> {};
 TEST_P(AuSampleValues, Convert) {
   const ValueCase& c = GetParam();
   CAuDecoder decoder;
-  ASSERT_NE(decoder.OpenSource(Memory(MakeAu(true, 24, static_cast<std::uint32_t>(c.data.size()), c.encoding, 8000, 1, c.data))), 0);
+  ASSERT_NE(decoder.OpenSource(Memory(MakeAu(true, 24, static_cast<std::uint32_t>(c.data.size()),
+                                             c.encoding, 8000, 1, c.data))),
+            0);
   EXPECT_EQ(DecodeAll(decoder).samples, c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Samples, AuSampleValues,
-    testing::Values(ValueCase{"MuLaw", 1, {0x00, 0xFF, 0x80, 0x7F}, {-32124, 0, 32124, 0}},
-                    ValueCase{"ALaw", 27, {0xD5, 0x55, 0xAA, 0x2A}, {8, -8, 32256, -32256}},
-                    ValueCase{"Linear8", 2, {0x80, 0x7F, 0x00, 0xFF}, {-32768, 32512, 0, -256}},
-                    ValueCase{"Linear24", 4, {0x12, 0x34, 0x56, 0x80, 0x00, 0x01}, {0x1234, -32768}},
-                    ValueCase{"Linear32", 5, {0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0, 0}, {-1, 32767}},
-                    // Full scale and beyond: clipped, never wrapped.
-                    ValueCase{"FloatClips", 6, {0x3F, 0x80, 0, 0, 0xBF, 0x80, 0, 0, 0x40, 0, 0, 0, 0xC0, 0x40, 0, 0},
-                              {32767, -32768, 32767, -32768}},
-                    // A cut-off last sample is dropped.
-                    ValueCase{"Linear16CutShort", 3, {0x01, 0x02, 0x03}, {0x0102}}),
+    testing::Values(
+        ValueCase{"MuLaw", 1, {0x00, 0xFF, 0x80, 0x7F}, {-32124, 0, 32124, 0}},
+        ValueCase{"ALaw", 27, {0xD5, 0x55, 0xAA, 0x2A}, {8, -8, 32256, -32256}},
+        ValueCase{"Linear8", 2, {0x80, 0x7F, 0x00, 0xFF}, {-32768, 32512, 0, -256}},
+        ValueCase{"Linear24", 4, {0x12, 0x34, 0x56, 0x80, 0x00, 0x01}, {0x1234, -32768}},
+        ValueCase{"Linear32", 5, {0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0, 0}, {-1, 32767}},
+        // Full scale and beyond: clipped, never wrapped.
+        ValueCase{"FloatClips",
+                  6,
+                  {0x3F, 0x80, 0, 0, 0xBF, 0x80, 0, 0, 0x40, 0, 0, 0, 0xC0, 0x40, 0, 0},
+                  {32767, -32768, 32767, -32768}},
+        // A cut-off last sample is dropped.
+        ValueCase{"Linear16CutShort", 3, {0x01, 0x02, 0x03}, {0x0102}}),
     [](const testing::TestParamInfo<ValueCase>& info) { return std::string(info.param.name); });
 
 // ---- Header rules --------------------------------------------------------------------
@@ -293,14 +317,18 @@ TEST_P(AuAdpcmBlock, OneReadGivesAFullBlock) {
   std::vector<std::uint8_t> data(c.bytes);
   for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 29 + 3);
   CAuDecoder decoder;
-  ASSERT_NE(decoder.OpenSource(Memory(MakeAu(true, 24, static_cast<std::uint32_t>(data.size()), c.encoding, 8000, 1, data))), 0);
+  ASSERT_NE(decoder.OpenSource(Memory(MakeAu(true, 24, static_cast<std::uint32_t>(data.size()),
+                                             c.encoding, 8000, 1, data))),
+            0);
   EXPECT_EQ(DecodeAll(decoder).readSizes, (std::vector<int>{1152, 0}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, AuAdpcmBlock,
                          testing::Values(BlockCase{"G721", 23, 576}, BlockCase{"G723_24", 25, 432},
                                          BlockCase{"G723_40", 26, 720}),
-                         [](const testing::TestParamInfo<BlockCase>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<BlockCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 TEST(AuDecoder, StereoAdpcmAlternatesCodes) {
   // Two channels through one state: 576 bytes of 4-bit codes are 576 stereo frames.
@@ -338,14 +366,22 @@ TEST_P(AuRefused, OpenFails) {
 
 INSTANTIATE_TEST_SUITE_P(
     Headers, AuRefused,
-    testing::Values(RefusedCase{"Encoding8", MakeAu(true, 24, 4, 8, 8000, 1, {1, 2, 3, 4})},
-                    RefusedCase{"ThreeChannels", MakeAu(true, 24, 6, 3, 8000, 3, {1, 2, 3, 4, 5, 6})},
-                    RefusedCase{"NoChannels", MakeAu(true, 24, 4, 3, 8000, 0, {1, 2, 3, 4})},
-                    RefusedCase{"RateZero", MakeAu(true, 24, 4, 3, 0, 1, {1, 2, 3, 4})},
-                    RefusedCase{"OffsetBelowHeader", MakeAu(true, 16, 4, 3, 8000, 1, {1, 2, 3, 4})},
-                    RefusedCase{"OffsetBeyondTheEnd", [] { auto f = MakeAu(true, 24, 4, 3, 8000, 1, {}); f[7] = 200; return f; }()},
-                    RefusedCase{"WrongMagic", MakeAu(true, 24, 4, 3, 8000, 1, {1, 2, 3, 4}, 0x52494646)},
-                    RefusedCase{"ShortHeader", std::vector<std::uint8_t>{0x2E, 0x73, 0x6E, 0x64, 0, 0, 0, 24}}),
+    testing::
+        Values(RefusedCase{"Encoding8", MakeAu(true, 24, 4, 8, 8000, 1, {1, 2, 3, 4})},
+               RefusedCase{"ThreeChannels", MakeAu(true, 24, 6, 3, 8000, 3, {1, 2, 3, 4, 5, 6})},
+               RefusedCase{"NoChannels", MakeAu(true, 24, 4, 3, 8000, 0, {1, 2, 3, 4})},
+               RefusedCase{"RateZero", MakeAu(true, 24, 4, 3, 0, 1, {1, 2, 3, 4})},
+               RefusedCase{"OffsetBelowHeader", MakeAu(true, 16, 4, 3, 8000, 1, {1, 2, 3, 4})},
+               RefusedCase{
+                   "OffsetBeyondTheEnd",
+                   [] {
+                     auto f = MakeAu(true, 24, 4, 3, 8000, 1, {});
+                     f[7] = 200;
+                     return f;
+                   }()},
+               RefusedCase{"WrongMagic", MakeAu(true, 24, 4, 3, 8000, 1, {1, 2, 3, 4}, 0x52494646)},
+               RefusedCase{"ShortHeader",
+                           std::vector<std::uint8_t>{0x2E, 0x73, 0x6E, 0x64, 0, 0, 0, 24}}),
     [](const testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

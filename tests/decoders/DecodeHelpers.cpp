@@ -21,7 +21,8 @@ Decoded DecodeAll(CDecoder& decoder, int maxReads) {
     for (int s = 0; s < n; ++s) {
       if (eightBit) {
         out.samples.push_back(static_cast<std::int16_t>((l8[s] - 128) * 256));
-        if (out.channels == 2) out.samples.push_back(static_cast<std::int16_t>((r8[s] - 128) * 256));
+        if (out.channels == 2)
+          out.samples.push_back(static_cast<std::int16_t>((r8[s] - 128) * 256));
       } else {
         out.samples.push_back(left[static_cast<std::size_t>(s)]);
         if (out.channels == 2) out.samples.push_back(right[static_cast<std::size_t>(s)]);
@@ -31,8 +32,8 @@ Decoded DecodeAll(CDecoder& decoder, int maxReads) {
   return out;
 }
 
-std::vector<std::int16_t> FirstChannels(const std::vector<std::int16_t>& interleaved,
-                                        int channels, int keep) {
+std::vector<std::int16_t> FirstChannels(const std::vector<std::int16_t>& interleaved, int channels,
+                                        int keep) {
   std::vector<std::int16_t> out;
   for (std::size_t i = 0; i + static_cast<std::size_t>(channels) <= interleaved.size();
        i += static_cast<std::size_t>(channels))
@@ -113,8 +114,8 @@ int MaxAbsDiff(const std::vector<std::int16_t>& a, const std::vector<std::int16_
 }
 
 double AlignedSnrDb(const std::vector<std::int16_t>& reference,
-                    const std::vector<std::int16_t>& test, int channels, int maxLag,
-                    int* bestLag, int* maxDiff) {
+                    const std::vector<std::int16_t>& test, int channels, int maxLag, int* bestLag,
+                    int* maxDiff) {
   const long refFrames = static_cast<long>(reference.size()) / channels;
   const long testFrames = static_cast<long>(test.size()) / channels;
   auto at = [&](const std::vector<std::int16_t>& v, long frame, int c) {

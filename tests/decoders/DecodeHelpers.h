@@ -21,8 +21,8 @@ struct Decoded {
 Decoded DecodeAll(CDecoder& decoder, int maxReads = 1 << 20);
 
 // Takes channels [0, keep) of an interleaved signal with `channels` channels.
-std::vector<std::int16_t> FirstChannels(const std::vector<std::int16_t>& interleaved,
-                                        int channels, int keep);
+std::vector<std::int16_t> FirstChannels(const std::vector<std::int16_t>& interleaved, int channels,
+                                        int keep);
 
 // A little-endian byte writer for building files in memory.
 struct Bytes {

@@ -23,7 +23,8 @@ std::string LameFile(const TempDir& dir, const std::string& name, const std::str
     if (channels == 2) signal.push_back(b[i]);
   }
   WriteWav16(source, signal, channels, rate);
-  const auto r = test::Run("lame --quiet " + lameArgs + " " + ShellQuote(source) + " " + ShellQuote(out));
+  const auto r =
+      test::Run("lame --quiet " + lameArgs + " " + ShellQuote(source) + " " + ShellQuote(out));
   EXPECT_EQ(r.exitCode, 0) << r.output;
   return out;
 }
@@ -79,7 +80,8 @@ TEST_P(Mp3MatchesFfmpeg, WithinOneStepOr90Db) {
   ASSERT_TRUE(FfmpegDecodeS16(file, reference));
   int lag = 0, worst = 0;
   const double snr = AlignedSnrDb(reference, ours, decoder.GetOutputChannels(), 3000, &lag, &worst);
-  EXPECT_TRUE(worst <= 1 || snr >= 90) << "snr " << snr << " dB, worst " << worst << ", lag " << lag;
+  EXPECT_TRUE(worst <= 1 || snr >= 90)
+      << "snr " << snr << " dB, worst " << worst << ", lag " << lag;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -95,7 +97,10 @@ TEST(Mp3Decoder, LayerTwoGives1152PerRead) {
   TempDir dir;
   const std::string source = dir / "s.wav", file = dir / "t.mp2";
   WriteWav16(source, SpeechLike(48000, 48000 * 2), 1, 48000);
-  ASSERT_EQ(test::Run("ffmpeg -v error -nostdin -y -i " + ShellQuote(source) + " -c:a mp2 -b:a 128k " + ShellQuote(file)).exitCode, 0);
+  ASSERT_EQ(test::Run("ffmpeg -v error -nostdin -y -i " + ShellQuote(source) +
+                      " -c:a mp2 -b:a 128k " + ShellQuote(file))
+                .exitCode,
+            0);
   CMp3Decoder decoder;
   ASSERT_NE(decoder.Open(file, 0), 0);
   EXPECT_EQ(decoder.GetNominalBitrate(), 128);
@@ -195,7 +200,8 @@ TEST_F(Mp3Search, Id3v1IsReadOnRequestWithoutDisturbingTheStream) {
   // The samples that follow are the ones a straight decode gives.
   const Decoded rest = DecodeAll(decoder);
   ASSERT_GE(expected.size(), rest.samples.size());
-  const std::vector<std::int16_t> tail(expected.begin() + 2 * 1152, expected.begin() + 2 * 1152 + 20000);
+  const std::vector<std::int16_t> tail(expected.begin() + 2 * 1152,
+                                       expected.begin() + 2 * 1152 + 20000);
   EXPECT_EQ(std::vector<std::int16_t>(rest.samples.begin(), rest.samples.begin() + 20000), tail);
 }
 
@@ -241,7 +247,10 @@ TEST(Mp3Decoder, EachDecoderHasItsOwnState) {
     if (!aDone) {
       const int n = da.Read(l.data(), r.data());
       aDone = n <= 0;
-      for (int i = 0; i < n; ++i) { aMixed.push_back(l[static_cast<std::size_t>(i)]); aMixed.push_back(r[static_cast<std::size_t>(i)]); }
+      for (int i = 0; i < n; ++i) {
+        aMixed.push_back(l[static_cast<std::size_t>(i)]);
+        aMixed.push_back(r[static_cast<std::size_t>(i)]);
+      }
     }
     if (!bDone) {
       const int n = db.Read(l.data(), nullptr);
@@ -261,14 +270,16 @@ TEST(Mp3Decoder, EachDecoderHasItsOwnState) {
       if (d.Open(t % 2 ? b : a, 0)) results[static_cast<std::size_t>(t)] = DecodeAll(d).samples;
     });
   for (auto& t : threads) t.join();
-  for (int t = 0; t < 4; ++t) EXPECT_EQ(results[static_cast<std::size_t>(t)], t % 2 ? bAlone : aAlone);
+  for (int t = 0; t < 4; ++t)
+    EXPECT_EQ(results[static_cast<std::size_t>(t)], t % 2 ? bAlone : aAlone);
 }
 
 TEST(Mp3Decoder, RefusesWhatHasNoFrames) {
   CMp3Decoder decoder;
-  for (const auto& bytes : {std::vector<std::uint8_t>{}, std::vector<std::uint8_t>(5000, 0x00),
-                            std::vector<std::uint8_t>{'I', 'D', '3', 3, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F, 1, 2},
-                            std::vector<std::uint8_t>{'A', 'i', 'D', 1, 2, 0, 0xFF, 0xFB}}) {
+  for (const auto& bytes :
+       {std::vector<std::uint8_t>{}, std::vector<std::uint8_t>(5000, 0x00),
+        std::vector<std::uint8_t>{'I', 'D', '3', 3, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F, 1, 2},
+        std::vector<std::uint8_t>{'A', 'i', 'D', 1, 2, 0, 0xFF, 0xFB}}) {
     EXPECT_EQ(decoder.OpenSource(std::make_unique<CMemoryByteSource>(bytes)), 0);
     EXPECT_EQ(decoder.GetChannelMode(), 4);
     EXPECT_EQ(decoder.GetSampleRate(), 0);

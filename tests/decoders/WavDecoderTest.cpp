@@ -21,7 +21,8 @@ std::vector<std::int16_t> Tones(int channels, int rate, std::size_t frames) {
   std::vector<std::int16_t> out(frames * static_cast<std::size_t>(channels));
   for (int c = 0; c < channels; ++c) {
     const auto tone = Sine(220.0 * (c + 1) + 17, rate, frames, 0.7 - 0.08 * c);
-    for (std::size_t i = 0; i < frames; ++i) out[i * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)] = tone[i];
+    for (std::size_t i = 0; i < frames; ++i)
+      out[i * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)] = tone[i];
   }
   return out;
 }
@@ -31,14 +32,15 @@ struct FfmpegCase {
   const char* encoderArgs;
   int channels;
   int rate;
-  int tolerance;  // largest allowed difference from FFmpeg's decoding, in 16-bit steps
+  int tolerance;          // largest allowed difference from FFmpeg's decoding, in 16-bit steps
   bool soxExact = false;  // SoX implements the same reference: must match it exactly
 };
 
 // SoX's decoding of a file to interleaved signed 16-bit samples.
 std::vector<std::int16_t> SoxDecode(const TempDir& dir, const std::string& path) {
   const std::string raw = dir / "sox.raw";
-  const auto r = test::Run("sox " + ShellQuote(path) + " -t s16 -e signed-integer -L " + ShellQuote(raw));
+  const auto r =
+      test::Run("sox " + ShellQuote(path) + " -t s16 -e signed-integer -L " + ShellQuote(raw));
   EXPECT_EQ(r.exitCode, 0) << r.output;
   const auto bytes = ReadFileBytes(raw);
   std::vector<std::int16_t> out(bytes.size() / 2);
@@ -56,7 +58,7 @@ TEST_P(WavMatchesFfmpeg, SampleBySample) {
   WriteWav16(source, Tones(c.channels, c.rate, static_cast<std::size_t>(c.rate) * 3 + 77),
              c.channels, c.rate);
   const auto made = test::Run("ffmpeg -v error -nostdin -y -i " + ShellQuote(source) + " " +
-                        c.encoderArgs + " " + ShellQuote(encoded));
+                              c.encoderArgs + " " + ShellQuote(encoded));
   ASSERT_EQ(made.exitCode, 0) << made.output;
 
   CWavDecoder decoder;
@@ -108,7 +110,7 @@ TEST(WavDecoder, MpegPayloadReportsTheInnerStreamAndMatchesFfmpeg) {
   const std::string source = dir / "source.wav", encoded = dir / "mpeg.wav";
   WriteWav16(source, Tones(2, 44100, 44100 * 4), 2, 44100);
   const auto made = test::Run("ffmpeg -v error -nostdin -y -i " + ShellQuote(source) +
-                        " -c:a libmp3lame -b:a 128k " + ShellQuote(encoded));
+                              " -c:a libmp3lame -b:a 128k " + ShellQuote(encoded));
   ASSERT_EQ(made.exitCode, 0) << made.output;
 
   CWavDecoder decoder;
@@ -121,7 +123,8 @@ TEST(WavDecoder, MpegPayloadReportsTheInnerStreamAndMatchesFfmpeg) {
   EXPECT_LE(decoder.GetDuration(), 4);
   ASSERT_GT(decoder.GetDuration(), 0);
   EXPECT_EQ(decoder.GetBitrate(),
-            static_cast<int>(decoder.GetLength() / (static_cast<std::uint64_t>(decoder.GetDuration()) * 125)));
+            static_cast<int>(decoder.GetLength() /
+                             (static_cast<std::uint64_t>(decoder.GetDuration()) * 125)));
   const Decoded ours = DecodeAll(decoder);
   for (std::size_t i = 0; i + 2 < ours.readSizes.size(); ++i) EXPECT_EQ(ours.readSizes[i], 1152);
 
@@ -129,7 +132,8 @@ TEST(WavDecoder, MpegPayloadReportsTheInnerStreamAndMatchesFfmpeg) {
   ASSERT_TRUE(FfmpegDecodeS16(encoded, reference));
   int lag = 0, worst = 0;
   const double snr = AlignedSnrDb(reference, ours.samples, 2, 3000, &lag, &worst);
-  EXPECT_TRUE(worst <= 1 || snr >= 90) << "snr " << snr << " dB, worst " << worst << ", lag " << lag;
+  EXPECT_TRUE(worst <= 1 || snr >= 90)
+      << "snr " << snr << " dB, worst " << worst << ", lag " << lag;
 }
 
 // ---- Values of single samples, from files built byte by byte -----------------------
@@ -170,7 +174,13 @@ TEST_P(WavSampleValues, Convert) {
   auto fmt = FmtBody(c.tag, 1, 8000, width, c.bits);
   if (c.tag == 0xFFFE) {
     // Extensible: valid bits, channel mask, then the float sub-format GUID.
-    fmt.Le16(22).Le16(static_cast<unsigned>(c.bits)).Le32(4).Le32(3).Le32(0x00100000).Le32(0xAA000080).Le32(0x719B3800);
+    fmt.Le16(22)
+        .Le16(static_cast<unsigned>(c.bits))
+        .Le32(4)
+        .Le32(3)
+        .Le32(0x00100000)
+        .Le32(0xAA000080)
+        .Le32(0x719B3800);
   }
   CWavDecoder decoder;
   ASSERT_NE(decoder.OpenSource(Memory(MakeWav(fmt.data, c.data))), 0);
@@ -183,27 +193,40 @@ const float kNan = std::numeric_limits<float>::quiet_NaN();
 INSTANTIATE_TEST_SUITE_P(
     Samples, WavSampleValues,
     testing::Values(
-        SampleCase{"Pcm24KeepsTheUpperBytes", 1, 24, {0x56, 0x34, 0x12, 0x00, 0x00, 0x80},
+        SampleCase{"Pcm24KeepsTheUpperBytes",
+                   1,
+                   24,
+                   {0x56, 0x34, 0x12, 0x00, 0x00, 0x80},
                    {0x1234, -32768}},
         // A last 24-bit sample cut short by the end of the data is dropped, not read past.
         SampleCase{"Pcm24FinalSampleCutShort", 1, 24, {0x56, 0x34, 0x12, 0xFF, 0xFF}, {0x1234}},
-        SampleCase{"Pcm32ShiftsArithmetically", 1, 32, {0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0xFF, 0x7F},
+        SampleCase{"Pcm32ShiftsArithmetically",
+                   1,
+                   32,
+                   {0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0xFF, 0x7F},
                    {-1, 32767}},
-        SampleCase{"Float32FullScaleAndClipping", 3, 32,
+        SampleCase{"Float32FullScaleAndClipping",
+                   3,
+                   32,
                    FloatBytes({1.0f, -1.0f, 0.5f, 2.0f, -3.0f, kNan, 0.0f}),
                    {32767, -32768, 16383, 32767, -32768, 0, 0}},
-        SampleCase{"Float64FullScaleAndClipping", 3, 64,
+        SampleCase{"Float64FullScaleAndClipping",
+                   3,
+                   64,
                    DoubleBytes({1.0, -1.0, -0.25, 1e300, -1e300}),
                    {32767, -32768, -8192, 32767, -32768}},
         // The extensible form with the float sub-format holds floats, not integers.
-        SampleCase{"ExtensibleFloatSubFormat", 0xFFFE, 32, FloatBytes({1.0f, -0.5f}), {32767, -16384}},
+        SampleCase{
+            "ExtensibleFloatSubFormat", 0xFFFE, 32, FloatBytes({1.0f, -0.5f}), {32767, -16384}},
         SampleCase{"ALaw", 6, 8, {0xD5, 0x55}, {8, -8}},
         SampleCase{"MuLaw", 7, 8, {0x00, 0xFF}, {-32124, 0}}),
     [](const testing::TestParamInfo<SampleCase>& info) { return std::string(info.param.name); });
 
 TEST(WavDecoder, EightBitStereoStaysUnsignedAndSplits) {
   CWavDecoder decoder;
-  ASSERT_NE(decoder.OpenSource(Memory(MakeWav(FmtBody(1, 2, 8000, 2, 8).data, {0x10, 0xF0, 0x80, 0x7F}))), 0);
+  ASSERT_NE(
+      decoder.OpenSource(Memory(MakeWav(FmtBody(1, 2, 8000, 2, 8).data, {0x10, 0xF0, 0x80, 0x7F}))),
+      0);
   EXPECT_EQ(decoder.GetBitsPerSample(), 8);
   std::vector<std::uint8_t> left(kDecodeBlock), right(kDecodeBlock);
   ASSERT_EQ(decoder.Read(left.data(), right.data()), 2);
@@ -216,7 +239,8 @@ TEST(WavDecoder, EightBitStereoStaysUnsignedAndSplits) {
 TEST(WavDecoder, SixChannelALawKeepsTheFirstTwo) {
   std::vector<std::uint8_t> data;
   for (int frame = 0; frame < 2000; ++frame)
-    for (int c = 0; c < 6; ++c) data.push_back(static_cast<std::uint8_t>(c == 0 ? 0xD5 : c == 1 ? 0x55 : 0x00));
+    for (int c = 0; c < 6; ++c)
+      data.push_back(static_cast<std::uint8_t>(c == 0 ? 0xD5 : c == 1 ? 0x55 : 0x00));
   CWavDecoder decoder;
   ASSERT_NE(decoder.OpenSource(Memory(MakeWav(FmtBody(6, 6, 8000, 6, 8).data, data))), 0);
   EXPECT_EQ(decoder.GetChannels(), 6);
@@ -288,7 +312,9 @@ TEST(WavDecoder, ALaterFmtChunkReplacesTheEarlierOneCompletely) {
 
 TEST(WavDecoder, DurationAndBitRateOfPcm) {
   CWavDecoder decoder;
-  ASSERT_NE(decoder.OpenSource(Memory(MakeWav(FmtBody(1, 1, 8000, 2, 16).data, Pcm16Data(8000 * 3 + 5)))), 0);
+  ASSERT_NE(
+      decoder.OpenSource(Memory(MakeWav(FmtBody(1, 1, 8000, 2, 16).data, Pcm16Data(8000 * 3 + 5)))),
+      0);
   EXPECT_EQ(decoder.GetDuration(), 3);
   EXPECT_EQ(decoder.GetBitrate(), 128);  // 48010 bytes / (3 s × 125)
 }
@@ -298,9 +324,14 @@ TEST(WavDecoder, DurationAndBitRateOfPcm) {
 std::vector<std::uint8_t> MsAdpcmFmt(int channels, int blockAlign, int samplesPerBlock,
                                      int coefficientCount, std::uint32_t rate) {
   Bytes b = FmtBody(2, channels, rate, blockAlign, 4);
-  b.Le16(static_cast<unsigned>(4 + 4 * coefficientCount)).Le16(static_cast<unsigned>(samplesPerBlock)).Le16(static_cast<unsigned>(coefficientCount));
-  const int pairs[7][2] = {{256, 0}, {512, -256}, {0, 0}, {192, 64}, {240, 0}, {460, -208}, {392, -232}};
-  for (int i = 0; i < coefficientCount; ++i) b.Le16(static_cast<unsigned>(pairs[i % 7][0]) & 0xFFFF).Le16(static_cast<unsigned>(pairs[i % 7][1]) & 0xFFFF);
+  b.Le16(static_cast<unsigned>(4 + 4 * coefficientCount))
+      .Le16(static_cast<unsigned>(samplesPerBlock))
+      .Le16(static_cast<unsigned>(coefficientCount));
+  const int pairs[7][2] = {{256, 0}, {512, -256}, {0, 0},     {192, 64},
+                           {240, 0}, {460, -208}, {392, -232}};
+  for (int i = 0; i < coefficientCount; ++i)
+    b.Le16(static_cast<unsigned>(pairs[i % 7][0]) & 0xFFFF)
+        .Le16(static_cast<unsigned>(pairs[i % 7][1]) & 0xFFFF);
   return b.data;
 }
 
@@ -371,8 +402,12 @@ TEST(WavDecoder, ImaStereoBlocksOf2048BytesGive2041Frames) {
   std::vector<std::uint8_t> data(2 * 2048, 0);
   for (int block = 0; block < 2; ++block) {
     std::uint8_t* h = &data[static_cast<std::size_t>(block) * 2048];
-    h[0] = 0xE8; h[1] = 0x03; h[2] = 0;
-    h[4] = 0x18; h[5] = 0xFC; h[6] = 200;  // an index beyond 88 is held at 88
+    h[0] = 0xE8;
+    h[1] = 0x03;
+    h[2] = 0;
+    h[4] = 0x18;
+    h[5] = 0xFC;
+    h[6] = 200;  // an index beyond 88 is held at 88
   }
   CWavDecoder decoder;
   ASSERT_NE(decoder.OpenSource(Memory(MakeWav(ImaFmt(2, 2048, 2041), data))), 0);
@@ -410,12 +445,15 @@ TEST(WavDecoder, MsAdpcmPredictorBeyondTheTableEndsTheStreamQuietly) {
   TempDir dir;
   const std::string source = dir / "s.wav", encoded = dir / "ms.wav";
   WriteWav16(source, Tones(1, 8000, 8000), 1, 8000);
-  ASSERT_EQ(test::Run("ffmpeg -v error -nostdin -y -i " + ShellQuote(source) + " -c:a adpcm_ms -block_size 256 " + ShellQuote(encoded)).exitCode, 0);
+  ASSERT_EQ(test::Run("ffmpeg -v error -nostdin -y -i " + ShellQuote(source) +
+                      " -c:a adpcm_ms -block_size 256 " + ShellQuote(encoded))
+                .exitCode,
+            0);
   auto bytes = ReadFileBytes(encoded);
   // Find the data chunk and damage the predictor byte of the third block.
   std::size_t data = 12;
   while (data + 8 <= bytes.size() && std::memcmp(&bytes[data], "data", 4) != 0)
-    data += 8 + (bytes[data + 4] | (bytes[data + 5] << 8) | (bytes[data + 6] << 16)) ;
+    data += 8 + (bytes[data + 4] | (bytes[data + 5] << 8) | (bytes[data + 6] << 16));
   ASSERT_LT(data + 8 + 3 * 256, bytes.size());
   bytes[data + 8 + 2 * 256] = 7;  // the table has 7 entries: 0 to 6
 
@@ -437,7 +475,8 @@ TEST(WavDecoder, GsmDurationFromBlockCount) {
 
 TEST(WavDecoder, ReopenAndCloseLeaveNothingBehind) {
   CWavDecoder decoder;
-  ASSERT_NE(decoder.OpenSource(Memory(MakeWav(GsmFmt(65, 320), std::vector<std::uint8_t>(650, 0)))), 0);
+  ASSERT_NE(decoder.OpenSource(Memory(MakeWav(GsmFmt(65, 320), std::vector<std::uint8_t>(650, 0)))),
+            0);
   ASSERT_NE(decoder.OpenSource(Memory(MakeWav(FmtBody(1, 2, 44100, 4, 16).data, Pcm16Data(8)))), 0);
   EXPECT_EQ(decoder.GetSampleRate(), 44100);
   EXPECT_EQ(DecodeAll(decoder).samples.size(), 8u);
