@@ -56,7 +56,7 @@ double DecodeFfmpeg(const std::string& path) {
 }  // namespace
 
 int main() {
-  audiolib::QuietLibraryLog();
+  audiolib::ConfigureLibraries();
   TempDir dir;
   const std::string wav1 = dir / "one.wav", wav300 = dir / "five-minutes.wav";
   if (!Make("ffmpeg -v error -f lavfi -i anoisesrc=d=1:c=pink:r=44100:a=0.3 -ac 2 " +

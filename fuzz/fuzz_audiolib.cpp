@@ -6,13 +6,11 @@
 #include "decoders/audiolib/AudioLib.h"
 #include "decoders/audiolib/SourceTags.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  wavorax::audiolib::QuietLibraryLog();  // damaged input makes FFmpeg chatty
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace wavorax::audiolib;
+  // The program's start-up settings; here on every input because the replay of saved inputs
+  // in the test run has no initialisation hook.
+  ConfigureLibraries();
   std::unique_ptr<Channel> channel = StreamCreateMemory(data, size);
   // A low render rate keeps long songs cheap to render.
   if (!channel) channel = MusicLoadMemory(data, size, kMinMusicRate);

@@ -5,6 +5,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/avutil.h>
 #include <libavutil/log.h>
+#include <libavutil/mem.h>
 #include <libswresample/swresample.h>
 }
 
@@ -39,6 +40,9 @@ bool CheckLibraryVersions(std::string* problem) {
   return true;
 }
 
-void QuietLibraryLog() { av_log_set_level(AV_LOG_ERROR); }
+void ConfigureLibraries() {
+  av_log_set_level(AV_LOG_ERROR);
+  av_max_alloc(kMaxLibraryAllocation);
+}
 
 }  // namespace wavorax::audiolib

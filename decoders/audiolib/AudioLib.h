@@ -102,9 +102,16 @@ std::unique_ptr<Channel> MusicLoadMemory(const std::uint8_t* data, std::size_t s
 // `problem` (if given) receives a sentence naming the library and both versions.
 bool CheckLibraryVersions(std::string* problem = nullptr);
 
-// Start-up setting: FFmpeg reports only errors, not the warnings that damaged or unusual files
-// cause by the dozen (which would flood a terminal during a batch). FFmpeg's log level is one
-// setting for the whole process, so this is called once before any decoding starts.
-void QuietLibraryLog();
+// Largest single allocation FFmpeg may make once ConfigureLibraries has run.
+inline constexpr std::size_t kMaxLibraryAllocation = 256u * 1024 * 1024;
+
+// Start-up settings of the FFmpeg libraries. They hold for the whole process, so they are made
+// once, before any decoding starts (calling again changes nothing):
+// - only errors are logged, not the warnings that damaged files cause by the dozen;
+// - no single allocation may exceed kMaxLibraryAllocation. Some demuxers size a buffer from a
+//   length field before they know how much data follows (a RIFF INFO entry in a 100-byte WAV
+//   file can ask for 2 GB, zeroed); with the cap such a file fails instead of taking the
+//   memory of every decoding job at once.
+void ConfigureLibraries();
 
 }  // namespace wavorax::audiolib

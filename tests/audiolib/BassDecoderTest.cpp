@@ -1,6 +1,7 @@
 // CBassDecoder's own rules: the first-frame header of ".mp3" files, the ID3 copies, block
 // sizes of wide and 8-bit streams, tracker music at a render rate, and files it must refuse.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <cmath>
@@ -316,6 +317,28 @@ TEST_P(Unopenable, FailsAndHoldsNothing) {
 INSTANTIATE_TEST_SUITE_P(Paths, Unopenable,
                          ::testing::Values(Bad::kMissing, Bad::kFolder, Bad::kFifo, Bad::kEmpty,
                                            Bad::kText, Bad::kTinyRiff));
+
+// A 103-byte WAV file whose RIFF INFO list claims 2 GB, with an entry inside claiming 1.9 GB:
+// FFmpeg's INFO reader allocates (and zeroes) what the entry claims.
+TEST(DamagedSizes, DoNotTakeGigabytesOfMemory) {
+  const std::string path = FixturePath(Fixture("tone.wav"));  // makes the start-up settings hold
+  const TempDir tmp;
+  std::vector<std::uint8_t> bytes = {
+      'R', 'I', 'F', 'F', 0x0A, 5,   0,    0,    'W',  'A',  'V', 'E',  'f',  'm',  't', ' ', 16,
+      0,   0,   0,   1,   0,    1,   0,    0x40, 0x1F, 0,    0,   0x40, 0x1F, 0,    0,   1,   0,
+      8,   0,   'L', 'I', 'S',  'T', 0x2E, 0,    0,    0x80, 'I', 'N',  'F',  'O',  'I', 'N', 'A',
+      'M', 2,   0,   0,   0,    'T', 0,    'd',  'a',  't',  'a', 0xB0, 0x04, 0x79, 0x74};
+  for (int i = 0; i < 8; ++i) bytes.push_back(static_cast<std::uint8_t>(0x70 + i));
+  const std::string damaged = tmp / "claims.wav";
+  WriteFileBytes(damaged, bytes);
+  rusage before{}, after{};
+  getrusage(RUSAGE_SELF, &before);
+  CBassDecoder decoder;
+  if (decoder.Open(damaged, 0)) DecodeAll(decoder, 10'000);
+  getrusage(RUSAGE_SELF, &after);
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 512L * 1024) << "kilobytes";
+  (void)path;
+}
 
 // ---- life cycle and threads -------------------------------------------------------------
 

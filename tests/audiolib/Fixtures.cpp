@@ -54,8 +54,9 @@ std::string Replace(std::string s, const std::string& from, const std::string& t
   return s;
 }
 
-// Damaged copies make FFmpeg warn by the hundred; only its errors are worth a test log.
-const bool kQuiet = (audiolib::QuietLibraryLog(), true);
+// The start-up settings of the program: damaged copies make FFmpeg warn by the hundred, and
+// some ask it for gigabytes.
+const bool kStartUp = (audiolib::ConfigureLibraries(), true);
 
 struct FixtureStore {
   TempDir dir;
