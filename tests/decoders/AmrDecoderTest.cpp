@@ -1,30 +1,13 @@
 #include <gtest/gtest.h>
-#include <opencore-amrnb/interf_enc.h>
 
 #include "decoders/own/AmrDecoder.h"
 #include "decoders/own/ByteSource.h"
 #include "tests/decoders/DecodeHelpers.h"
+#include "tests/support/SourceFixtures.h"
 #include "tests/support/TestSupport.h"
 
 namespace wavorax::test {
 namespace {
-
-// Encodes 8000 Hz mono speech with opencore-amrnb's encoder into the storage format,
-// cycling through the given modes frame by frame.
-std::vector<std::uint8_t> EncodeAmr(const std::vector<std::int16_t>& speech,
-                                    const std::vector<Mode>& modes) {
-  std::vector<std::uint8_t> file = {'#', '!', 'A', 'M', 'R', '\n'};
-  void* encoder = Encoder_Interface_init(0);
-  EXPECT_NE(encoder, nullptr);
-  unsigned char frame[64];
-  for (std::size_t i = 0, n = 0; i + 160 <= speech.size(); i += 160, ++n) {
-    const int bytes =
-        Encoder_Interface_Encode(encoder, modes[n % modes.size()], &speech[i], frame, 0);
-    file.insert(file.end(), frame, frame + bytes);
-  }
-  Encoder_Interface_exit(encoder);
-  return file;
-}
 
 std::unique_ptr<CByteSource> Memory(const std::vector<std::uint8_t>& bytes) {
   return std::make_unique<CMemoryByteSource>(bytes);
