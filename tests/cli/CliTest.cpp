@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "engine/Paths.h"
+#include "tests/support/SourceFixtures.h"
 #include "tests/support/TestSupport.h"
 
 namespace wavorax {
@@ -382,6 +383,46 @@ TEST_F(CliTest, ListAndJsonAndUsage) {
   // The settings file was only read.
   std::ifstream in(settingsFile());
   EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), "[Options]\nBrowseOutputFolder=0\n");
+}
+
+// One source of every decoder family goes through both an encoded and a PCM target.
+TEST_F(CliTest, EveryFamilyConverts) {
+  const std::string wav = Source("tone.wav");
+  struct Made {
+    std::string name;
+    double seconds;
+  };
+  std::vector<Made> made = {{"tone.wav", 3.0}, {"song.mp3", 3.0}, {"song.flac", 3.0}};
+  Source("song.mp3");
+  Source("song.flac");
+  auto encode = [&](const std::string& args, const std::string& name) {
+    ASSERT_EQ(test::Run(args).exitCode, 0) << args;
+    made.push_back({name, 3.0});
+  };
+  encode("oggenc -Q -o " + ShellQuote(dir / "v.ogg") + " " + ShellQuote(wav), "v.ogg");
+  encode("ffmpeg -v error -y -i " + ShellQuote(wav) + " -c:a aac " + ShellQuote(dir / "a.m4a"), "a.m4a");
+  encode("sox " + ShellQuote(wav) + " -e mu-law " + ShellQuote(dir / "u.au"), "u.au");
+  test::WriteFileBytes(dir / "s.amr", test::EncodeAmr(test::Sine(300, 8000, 8000 * 2), {MR122}));
+  made.push_back({"s.amr", 2.0});
+
+  std::string sources;
+  for (const auto& m : made) sources += " " + ShellQuote(dir / m.name);
+  for (const char* format : {"mp3", "wav"}) {
+    const std::string out = dir / (std::string("out-") + format);
+    const auto r = Cli(std::string("-j 2 -f ") + format + " -o " + ShellQuote(out) + sources);
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    for (const auto& m : made) {
+      const std::string base = m.name.substr(0, m.name.rfind('.'));
+      const std::string file = out + "/" + base + "." + format;
+      // Sources that share a base name are numbered by auto rename.
+      const std::string path = FileExists(file) ? file : out + "/" + base + "_1." + format;
+      ASSERT_TRUE(FileExists(path)) << m.name << "\n" << r.output;
+      EXPECT_NEAR(std::atof(test::FfprobeFormat(path, "duration").c_str()), m.seconds, 0.15)
+          << m.name << " as " << format;
+    }
+  }
+  const auto sox = test::Run("sox --i -r " + ShellQuote(dir / "out-wav/s.wav"));
+  EXPECT_EQ(std::atoi(sox.output.c_str()), 8000);
 }
 
 TEST_F(CliTest, FoldersUseTheExtensionFilter) {
