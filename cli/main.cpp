@@ -133,14 +133,16 @@ int main(int argc, char** argv) {
     std::fputs(cli::UsageText().c_str(), stdout);
     return 0;
   }
-  // Decoding problems of a damaged file end in its Status line; the codec library's own
-  // diagnostics would only scramble the terminal.
-  av_log_set_level(AV_LOG_QUIET);
   std::string problem;
   if (!audiolib::CheckLibraryVersions(&problem)) {
     std::fprintf(stderr, "wavorax-cli: %s\n", problem.c_str());
     return 1;
   }
+  // Process-wide limits of the codec libraries, set before any decoding thread starts.
+  audiolib::ConfigureLibraries();
+  // Decoding problems of a damaged file end in its Status line; the codec library's own
+  // diagnostics would only scramble the terminal.
+  av_log_set_level(AV_LOG_QUIET);
 
   ConversionSettings settings;
   {

@@ -15,10 +15,6 @@
 namespace wavorax::test {
 namespace {
 
-void Put16be(std::vector<std::uint8_t>& v, std::size_t at, unsigned value) {
-  v[at] = static_cast<std::uint8_t>(value >> 8);
-  v[at + 1] = static_cast<std::uint8_t>(value);
-}
 void Put16le(std::vector<std::uint8_t>& v, std::size_t at, unsigned value) {
   v[at] = static_cast<std::uint8_t>(value);
   v[at + 1] = static_cast<std::uint8_t>(value >> 8);
@@ -228,41 +224,6 @@ std::string FixturePath(const FormatCase& fixture) {
   fs::rename(work + "/" + name, out, ec);  // atomic: a parallel maker may have won, which is fine
   fs::remove_all(work, ec);
   return made = out;
-}
-
-std::vector<std::uint8_t> MakeMod(const std::string& title) {
-  constexpr std::size_t kHeader = 20 + 31 * 30 + 2 + 128 + 4;  // 1084
-  constexpr std::size_t kPattern = 64 * 4 * 4;
-  constexpr std::size_t kSampleBytes = 64;
-  std::vector<std::uint8_t> m(kHeader + kPattern + kSampleBytes, 0);
-  PutText(m, 0, title, 20);
-  // Sample 1: a looped square wave, 32 words long.
-  const std::size_t s1 = 20;
-  PutText(m, s1, "square", 22);
-  Put16be(m, s1 + 22, kSampleBytes / 2);
-  m[s1 + 24] = 0;   // finetune
-  m[s1 + 25] = 64;  // volume
-  Put16be(m, s1 + 26, 0);
-  Put16be(m, s1 + 28, kSampleBytes / 2);
-  for (int i = 1; i < 31; ++i) Put16be(m, 20 + i * 30 + 28, 1);  // unused samples: no loop
-  m[950] = 1;                                                    // song length: one order
-  m[951] = 127;  // restart byte as ProTracker writes it
-  m[952] = 0;    // order 0 plays pattern 0
-  PutText(m, 1080, "M.K.", 4);
-  auto cell = [&](int row, int channel, unsigned sample, unsigned period, unsigned effect,
-                  unsigned param) {
-    const std::size_t at = kHeader + (static_cast<std::size_t>(row) * 4 + channel) * 4;
-    m[at] = static_cast<std::uint8_t>((sample & 0xF0) | (period >> 8));
-    m[at + 1] = static_cast<std::uint8_t>(period);
-    m[at + 2] = static_cast<std::uint8_t>(((sample & 0x0F) << 4) | effect);
-    m[at + 3] = static_cast<std::uint8_t>(param);
-  };
-  cell(0, 0, 1, 428, 0xF, 3);  // C-2 on the left, speed 3
-  cell(16, 1, 1, 320, 0, 0);   // F-2 on the right
-  cell(32, 3, 1, 214, 0, 0);   // C-3 on the right
-  const std::size_t data = kHeader + kPattern;
-  for (std::size_t i = 0; i < kSampleBytes; ++i) m[data + i] = (i % 16) < 8 ? 0x30 : 0xD0;
-  return m;
 }
 
 std::vector<std::uint8_t> MakeS3m(const std::string& title) {

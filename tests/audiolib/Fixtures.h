@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/SourceFixtures.h"
+
 namespace wavorax::test {
 
 // The tag values every tagging fixture tool is given.
@@ -50,9 +52,6 @@ inline std::ostream& operator<<(std::ostream& os, const FormatCase& c) { return 
 // Fails the calling test (and returns "") when the tool could not make it.
 std::string FixturePath(const FormatCase& fixture);
 
-// A 4-channel ProTracker module ("M.K."): one pattern at speed 3 (3.84 s), a looped square
-// wave played on two channels.
-std::vector<std::uint8_t> MakeMod(const std::string& title);
 // A two-channel Scream Tracker 3 module of the same length.
 std::vector<std::uint8_t> MakeS3m(const std::string& title);
 // `module` inside an Unreal package (version 61) as one object of class Music.

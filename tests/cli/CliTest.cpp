@@ -404,6 +404,9 @@ TEST_F(CliTest, EveryFamilyConverts) {
   encode("sox " + ShellQuote(wav) + " -e mu-law " + ShellQuote(dir / "u.au"), "u.au");
   test::WriteFileBytes(dir / "s.amr", test::EncodeAmr(test::Sine(300, 8000, 8000 * 2), {MR122}));
   made.push_back({"s.amr", 2.0});
+  // Tracker music renders at 44100 Hz and ends at the song's length.
+  test::WriteFileBytes(dir / "m.mod", test::MakeMod("tune"));
+  made.push_back({"m.mod", 3.84});
 
   std::string sources;
   for (const auto& m : made) sources += " " + ShellQuote(dir / m.name);
