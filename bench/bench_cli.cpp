@@ -68,6 +68,11 @@ int main() {
   Run("flac --silent -f -o " + ShellQuote(dir / "src.flac") + " " + ShellQuote(dir / "src.wav"));
   Run("lame --quiet -b 128 " + ShellQuote(dir / "src.wav") + " " + ShellQuote(dir / "src.mp3"));
 
+  const std::string kAacAbr =
+      "--set AutoDestAACEncodingParam=0 --set AACVBR=0 --set AACABRBitRate=128 --set AACEnableTNS=0";
+  const std::string kM4aAbr =
+      "--set AutoDestM4AEncodingParam=0 --set M4AVBR=0 --set M4AABRBitRate=128 --set M4AEnableTNS=0";
+  const std::string kFfmpegAac = " -c:a aac -b:a 128k -aac_tns 0 ";
   struct Case {
     const char* label;
     std::string ours, theirs, cleanup;
@@ -77,17 +82,23 @@ int main() {
   const std::vector<Case> cases = {
       {"WAV->MP3 128k CBR", cli + "-f mp3 --set AutoDestMP3EncodingParam=0 --set MP3BitRate=128 -o " +
                                 ShellQuote(out) + " " + ShellQuote(dir / "src.wav"),
-       "ffmpeg -v error -y -i " + ShellQuote(dir / "src.wav") + " -c:a libmp3lame -b:a 128k " +
+       "ffmpeg -v error -y -threads 1 -i " + ShellQuote(dir / "src.wav") + " -c:a libmp3lame -b:a 128k " +
            ShellQuote(dir / "ff.mp3"),
        "rm -rf " + ShellQuote(out), 1.05},
-      {"WAV->AAC", cli + "-f aac -o " + ShellQuote(out) + " " + ShellQuote(dir / "src.wav"),
-       "ffmpeg -v error -y -i " + ShellQuote(dir / "src.wav") + " -c:a aac " + ShellQuote(dir / "ff.aac"),
+      // The same encoder settings on both sides: 128 kbit/s average, no TNS (our default),
+      // mid/side automatic, one thread.
+      {"WAV->AAC 128k", cli + "-f aac " + kAacAbr + " -o " + ShellQuote(out) + " " +
+                            ShellQuote(dir / "src.wav"),
+       "ffmpeg -v error -y -threads 1 -i " + ShellQuote(dir / "src.wav") + kFfmpegAac +
+           ShellQuote(dir / "ff.aac"),
        "rm -rf " + ShellQuote(out), 1.05},
-      {"FLAC->M4A", cli + "-f m4a -o " + ShellQuote(out) + " " + ShellQuote(dir / "src.flac"),
-       "ffmpeg -v error -y -i " + ShellQuote(dir / "src.flac") + " -c:a aac " + ShellQuote(dir / "ff.m4a"),
+      {"FLAC->M4A 128k", cli + "-f m4a " + kM4aAbr + " -o " + ShellQuote(out) + " " +
+                             ShellQuote(dir / "src.flac"),
+       "ffmpeg -v error -y -threads 1 -i " + ShellQuote(dir / "src.flac") + kFfmpegAac +
+           ShellQuote(dir / "ff.m4a"),
        "rm -rf " + ShellQuote(out), 1.05},
       {"MP3->WAV", cli + "-f wav -o " + ShellQuote(out) + " " + ShellQuote(dir / "src.mp3"),
-       "ffmpeg -v error -y -i " + ShellQuote(dir / "src.mp3") + " " + ShellQuote(dir / "ff.wav"),
+       "ffmpeg -v error -y -threads 1 -i " + ShellQuote(dir / "src.mp3") + " " + ShellQuote(dir / "ff.wav"),
        "rm -rf " + ShellQuote(out), 1.2},
   };
   std::puts("\nOne file, ours against ffmpeg with the same library (best of 3):");
@@ -113,7 +124,7 @@ int main() {
               j1, j2, j1 / j2);
   if (HaveTool("soundconverter")) {
     for (int jobs : {1, 2}) {
-      const std::string sc = "soundconverter -b " + ShellQuote(batch) + " -f mp3 -m cbr -q 128 -j " +
+      const std::string sc = "soundconverter -b -r " + ShellQuote(batch) + " -f mp3 -m cbr -q 128 -j " +
                              std::to_string(jobs) + " -o " + ShellQuote(dir / "sc-out");
       const double t = Best(sc, "rm -rf " + ShellQuote(dir / "sc-out"));
       std::printf("  SoundConverter -j %d %6.2f s: ours is %.2fx as fast\n", jobs, t,

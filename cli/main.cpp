@@ -144,6 +144,13 @@ int main(int argc, char** argv) {
   // diagnostics would only scramble the terminal.
   av_log_set_level(AV_LOG_QUIET);
 
+  // Ctrl+C works like the Cancel button from here on.
+  struct sigaction sa {};
+  sa.sa_handler = OnInterrupt;
+  sigemptyset(&sa.sa_mask);
+  ::sigaction(SIGINT, &sa, nullptr);
+  ::sigaction(SIGTERM, &sa, nullptr);
+
   ConversionSettings settings;
   {
     auto store = options.settingsFile.empty() ? std::make_unique<CSettingsStore>()
@@ -162,6 +169,8 @@ int main(int argc, char** argv) {
       collected.push_back(source);
   }
 
+  const int jobs = options.jobs > 0 ? options.jobs
+                                    : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   Reporter reporter(options.json, 0);
   CSourceList list(OpenDecoderFor);
   bool anyFailed = false;
@@ -172,7 +181,8 @@ int main(int argc, char** argv) {
           reporter.Json(RowJson(list, row));
         else if (r == CSourceList::AddResult::Failed)
           reporter.Json("{\"event\":\"load_failure\",\"path\":" + JsonString(path) + "}");
-      });
+      },
+      jobs);
   if (!failures.empty()) {
     anyFailed = true;
     if (!options.json) std::fprintf(stderr, "%s\n", FailureReport(failures).c_str());
@@ -186,14 +196,6 @@ int main(int argc, char** argv) {
   const int count = list.RowCount();
   std::vector<SourceEntry*> entries;
   for (int r = 0; r < count; ++r) entries.push_back(&list.Entry(r));
-  const int jobs = options.jobs > 0 ? options.jobs
-                                    : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-
-  struct sigaction sa {};
-  sa.sa_handler = OnInterrupt;
-  sigemptyset(&sa.sa_mask);
-  ::sigaction(SIGINT, &sa, nullptr);
-  ::sigaction(SIGTERM, &sa, nullptr);
 
   Reporter progress(options.json, count);
   // Status lines come out in batch order, whichever file finishes first.

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cctype>
+#include <thread>
 #include <fstream>
 
 #include "engine/Paths.h"
@@ -202,9 +204,31 @@ void CollectFolder(const ConversionSettings& settings, std::vector<std::string>&
   }
 }
 
+namespace {
+
+std::vector<std::optional<SourceEntry>> ProbeAll(const DecoderOpener& opener,
+                                                 const std::vector<std::string>& paths, int jobs) {
+  std::vector<std::optional<SourceEntry>> results(paths.size());
+  std::atomic<std::size_t> next{0};
+  auto work = [&] {
+    for (std::size_t i = next++; i < paths.size(); i = next++)
+      results[i] = CSourceList::Probe(opener, paths[i]);
+  };
+  std::vector<std::thread> pool;
+  const int threads = std::min<int>(jobs, static_cast<int>(paths.size()));
+  for (int t = 1; t < threads; ++t) pool.emplace_back(work);
+  work();
+  for (auto& t : pool) t.join();
+  return results;
+}
+
+}  // namespace
+
 std::string AddCollectedFiles(CSourceList& list, const std::vector<std::string>& paths,
-                              IAddProgress* progress, const AddObserver& onEach) {
+                              IAddProgress* progress, const AddObserver& onEach, int jobs) {
   const int total = static_cast<int>(paths.size());
+  std::vector<std::optional<SourceEntry>> probed;
+  if (jobs > 1) probed = ProbeAll(list.opener(), paths, jobs);
   if (progress) {
     progress->SetRange(total);
     progress->PumpMessages();
@@ -218,7 +242,8 @@ std::string AddCollectedFiles(CSourceList& list, const std::vector<std::string>&
       progress->Step();
     }
     int row = -1;
-    const CSourceList::AddResult result = list.AddSourceFile(paths[i], &row);
+    const CSourceList::AddResult result = probed.empty() ? list.AddSourceFile(paths[i], &row)
+                                                         : list.AddProbed(paths[i], probed[i], &row);
     if (onEach) onEach(paths[i], result, row);
     if (result == CSourceList::AddResult::Failed) {
       ++failed;

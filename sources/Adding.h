@@ -56,8 +56,11 @@ class IAddProgress {
 // outcome of every path (the row index, or -1).
 using AddObserver =
     std::function<void(const std::string& path, CSourceList::AddResult result, int row)>;
+// With jobs above 1 the files are probed on that many threads first (a command-line batch
+// has no window to keep responsive), then added in order.
 std::string AddCollectedFiles(CSourceList& list, const std::vector<std::string>& paths,
-                              IAddProgress* progress, const AddObserver& onEach = {});
+                              IAddProgress* progress, const AddObserver& onEach = {},
+                              int jobs = 1);
 
 // The whole message shown for a non-empty failure text.
 std::string FailureReport(const std::string& failureText);

@@ -43,23 +43,24 @@ std::string ColumnText(const SourceEntry& e, int column) {
 
 CSourceList::CSourceList(DecoderOpener opener) : opener_(std::move(opener)) {}
 
-CSourceList::AddResult CSourceList::AddSourceFile(const std::string& path, int* index) {
+bool CSourceList::IsListed(const std::string& path) const {
   // A file already listed under any name (a link, another spelling of the path) is not
   // listed twice.
   for (const Row& row : rows_)
-    if (SameFile(row.entry.path, path)) return AddResult::AlreadyListed;
+    if (SameFile(row.entry.path, path)) return true;
+  return false;
+}
 
+std::optional<SourceEntry> CSourceList::Probe(const DecoderOpener& opener, const std::string& path) {
   // Only regular files are probed: a FIFO or a device named like audio would block the
   // probe or never end.
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return AddResult::Failed;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !opener) return std::nullopt;
 
   const int type = SourceTypeOf(path);
-  std::unique_ptr<CDecoder> decoder = opener_ ? opener_(type, path, 0) : nullptr;
-  if (!decoder) return AddResult::Failed;
-
-  Row row;
-  SourceEntry& e = row.entry;
+  std::unique_ptr<CDecoder> decoder = opener(type, path, 0);
+  if (!decoder) return std::nullopt;
+  SourceEntry e;
   e.path = path;
   e.sourceType = type;
   e.durationSeconds = decoder->GetDuration();
@@ -70,12 +71,24 @@ CSourceList::AddResult CSourceList::AddSourceFile(const std::string& path, int* 
   else
     e.channels = decoder->GetChannels();
   decoder->Close();
-  decoder.reset();
+  return e;
+}
 
-  for (int c = 0; c < kColStatus; ++c) row.texts[c] = ColumnText(e, c);
+CSourceList::AddResult CSourceList::AddProbed(const std::string& path,
+                                              const std::optional<SourceEntry>& probe, int* index) {
+  if (IsListed(path)) return AddResult::AlreadyListed;
+  if (!probe) return AddResult::Failed;
+  Row row;
+  row.entry = *probe;
+  for (int c = 0; c < kColStatus; ++c) row.texts[c] = ColumnText(row.entry, c);
   rows_.push_back(std::move(row));
   if (index) *index = RowCount() - 1;
   return AddResult::Added;
+}
+
+CSourceList::AddResult CSourceList::AddSourceFile(const std::string& path, int* index) {
+  if (IsListed(path)) return AddResult::AlreadyListed;
+  return AddProbed(path, Probe(opener_, path), index);
 }
 
 std::vector<int> CSourceList::SelectedRows() const {

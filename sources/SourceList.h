@@ -5,6 +5,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,13 @@ class CSourceList {
   enum class AddResult { Added, AlreadyListed, Failed };
   // Probes one file and appends its row. `index` receives the new row's index.
   AddResult AddSourceFile(const std::string& path, int* index = nullptr);
+
+  // Probing apart from adding, for adding many files with several threads: Probe touches
+  // no list and may run on any thread; AddProbed appends the result in the caller's order.
+  static std::optional<SourceEntry> Probe(const DecoderOpener& opener, const std::string& path);
+  AddResult AddProbed(const std::string& path, const std::optional<SourceEntry>& probe,
+                      int* index = nullptr);
+  const DecoderOpener& opener() const { return opener_; }
 
   int RowCount() const { return static_cast<int>(rows_.size()); }
   SourceEntry& Entry(int row) { return rows_[row].entry; }
@@ -54,6 +62,8 @@ class CSourceList {
     std::array<std::string, kColumnCount> texts;
     bool selected = false;
   };
+  bool IsListed(const std::string& path) const;
+
   DecoderOpener opener_;
   std::vector<Row> rows_;
   int sortColumn_ = -1;

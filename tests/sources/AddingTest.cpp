@@ -133,6 +133,26 @@ TEST_F(AddingTest, CancelStopsAfterTheFileInProgress) {
   EXPECT_EQ(seen, 2);
 }
 
+TEST_F(AddingTest, ProbingOnSeveralThreadsAddsTheSameRowsInTheSameOrder) {
+  std::vector<std::string> paths;
+  for (int i = 0; i < 12; ++i) {
+    paths.push_back(dir / ("p" + std::to_string(i) + (i % 4 == 3 ? ".ogg" : ".wav")));
+    if (i % 4 == 3)
+      std::ofstream(paths.back()) << "not audio";
+    else
+      test::WriteWav16(paths.back(), std::vector<std::int16_t>(800 * (i + 1)), 1, 8000);
+  }
+  paths.push_back(paths[0]);  // listed already by then
+  CSourceList one(OpenDecoderFor), many(OpenDecoderFor);
+  const std::string failuresOne = AddCollectedFiles(one, paths, nullptr, {}, 1);
+  const std::string failuresMany = AddCollectedFiles(many, paths, nullptr, {}, 4);
+  EXPECT_EQ(failuresOne, failuresMany);
+  ASSERT_EQ(one.RowCount(), 9);
+  ASSERT_EQ(many.RowCount(), 9);
+  for (int r = 0; r < 9; ++r)
+    for (int c = 0; c < kColStatus; ++c) EXPECT_EQ(one.Text(r, c), many.Text(r, c));
+}
+
 TEST_F(AddingTest, AddingTheSameFolderTwiceAddsNothingNew) {
   for (int i = 0; i < 3; ++i)
     test::WriteWav16(dir / ("s" + std::to_string(i) + ".wav"), std::vector<std::int16_t>(800), 1, 8000);
