@@ -53,17 +53,11 @@ bool CAacEncoder::EncodeBuffered(int& produced) {
 
 template <typename Sample, typename Widen>
 bool CAacEncoder::Feed(const Sample* left, const Sample* right, int count, Widen widen) {
-  if (!started_ || count < 0 || (count > 0 && !left)) return false;
-  if (channels_ == 2 && count > 0 && !right) return false;
-  int i = 0;
-  while (i < count) {
-    i = input_.Append(left, right, count, i, widen);
-    if (input_.Full()) {
-      int produced;
-      if (!EncodeBuffered(produced)) return false;
-    }
-  }
-  return true;
+  if (!started_) return false;
+  return input_.Feed(left, right, count, widen, [this] {
+    int produced;
+    return EncodeBuffered(produced);
+  });
 }
 
 bool CAacEncoder::Write16(const std::int16_t* left, const std::int16_t* right, int count) {

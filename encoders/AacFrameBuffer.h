@@ -46,6 +46,21 @@ class AacFrameBuffer {
     return i;
   }
 
+  // Takes a whole planar block: fills frames and hands each full one to `encodeFrame`, which
+  // must empty the buffer. False for a malformed block or when encoding a frame fails.
+  template <typename Sample, typename Widen, typename EncodeFrame>
+  bool Feed(const Sample* left, const Sample* right, int count, Widen widen,
+            EncodeFrame encodeFrame) {
+    if (count < 0 || (count > 0 && !left)) return false;
+    if (channels_ == 2 && count > 0 && !right) return false;
+    int i = 0;
+    while (i < count) {
+      i = Append(left, right, count, i, widen);
+      if (Full() && !encodeFrame()) return false;
+    }
+    return true;
+  }
+
   bool Full() const { return capacity_ > 0 && fill_ >= capacity_; }
   const std::int16_t* data() const { return samples_.data(); }
   // Samples buffered, all channels counted.

@@ -98,17 +98,11 @@ bool CMp4Encoder::EncodeBuffered(int& produced) {
 
 template <typename Sample, typename Widen>
 bool CMp4Encoder::Feed(const Sample* left, const Sample* right, int count, Widen widen) {
-  if (!started_ || count < 0 || (count > 0 && !left)) return false;
-  if (channels_ == 2 && count > 0 && !right) return false;
-  int i = 0;
-  while (i < count) {
-    i = input_.Append(left, right, count, i, widen);
-    if (input_.Full()) {
-      int produced;
-      if (!EncodeBuffered(produced)) return false;
-    }
-  }
-  return true;
+  if (!started_) return false;
+  return input_.Feed(left, right, count, widen, [this] {
+    int produced;
+    return EncodeBuffered(produced);
+  });
 }
 
 bool CMp4Encoder::Write16(const std::int16_t* left, const std::int16_t* right, int count) {

@@ -1,30 +1,7 @@
-// Feeds arbitrary bytes to the AMR parser from memory, then decodes everything it
-// accepts into caller-sized blocks, so that any read or write outside a buffer shows.
-#include <cstdint>
-#include <memory>
-#include <string>
-#include <vector>
-
+// The AMR parser on arbitrary bytes from memory.
 #include "decoders/own/AmrDecoder.h"
+#include "fuzz/DecoderFuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  wavorax::CAmrDecoder decoder;
-  if (!decoder.OpenSource(std::make_unique<wavorax::CMemoryByteSource>(data, size))) return 0;
-  // Exactly one block per channel, on the heap, so that an overrun is caught.
-  const std::size_t bytes = wavorax::kDecodeBlock * 2;
-  std::vector<std::uint8_t> left(bytes), right(bytes);
-  const bool stereo = decoder.GetOutputChannels() == 2;
-  std::uint32_t id3v2Size = 0;
-  const std::uint8_t* tag = decoder.GetId3v2Tag(&id3v2Size);
-  if (tag && id3v2Size > 0 && tag[id3v2Size - 1] == 0x5A) left[0] = 1;
-  if (const std::uint8_t* v1 = decoder.GetId3v1Tag(); v1 && v1[127] == 0x5A) left[0] = 2;
-  for (int blocks = 0; blocks < 200000; ++blocks) {
-    const int n = decoder.Read(left.data(), stereo ? right.data() : nullptr);
-    if (n <= 0) break;
-    if (n > wavorax::kDecodeBlock) __builtin_trap();
-  }
-  (void)decoder.GetDuration();
-  (void)decoder.GetBitrate();
-  (void)decoder.GetChannelMode();
-  return 0;
+  return wavorax::FuzzOwnDecoder<wavorax::CAmrDecoder>(data, size);
 }
