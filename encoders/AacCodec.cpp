@@ -1,5 +1,7 @@
 #include "encoders/AacCodec.h"
 
+#include "encoders/FfmpegHandles.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
@@ -35,24 +37,6 @@ int SampleRateIndex(unsigned long rate) {
     if (kSampleRates[i] == rate) return static_cast<int>(i);
   return -1;
 }
-
-struct CodecContextFree {
-  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameFree {
-  void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketFree {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-// Owns an option dictionary; avcodec_open2 takes the address of the pointer.
-struct Dictionary {
-  AVDictionary* d = nullptr;
-  Dictionary() = default;
-  Dictionary(const Dictionary&) = delete;
-  Dictionary& operator=(const Dictionary&) = delete;
-  ~Dictionary() { av_dict_free(&d); }
-};
 
 }  // namespace
 
@@ -274,6 +258,26 @@ int faacEncGetDecoderSpecificInfo(faacEncHandle encoder, std::vector<std::uint8_
 int faacEncClose(FaacEncoderPtr& encoder) {
   encoder.reset();
   return 0;
+}
+
+FaacEncoderPtr OpenWriterEncoder(int sampleRate, int channels, unsigned int outputFormat,
+                                 faacEncConfigurationPtr* config, unsigned long* inputSamples,
+                                 unsigned long* maxOutputBytes) {
+  FaacEncoderPtr encoder = faacEncOpen(static_cast<unsigned long>(sampleRate),
+                                       static_cast<unsigned int>(channels), inputSamples,
+                                       maxOutputBytes);
+  if (!encoder) return nullptr;
+  faacEncConfigurationPtr c = faacEncGetCurrentConfiguration(encoder.get());
+  if (!c) return nullptr;
+  c->aacObjectType = LOW;
+  c->mpegVersion = MPEG4;
+  c->useTns = 0;
+  c->allowMidside = 1;
+  c->bandWidth = 0;
+  c->outputFormat = outputFormat;
+  c->inputFormat = FAAC_INPUT_16BIT;
+  *config = c;
+  return encoder;
 }
 
 }  // namespace wavorax

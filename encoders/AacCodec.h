@@ -111,4 +111,12 @@ int faacEncGetDecoderSpecificInfo(faacEncHandle encoder, std::vector<std::uint8_
 // Releases an encoder and takes it from its owner.
 int faacEncClose(FaacEncoderPtr& encoder);
 
+// Opens an encoder with the configuration our two writers start from: low complexity,
+// MPEG-4, no TNS, mid/side allowed, the encoder's own bandwidth, 16-bit input, and the given
+// output format (1 ADTS, 0 raw frames for a container). Null when the encoder cannot take
+// the rate or channel count.
+FaacEncoderPtr OpenWriterEncoder(int sampleRate, int channels, unsigned int outputFormat,
+                                 faacEncConfigurationPtr* config, unsigned long* inputSamples,
+                                 unsigned long* maxOutputBytes);
+
 }  // namespace wavorax

@@ -13,18 +13,9 @@ bool CAacEncoder::Open(const std::string& path, int sampleRate, int channels,
   bitsPerSample_ = bitsPerSample;
   // The encoder comes first, so that a rate or channel count it cannot take leaves no
   // empty file behind (the pipeline does not delete after a failed Open).
-  encoder_ = faacEncOpen(static_cast<unsigned long>(sampleRate),
-                         static_cast<unsigned int>(channels), &inputSamples_, &maxOutputBytes_);
+  encoder_ = OpenWriterEncoder(sampleRate, channels, 1 /* ADTS */, &config_, &inputSamples_,
+                               &maxOutputBytes_);
   if (!encoder_) return false;
-  config_ = faacEncGetCurrentConfiguration(encoder_.get());
-  if (!config_) return false;
-  config_->aacObjectType = LOW;
-  config_->mpegVersion = MPEG4;
-  config_->useTns = 0;
-  config_->allowMidside = 1;
-  config_->bandWidth = 0;
-  config_->outputFormat = 1;
-  config_->inputFormat = FAAC_INPUT_16BIT;
   return file_.Create(path);
 }
 

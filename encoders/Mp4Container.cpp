@@ -1,5 +1,7 @@
 #include "encoders/Mp4Container.h"
 
+#include "encoders/FfmpegHandles.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -15,18 +17,6 @@ extern "C" {
 namespace wavorax {
 
 namespace {
-
-struct PacketFree {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-
-struct Dictionary {
-  AVDictionary* d = nullptr;
-  Dictionary() = default;
-  Dictionary(const Dictionary&) = delete;
-  Dictionary& operator=(const Dictionary&) = delete;
-  ~Dictionary() { av_dict_free(&d); }
-};
 
 constexpr std::array<int, 13> kAscSampleRates = {96000, 88200, 64000, 48000, 44100, 32000, 24000,
                                                  22050, 16000, 12000, 11025, 8000,  7350};

@@ -14,18 +14,9 @@ bool CMp4Encoder::Open(const std::string& path, int sampleRate, int channels,
   channels_ = channels;
   bitsPerSample_ = bitsPerSample;
   // The encoder first: a rate or channel count it cannot take leaves no empty file behind.
-  encoder_ = faacEncOpen(static_cast<unsigned long>(sampleRate),
-                         static_cast<unsigned int>(channels), &inputSamples_, &maxOutputBytes_);
+  // Raw frames: the container does the framing.
+  encoder_ = OpenWriterEncoder(sampleRate, channels, 0, &config_, &inputSamples_, &maxOutputBytes_);
   if (!encoder_) return false;
-  config_ = faacEncGetCurrentConfiguration(encoder_.get());
-  if (!config_) return false;
-  config_->aacObjectType = LOW;
-  config_->mpegVersion = MPEG4;
-  config_->useTns = 0;
-  config_->allowMidside = 1;
-  config_->bandWidth = 0;
-  config_->outputFormat = 0;  // raw frames; the container does the framing
-  config_->inputFormat = FAAC_INPUT_16BIT;
   clock_ = Mp4SampleClock(static_cast<std::uint32_t>(inputSamples_ / channels));
   container_ = MP4Create(path);
   return container_ != nullptr;
