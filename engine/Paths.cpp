@@ -82,13 +82,25 @@ static std::string NormalisedAbsolute(const std::string& p) {
   return abs.lexically_normal().string();
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code ec;
-  if (fs::exists(a, ec) && fs::exists(b, ec)) {
-    const bool same = fs::equivalent(a, b, ec);
-    if (!ec) return same;
+FileIdentity IdentityOf(const std::string& path) {
+  FileIdentity id;
+  struct stat st {};
+  if (!path.empty() && ::stat(path.c_str(), &st) == 0) {
+    id.exists = true;
+    id.device = static_cast<std::uint64_t>(st.st_dev);
+    id.inode = static_cast<std::uint64_t>(st.st_ino);
   }
-  return NormalisedAbsolute(a) == NormalisedAbsolute(b);
+  id.normalPath = NormalisedAbsolute(path);
+  return id;
+}
+
+bool SameIdentity(const FileIdentity& a, const FileIdentity& b) {
+  if (a.exists && b.exists) return a.device == b.device && a.inode == b.inode;
+  return a.normalPath == b.normalPath;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  return SameIdentity(IdentityOf(a), IdentityOf(b));
 }
 
 void DeleteUnlessSame(const std::string& path, const std::string& keep) {

@@ -28,8 +28,18 @@ bool QueryFileSize(const std::string& path, std::uint64_t& size);
 // Creates every missing folder along the path; true when the path is a folder at the end.
 bool CreateFolderPath(const std::string& path);
 
-// Whether two paths name the same file: by device and inode when both exist (so symbolic
-// and hard links are seen through), else by their normalised absolute text.
+// What decides whether two paths name the same file: device and inode when the file exists
+// (so symbolic and hard links are seen through), else the normalised absolute text. Taken
+// once per path, so that comparing one path with many costs no further system calls.
+struct FileIdentity {
+  bool exists = false;
+  std::uint64_t device = 0, inode = 0;
+  std::string normalPath;
+};
+FileIdentity IdentityOf(const std::string& path);
+bool SameIdentity(const FileIdentity& a, const FileIdentity& b);
+
+// Whether two paths name the same file, by their identities.
 bool SameFile(const std::string& a, const std::string& b);
 
 // Deletes a file unless it is the same file as `keep`. Used to remove incomplete outputs

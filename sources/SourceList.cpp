@@ -43,11 +43,11 @@ std::string ColumnText(const SourceEntry& e, int column) {
 
 CSourceList::CSourceList(DecoderOpener opener) : opener_(std::move(opener)) {}
 
-bool CSourceList::IsListed(const std::string& path) const {
+bool CSourceList::IsListed(const FileIdentity& identity) const {
   // A file already listed under any name (a link, another spelling of the path) is not
   // listed twice.
   for (const Row& row : rows_)
-    if (SameFile(row.entry.path, path)) return true;
+    if (SameIdentity(row.identity, identity)) return true;
   return false;
 }
 
@@ -76,10 +76,12 @@ std::optional<SourceEntry> CSourceList::Probe(const DecoderOpener& opener, const
 
 CSourceList::AddResult CSourceList::AddProbed(const std::string& path,
                                               const std::optional<SourceEntry>& probe, int* index) {
-  if (IsListed(path)) return AddResult::AlreadyListed;
+  FileIdentity identity = IdentityOf(path);
+  if (IsListed(identity)) return AddResult::AlreadyListed;
   if (!probe) return AddResult::Failed;
   Row row;
   row.entry = *probe;
+  row.identity = std::move(identity);
   for (int c = 0; c < kColStatus; ++c) row.texts[c] = ColumnText(row.entry, c);
   rows_.push_back(std::move(row));
   if (index) *index = RowCount() - 1;
@@ -87,7 +89,7 @@ CSourceList::AddResult CSourceList::AddProbed(const std::string& path,
 }
 
 CSourceList::AddResult CSourceList::AddSourceFile(const std::string& path, int* index) {
-  if (IsListed(path)) return AddResult::AlreadyListed;
+  if (IsListed(IdentityOf(path))) return AddResult::AlreadyListed;
   return AddProbed(path, Probe(opener_, path), index);
 }
 

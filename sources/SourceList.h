@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "decoders/Decoder.h"
+#include "engine/Paths.h"
 #include "sources/SourceEntry.h"
 
 namespace wavorax {
@@ -61,8 +62,9 @@ class CSourceList {
     SourceEntry entry;
     std::array<std::string, kColumnCount> texts;
     bool selected = false;
+    FileIdentity identity;  // taken when the row is added, for the duplicate test
   };
-  bool IsListed(const std::string& path) const;
+  bool IsListed(const FileIdentity& identity) const;
 
   DecoderOpener opener_;
   std::vector<Row> rows_;
