@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
 
 #include "engine/Paths.h"
 
@@ -24,10 +23,7 @@ std::string FileFailure(const std::string& path) {
 // /home/u/Music/pop/1.wav gives home/u/Music/pop/. The path is made absolute and normal
 // first, so that ".." parts cannot climb out of the output folder.
 std::string MirroredFolder(const std::string& source) {
-  std::error_code ec;
-  std::filesystem::path abs = std::filesystem::absolute(source, ec);
-  if (ec) abs = source;
-  const std::string normal = abs.lexically_normal().string();
+  const std::string normal = NormalisedAbsolute(source);
   const std::string name = FileNameOf(normal);
   std::string folder = normal.substr(0, normal.size() - name.size());
   while (!folder.empty() && folder.front() == '/') folder.erase(0, 1);

@@ -2,7 +2,6 @@
 
 #include <condition_variable>
 #include <cstdlib>
-#include <filesystem>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -16,11 +15,6 @@ namespace wavorax {
 
 namespace {
 
-std::string PathKey(const std::string& path) {
-  std::error_code ec;
-  auto abs = std::filesystem::absolute(path, ec);
-  return (ec ? std::filesystem::path(path) : abs).lexically_normal().string();
-}
 
 // The progress of one file: reports whole percentages and answers the shared cancel flag.
 class JobProgress : public IConvertProgress {
@@ -95,13 +89,13 @@ BatchSummary RunParallelBatch(const ConversionSettings& settings,
           return;
         }
         r = ResolveOutputPathClaiming(settings, entry, outcome, [&](const std::string& p) {
-          return claimed.count(PathKey(p)) != 0;
+          return claimed.count(NormalisedAbsolute(p)) != 0;
         });
         if (r != Resolution::Busy) break;
         changed.wait(lock);
       }
       ++resolveTurn;
-      const std::string key = r == Resolution::Resolved ? PathKey(entry.outputPath) : "";
+      const std::string key = r == Resolution::Resolved ? NormalisedAbsolute(entry.outputPath) : "";
       if (!key.empty()) claimed.insert(key);
       changed.notify_all();
       lock.unlock();

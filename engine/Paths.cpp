@@ -75,7 +75,7 @@ bool CreateFolderPath(const std::string& path) {
   return IsFolder(path);
 }
 
-static std::string NormalisedAbsolute(const std::string& p) {
+std::string NormalisedAbsolute(const std::string& p) {
   std::error_code ec;
   fs::path abs = fs::absolute(fs::path(p), ec);
   if (ec) abs = fs::path(p);

@@ -28,6 +28,10 @@ bool QueryFileSize(const std::string& path, std::uint64_t& size);
 // Creates every missing folder along the path; true when the path is a folder at the end.
 bool CreateFolderPath(const std::string& path);
 
+// The path made absolute (against the working folder) and normal: no "." or ".." parts and
+// no doubled separators.
+std::string NormalisedAbsolute(const std::string& path);
+
 // What decides whether two paths name the same file: device and inode when the file exists
 // (so symbolic and hard links are seen through), else the normalised absolute text. Taken
 // once per path, so that comparing one path with many costs no further system calls.
