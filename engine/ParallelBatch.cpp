@@ -15,7 +15,6 @@ namespace wavorax {
 
 namespace {
 
-
 // The progress of one file: reports whole percentages and answers the shared cancel flag.
 class JobProgress : public IConvertProgress {
  public:
