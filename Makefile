@@ -5,6 +5,8 @@ ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
+# ccache, when present, lets the several build folders share their compiled objects.
+LAUNCHER   := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 
 .PHONY: all deps configure build test run asan-test fuzz bench clean
 
@@ -14,7 +16,7 @@ deps:
 	scripts/install-deps
 
 configure: deps
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWAVORAX_WERROR=ON $(CMAKE_ARGS)
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWAVORAX_WERROR=ON $(LAUNCHER) $(CMAKE_ARGS)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -31,7 +33,7 @@ run: build
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 asan-test: deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DWAVORAX_WERROR=ON \
-	  -DWAVORAX_SANITIZE=ON -DWAVORAX_BENCH=OFF -DCMAKE_CXX_FLAGS=-O1 $(CMAKE_ARGS)
+	  -DWAVORAX_SANITIZE=ON -DWAVORAX_BENCH=OFF -DCMAKE_CXX_FLAGS=-O1 $(LAUNCHER) $(CMAKE_ARGS)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)

@@ -10,7 +10,7 @@
 #include "decoders/SourceType.h"
 #include "decoders/audiolib/AudioLib.h"
 #include "decoders/audiolib/BassDecoder.h"
-#include "engine/Paths.h"
+#include "base/Paths.h"
 #include "tests/support/TestSupport.h"
 
 using namespace wavorax;

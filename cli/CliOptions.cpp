@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cstring>
 
-#include "engine/Paths.h"
+#include "base/Paths.h"
 
 namespace wavorax::cli {
 

@@ -18,7 +18,7 @@ extern "C" {
 #include "decoders/DecoderChoice.h"
 #include "decoders/audiolib/AudioLib.h"
 #include "engine/ParallelBatch.h"
-#include "engine/Paths.h"
+#include "base/Paths.h"
 #include "sources/Adding.h"
 #include "sources/SourceList.h"
 

@@ -2,7 +2,7 @@
 
 #include <initializer_list>
 
-#include "engine/Paths.h"
+#include "base/Paths.h"
 
 namespace wavorax {
 

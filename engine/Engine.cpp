@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "engine/OutputPath.h"
-#include "engine/Paths.h"
+#include "base/Paths.h"
 
 namespace wavorax {
 

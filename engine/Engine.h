@@ -8,7 +8,7 @@
 
 #include "app/ConversionSettings.h"
 #include "engine/Progress.h"
-#include "sources/SourceEntry.h"
+#include "base/SourceEntry.h"
 
 namespace wavorax {
 

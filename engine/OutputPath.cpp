@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 
-#include "engine/Paths.h"
+#include "base/Paths.h"
 
 namespace wavorax {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/ConversionSettings.h"
-#include "sources/SourceEntry.h"
+#include "base/SourceEntry.h"
 
 namespace wavorax {
 

@@ -8,7 +8,7 @@
 
 #include "engine/Engine.h"
 #include "engine/OutputPath.h"
-#include "engine/Paths.h"
+#include "base/Paths.h"
 #include "engine/Pipelines.h"
 
 namespace wavorax {

@@ -9,7 +9,7 @@
 
 #include "app/ConversionSettings.h"
 #include "decoders/Decoder.h"
-#include "sources/SourceEntry.h"
+#include "base/SourceEntry.h"
 
 namespace wavorax {
 

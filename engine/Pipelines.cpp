@@ -14,7 +14,7 @@
 #include "encoders/WavWriter.h"
 #include "engine/Amplify.h"
 #include "engine/Engine.h"
-#include "engine/Paths.h"
+#include "base/Paths.h"
 #include "engine/Resampler.h"
 
 namespace wavorax {

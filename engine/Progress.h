@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "sources/SourceEntry.h"
+#include "base/SourceEntry.h"
 
 namespace wavorax {
 

@@ -9,7 +9,7 @@
 #include <thread>
 #include <fstream>
 
-#include "engine/Paths.h"
+#include "base/Paths.h"
 
 namespace wavorax {
 

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "decoders/SourceType.h"
-#include "engine/Paths.h"
+#include "base/Paths.h"
 
 namespace wavorax {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "decoders/Decoder.h"
-#include "engine/Paths.h"
-#include "sources/SourceEntry.h"
+#include "base/Paths.h"
+#include "base/SourceEntry.h"
 
 namespace wavorax {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/Paths.h"
+#include "base/Paths.h"
 
 namespace wavorax {
 namespace {

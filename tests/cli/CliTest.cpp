@@ -14,7 +14,7 @@
 #include <map>
 #include <thread>
 
-#include "engine/Paths.h"
+#include "base/Paths.h"
 #include "tests/support/SourceFixtures.h"
 #include "tests/support/TestSupport.h"
 

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "engine/Engine.h"
-#include "engine/Paths.h"
+#include "base/Paths.h"
 #include "tests/support/TestSupport.h"
 
 namespace wavorax {

@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "engine/OutputPath.h"
-#include "engine/Paths.h"
+#include "base/Paths.h"
 #include "tests/support/TestSupport.h"
 
 namespace wavorax {

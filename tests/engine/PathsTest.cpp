@@ -3,7 +3,7 @@
 #include <fstream>
 
 #include "decoders/SourceType.h"
-#include "engine/Paths.h"
+#include "base/Paths.h"
 #include "tests/support/TestSupport.h"
 
 namespace wavorax {

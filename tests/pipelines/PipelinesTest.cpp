@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "decoders/DecoderChoice.h"
-#include "engine/Paths.h"
+#include "base/Paths.h"
 #include "engine/Pipelines.h"
 #include "tests/support/TestSupport.h"
 

@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "decoders/DecoderChoice.h"
-#include "engine/Paths.h"
+#include "base/Paths.h"
 #include "sources/Adding.h"
 #include "tests/support/TestSupport.h"
 

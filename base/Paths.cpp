@@ -1,4 +1,4 @@
-#include "engine/Paths.h"
+#include "base/Paths.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
