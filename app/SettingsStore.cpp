@@ -4,6 +4,7 @@
 #include <QSettings>
 #include <QString>
 #include <QVariant>
+#include <climits>
 #include <limits>
 
 namespace wavorax {
@@ -11,8 +12,12 @@ namespace wavorax {
 namespace {
 
 const char kGroup[] = "Options";
-// Texts longer than the record ever stored are not taken: 259 characters plus terminator.
-constexpr int kMaxText = 259;
+// The stored texts are paths, so they may be as long as the system allows a path to be, in
+// bytes of UTF-8. Saving and loading apply the same rule, so that nothing is saved that the
+// next start would refuse.
+constexpr qsizetype kMaxTextBytes = PATH_MAX;
+
+bool StorableText(const QString& s) { return s.toUtf8().size() <= kMaxTextBytes; }
 
 bool ReadInt(const QVariant& v, std::int32_t& out) {
   if (!v.isValid() || v.typeId() == QMetaType::QByteArray || v.typeId() == QMetaType::QStringList)
@@ -29,7 +34,7 @@ bool ReadInt(const QVariant& v, std::int32_t& out) {
 bool ReadText(const QVariant& v, std::string& out) {
   if (!v.isValid() || v.typeId() != QMetaType::QString) return false;
   const QString s = v.toString();
-  if (s.size() > kMaxText) return false;
+  if (!StorableText(s)) return false;
   out = s.toStdString();
   return true;
 }
@@ -93,9 +98,17 @@ int CSettingsStore::SaveSettings(const ConversionSettings& settings, int mask) {
       case SettingKind::Int:
         settings_->setValue(key, settings.*(f.intField));
         break;
-      case SettingKind::Text:
-        settings_->setValue(key, QString::fromStdString(settings.*(f.textField)));
+      case SettingKind::Text: {
+        // A text too long to load again is not stored: the key is removed, so the next start
+        // finds the default, exactly as it would after refusing the text.
+        const QString text = QString::fromStdString(settings.*(f.textField));
+        if (StorableText(text)) {
+          settings_->setValue(key, text);
+        } else {
+          settings_->remove(key);
+        }
         break;
+      }
       case SettingKind::Tag: {
         const TagRecordImage image = TagRecordToBytes(settings.*(f.tagField));
         settings_->setValue(key, QByteArray(reinterpret_cast<const char*>(image.data()),

@@ -133,8 +133,8 @@ static std::string DocumentsFromUserDirs(const std::string& home) {
     } else if (value.empty() || value.front() != '/') {
       return {};
     }
-    // xdg-user-dirs treats a documents folder equal to $HOME as "not set".
-    if (NormalisedAbsolute(value) == NormalisedAbsolute(home)) return {};
+    // A value equal to $HOME is kept: xdg-user-dir reports the home folder then, and that is
+    // where the user chose documents to go.
     return value;
   }
   return {};

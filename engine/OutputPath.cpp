@@ -37,9 +37,17 @@ std::string WithoutTail(const std::string& text, std::size_t count) {
 // Proves that the target can be created: makes it and deletes it again. An existing target
 // (only reached under the overwrite policy) is unlinked first rather than truncated, so that
 // nothing is ever written through a symbolic link or into another hard link of the file.
+// Unlinking needs only the folder's permission, so the file's own is asked first: a file
+// the user may not write (a write-protected earlier output) is not replaced, and the row
+// takes the path of a file that cannot be created. A link is judged by the file it names.
 bool ProbeCreate(const std::string& target) {
   struct stat st {};
-  if (::lstat(target.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) ::unlink(target.c_str());
+  if (::lstat(target.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
+    struct stat named {};
+    const bool namesFile = !S_ISLNK(st.st_mode) || ::stat(target.c_str(), &named) == 0;
+    if (namesFile && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return false;
+    ::unlink(target.c_str());
+  }
   const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   ::close(fd);

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <QSettings>
+#include <cstring>
 #include <fstream>
 
 #include "app/SettingsStore.h"
@@ -113,12 +114,41 @@ INSTANTIATE_TEST_SUITE_P(
                       RawCase{"MP3BitRate=@ByteArray(\\x1\\x2)", "MP3BitRate", 128},
                       RawCase{"WAVSampleRate=22050", "WAVSampleRate", 22050}));
 
-TEST_F(SettingsStoreTest, TextLimitsAndTypes) {
-  const std::string longest(259, 'a'), tooLong(300, 'b');
-  WriteRaw("Folder=" + longest + "\nDestSpecifiedFolder=" + tooLong + "\n");
-  ConversionSettings s = Load();
-  EXPECT_EQ(s.Folder, longest);
-  EXPECT_EQ(s.DestSpecifiedFolder, "");
+// Saving and loading agree on how long a text may be: up to the longest path the system
+// takes, counted in bytes of UTF-8. What is saved is loaded again; what would be refused
+// is not saved.
+struct TextCase {
+  std::size_t count;
+  const char* unit;
+  bool kept;
+};
+class TextLimits : public SettingsStoreTest, public ::testing::WithParamInterface<TextCase> {};
+
+TEST_P(TextLimits, SaveAndLoadAgree) {
+  std::string text = "/";
+  for (std::size_t i = 1; text.size() + std::strlen(GetParam().unit) <= GetParam().count;)
+    text += (i++ % 200 == 0) ? "/" : GetParam().unit;
+  ConversionSettings s;
+  s.DestSpecifiedFolder = text;
+  s.Folder = "/short/";
+  CSettingsStore(file()).SaveSettings(s, kSaveFolder | kSaveOptions);
+  const ConversionSettings loaded = Load();
+  EXPECT_EQ(loaded.DestSpecifiedFolder, GetParam().kept ? text : std::string());
+  EXPECT_EQ(Raw("DestSpecifiedFolder").isValid(), GetParam().kept);
+  EXPECT_EQ(loaded.Folder, "/short/");
+
+  // A hand-written text of the same length is judged the same way.
+  WriteRaw("DestSpecifiedFolder=" + text + "\n");
+  EXPECT_EQ(Load().DestSpecifiedFolder, GetParam().kept ? text : std::string());
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, TextLimits,
+                         ::testing::Values(TextCase{259, "a", true}, TextCase{301, "a", true},
+                                           TextCase{4096, "a", true}, TextCase{4097, "a", false},
+                                           TextCase{4096, "\xC3\xBC", true},
+                                           TextCase{4200, "\xC3\xBC", false}));
+
+TEST_F(SettingsStoreTest, TextOfWrongTypeIsIgnored) {
   WriteRaw("Folder=@ByteArray(abc)\n");
   EXPECT_EQ(Load().Folder, "");
 }

@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
 
-#include "engine/OutputPath.h"
 #include "base/Paths.h"
+#include "engine/OutputPath.h"
 #include "tests/support/TestSupport.h"
 
 namespace wavorax {
@@ -120,6 +121,58 @@ TEST_F(OutputPathTest, OverwriteNeverWritesThroughALinkToAnotherFile) {
   EXPECT_EQ(Slurp(dir / "other.txt"), "precious");
 }
 
+// Overwrite replaces an earlier output only when the user may write it. Root may write
+// anything, so the resolution runs in a child that has become "nobody", in folders that
+// nobody may write: unlinking the file would succeed there, so only the permission check
+// keeps a write-protected file.
+struct ProtectedCase {
+  mode_t mode;
+  bool replaced;
+};
+class OverwriteAsUser : public OutputPathTest,
+                        public ::testing::WithParamInterface<ProtectedCase> {};
+
+TEST_P(OverwriteAsUser, ReplacesOnlyWhatTheUserMayWrite) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to become another user";
+  constexpr uid_t kNobody = 65534;
+  const std::string target = dir / "music/pop/1.mp3";
+  Touch(target, "old output");
+  for (const std::string& d :
+       {dir.path(), dir / "music", dir / "music/pop", dir / "home", dir / "home/.config"})
+    ASSERT_EQ(::chmod(d.c_str(), 0777), 0);
+  ASSERT_EQ(::chown(target.c_str(), kNobody, kNobody), 0);
+  ASSERT_EQ(::chmod(target.c_str(), GetParam().mode), 0);
+  settings.TargetExistsOpt = kExistsOverwrite;
+  settings.OutputFiles2MyDocuments = 1;
+
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(99);
+    const bool resolved = Resolve();
+    int code = resolved ? 1 : 0;
+    if (entry.outputPath == target) code |= 2;
+    if (entry.outputPath == dir / "home/Documents/1.mp3") code |= 4;
+    ::_exit(code);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  const int code = WEXITSTATUS(status);
+  ASSERT_NE(code, 99) << "could not become nobody";
+  EXPECT_EQ(code & 1, 1) << "resolves in place or in the documents folder";
+  EXPECT_EQ((code & 2) != 0, GetParam().replaced);
+  EXPECT_EQ((code & 4) != 0, !GetParam().replaced);
+  EXPECT_EQ(FileExists(target), !GetParam().replaced);
+  if (!GetParam().replaced) {
+    EXPECT_EQ(Slurp(target), "old output");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, OverwriteAsUser,
+                         ::testing::Values(ProtectedCase{0444, false}, ProtectedCase{0400, false},
+                                           ProtectedCase{0644, true}));
+
 TEST_F(OutputPathTest, CustomFolderWithAndWithoutTrailingSlash) {
   settings.DestOutputFolderOpt = kFolderCustom;
   for (const std::string& folder : {dir / "out", dir / "out/"}) {
@@ -179,16 +232,36 @@ TEST_F(OutputPathTest, UncreatableFolderRetriesInDocumentsFolder) {
   EXPECT_EQ(entry.outputPath, dir / "home/Documents/1.mp3");
 }
 
-TEST_F(OutputPathTest, DocumentsFolderComesFromUserDirs) {
-  std::ofstream(dir / "home/.config/user-dirs.dirs")
-      << "# comment\nXDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n";
+// The documents folder is what xdg-user-dir reports, also when that is the home folder.
+struct UserDirsCase {
+  const char* line;    // the XDG_DOCUMENTS_DIR line, or "" for none
+  const char* output;  // where 1.mp3 lands, below the temporary folder
+};
+class DocumentsFolderFromUserDirs : public OutputPathTest,
+                                    public ::testing::WithParamInterface<UserDirsCase> {};
+
+TEST_P(DocumentsFolderFromUserDirs, FollowsXdgUserDir) {
+  std::ofstream(dir / "home/.config/user-dirs.dirs") << "# comment\n" << GetParam().line << "\n";
   Touch(dir / "blocker");
   settings.DestOutputFolderOpt = kFolderCustom;
   settings.DestSpecifiedFolder = dir / "blocker/out";
   settings.OutputFiles2MyDocuments = 1;
   ASSERT_TRUE(Resolve()) << outcome;
-  EXPECT_EQ(entry.outputPath, dir / "home/Dokumente/1.mp3");
+  EXPECT_EQ(entry.outputPath, dir / GetParam().output);
+  if (*GetParam().line && test::HaveTool("xdg-user-dir")) {
+    std::string reported = test::Run("xdg-user-dir DOCUMENTS").output;
+    while (!reported.empty() && reported.back() == '\n') reported.pop_back();
+    if (reported.back() != '/') reported += '/';
+    EXPECT_EQ(entry.outputPath, reported + "1.mp3");
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, DocumentsFolderFromUserDirs,
+    ::testing::Values(UserDirsCase{"XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"", "home/Dokumente/1.mp3"},
+                      UserDirsCase{"XDG_DOCUMENTS_DIR=\"$HOME\"", "home/1.mp3"},
+                      UserDirsCase{"XDG_DOCUMENTS_DIR=\"$HOME/\"", "home/1.mp3"},
+                      UserDirsCase{"", "home/Documents/1.mp3"}));
 
 TEST_F(OutputPathTest, RetryKeepsMirrorOnlyForCustomFolderPolicy) {
   Touch(dir / "blocker");
