@@ -30,9 +30,57 @@ std::atomic<bool> gCancel{false};
 
 extern "C" void OnInterrupt(int) { gCancel.store(true); }
 
+// Length of a well-formed UTF-8 sequence at s[i] (1 to 4), or 0 when the byte there does not
+// start one: overlong forms, surrogates and values beyond U+10FFFF are not well-formed.
+std::size_t Utf8Length(const std::string& s, std::size_t i, char32_t* value = nullptr) {
+  const auto at = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned char c = at(i);
+  std::size_t n;
+  char32_t v, min;
+  if (c < 0x80) {
+    if (value) *value = c;
+    return 1;
+  }
+  if (c >= 0xC2 && c <= 0xDF) {
+    n = 2, v = c & 0x1F, min = 0x80;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    n = 3, v = c & 0x0F, min = 0x800;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    n = 4, v = c & 0x07, min = 0x10000;
+  } else {
+    return 0;
+  }
+  if (i + n > s.size()) return 0;
+  for (std::size_t k = 1; k < n; ++k) {
+    if ((at(i + k) & 0xC0) != 0x80) return 0;
+    v = (v << 6) | (at(i + k) & 0x3F);
+  }
+  if (v < min || v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF)) return 0;
+  if (value) *value = v;
+  return n;
+}
+
+// A JSON string of UTF-8 text. A byte that is not part of well-formed UTF-8 (file names on
+// Linux are bytes) is written as the escape \udcXX of its value XX, the lone low surrogate
+// that Python's "surrogateescape" uses, so every line stays JSON and the exact name can be
+// recovered; no well-formed text ever produces such an escape.
 std::string JsonString(const std::string& s) {
   std::string out = "\"";
-  for (unsigned char c : s) {
+  char buf[8];
+  for (std::size_t i = 0; i < s.size();) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    const std::size_t n = Utf8Length(s, i);
+    if (n == 0) {
+      std::snprintf(buf, sizeof buf, "\\udc%02x", c);
+      out += buf;
+      ++i;
+      continue;
+    }
+    if (n > 1) {
+      out.append(s, i, n);
+      i += n;
+      continue;
+    }
     switch (c) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;
@@ -40,16 +88,60 @@ std::string JsonString(const std::string& s) {
       case '\r': out += "\\r"; break;
       case '\t': out += "\\t"; break;
       default:
-        if (c < 0x20) {
-          char buf[8];
+        if (c < 0x20 || c == 0x7F) {
           std::snprintf(buf, sizeof buf, "\\u%04x", c);
           out += buf;
         } else {
           out += static_cast<char>(c);
         }
     }
+    ++i;
   }
   return out + "\"";
+}
+
+// A text as one line of a terminal: control characters (a line feed in a file name) are
+// shown as '?', so that a name cannot split its row or move the cursor.
+std::string OneLine(const std::string& s) {
+  std::string out = s;
+  for (char& c : out)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  return out;
+}
+
+bool IsWide(char32_t v) {
+  // East Asian wide and full-width ranges, which take two terminal columns.
+  return (v >= 0x1100 && v <= 0x115F) || (v >= 0x2E80 && v <= 0x303E) ||
+         (v >= 0x3041 && v <= 0x33FF) || (v >= 0x3400 && v <= 0x4DBF) ||
+         (v >= 0x4E00 && v <= 0x9FFF) || (v >= 0xA000 && v <= 0xA4CF) ||
+         (v >= 0xAC00 && v <= 0xD7A3) || (v >= 0xF900 && v <= 0xFAFF) ||
+         (v >= 0xFE30 && v <= 0xFE4F) || (v >= 0xFF00 && v <= 0xFF60) ||
+         (v >= 0xFFE0 && v <= 0xFFE6) || (v >= 0x1F300 && v <= 0x1F64F) ||
+         (v >= 0x1F900 && v <= 0x1F9FF) || (v >= 0x20000 && v <= 0x3FFFD);
+}
+
+bool IsCombining(char32_t v) {
+  return (v >= 0x0300 && v <= 0x036F) || (v >= 0x1AB0 && v <= 0x1AFF) ||
+         (v >= 0x1DC0 && v <= 0x1DFF) || (v >= 0x20D0 && v <= 0x20FF) ||
+         (v >= 0xFE20 && v <= 0xFE2F) || v == 0x200B || v == 0x200D;
+}
+
+// Terminal columns that a one-line text takes: characters, not bytes. A byte that is not
+// UTF-8 shows as one replacement character.
+std::size_t DisplayWidth(const std::string& s) {
+  std::size_t width = 0;
+  for (std::size_t i = 0; i < s.size();) {
+    char32_t v = 0;
+    const std::size_t n = Utf8Length(s, i, &v);
+    if (n == 0) {
+      ++width;
+      ++i;
+      continue;
+    }
+    width += IsCombining(v) ? 0 : IsWide(v) ? 2 : 1;
+    i += n;
+  }
+  return width;
 }
 
 // Output shared by the worker threads: JSON lines, status lines and the progress line.
@@ -66,7 +158,7 @@ class Reporter {
   void Progress(int index, const std::string& name, int percent) {
     if (!tty_) return;
     std::lock_guard lock(mutex_);
-    std::fprintf(stderr, "\r\033[K[%d/%d] Converting %s...%d%%", index + 1, total_, name.c_str(),
+    std::fprintf(stderr, "\r\033[K[%d/%d] Converting %s...%d%%", index + 1, total_, OneLine(name).c_str(),
                  percent);
     std::fflush(stderr);
   }
@@ -87,6 +179,40 @@ class Reporter {
   bool tty_;
 };
 
+// Adding on a terminal: "Adding file %d of %d..." on one rewritten line of stderr, and
+// Ctrl+C as the Cancel button.
+class AddingProgress final : public IAddProgress {
+ public:
+  explicit AddingProgress(bool tty) : tty_(tty) {}
+  void SetText(const std::string& text) override {
+    if (!tty_) return;
+    std::fprintf(stderr, "\r\033[K%s", text.c_str());
+    std::fflush(stderr);
+    shown_ = true;
+  }
+  void SetRange(int) override {}
+  void Step() override {}
+  bool CancelRequested() override { return gCancel.load(); }
+  void PumpMessages() override {}
+  // Clears the progress line before anything else is printed.
+  void Done() {
+    if (shown_) std::fputs("\r\033[K", stderr);
+    shown_ = false;
+  }
+
+ private:
+  bool tty_;
+  bool shown_ = false;
+};
+
+// The failure report with each listed path kept on its own line.
+std::string OneLineReport(const std::string& report) {
+  std::string out = report;
+  for (char& c : out)
+    if (static_cast<unsigned char>(c) < 0x20 && c != '\n') c = '?';
+  return out;
+}
+
 std::string RowJson(const CSourceList& list, int row) {
   return std::string("{\"event\":\"row\",\"index\":") + std::to_string(row) +
          ",\"path\":" + JsonString(list.Entry(row).path) +
@@ -102,14 +228,15 @@ void PrintTable(const CSourceList& list) {
   std::size_t width[5];
   for (int c = 0; c < 5; ++c) {
     width[c] = std::string(kTitles[c]).size();
-    for (int r = 0; r < list.RowCount(); ++r) width[c] = std::max(width[c], list.Text(r, c).size());
+    for (int r = 0; r < list.RowCount(); ++r)
+      width[c] = std::max(width[c], DisplayWidth(OneLine(list.Text(r, c))));
   }
   auto line = [&](auto cell) {
     std::string out;
     for (int c = 0; c < 5; ++c) {
-      std::string text = cell(c);
+      const std::string text = OneLine(cell(c));
       // File and Channels are left-aligned, the numbers right-aligned, as in the window.
-      const std::string pad(width[c] - std::min(width[c], text.size()), ' ');
+      const std::string pad(width[c] - std::min(width[c], DisplayWidth(text)), ' ');
       out += (c == 0 || c == 4) ? text + pad : pad + text;
       if (c < 4) out += "  ";
     }
@@ -159,23 +286,32 @@ int main(int argc, char** argv) {
   }
   for (const auto& a : options.assignments) cli::ApplyAssignment(settings, a, error);
 
-  // Files are taken whatever their extension, folders through the extension filter.
+  // Files are taken whatever their extension, folders through the extension filter. The
+  // scan and the probing both stop within a file of Ctrl+C.
+  AddingProgress adding(!options.json && ::isatty(2));
   std::vector<std::string> collected;
+  bool anyFailed = false;
   for (const auto& source : options.sources) {
     struct stat st {};
-    if (::stat(source.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-      CollectFolder(settings, collected, source);
-    else
+    if (::stat(source.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+      const ScanOutcome scan = CollectFolder(settings, collected, source, &adding);
+      for (const std::string& folder : scan.unreadable) {
+        std::fprintf(stderr, "wavorax-cli: cannot read the folder %s\n", OneLine(folder).c_str());
+        anyFailed = true;
+      }
+      if (scan.cancelled) break;
+    } else {
       collected.push_back(source);
+    }
   }
+  if (gCancel.load()) return 130;
 
   const int jobs = options.jobs > 0 ? options.jobs
                                     : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   Reporter reporter(options.json, 0);
   CSourceList list(OpenDecoderFor);
-  bool anyFailed = false;
   const std::string failures = AddCollectedFiles(
-      list, collected, nullptr, [&](const std::string& path, CSourceList::AddResult r, int row) {
+      list, collected, &adding, [&](const std::string& path, CSourceList::AddResult r, int row) {
         if (!options.json) return;
         if (r == CSourceList::AddResult::Added)
           reporter.Json(RowJson(list, row));
@@ -183,13 +319,23 @@ int main(int argc, char** argv) {
           reporter.Json("{\"event\":\"load_failure\",\"path\":" + JsonString(path) + "}");
       },
       jobs);
-  if (!failures.empty()) {
-    anyFailed = true;
-    if (!options.json) std::fprintf(stderr, "%s\n", FailureReport(failures).c_str());
+  adding.Done();
+  if (gCancel.load()) return 130;
+  if (!failures.empty()) anyFailed = true;
+  // Files that could not be loaded are reported after everything else.
+  auto reportFailures = [&] {
+    if (!failures.empty() && !options.json)
+      std::fprintf(stderr, "%s\n", OneLineReport(FailureReport(failures)).c_str());
+  };
+  if (collected.empty()) {
+    std::fputs("No files found.\n", stderr);
+    return 1;
   }
 
   if (options.list) {
     if (!options.json) PrintTable(list);
+    std::fflush(stdout);
+    reportFailures();
     return anyFailed ? 1 : 0;
   }
 
@@ -228,7 +374,7 @@ int main(int argc, char** argv) {
       return;
     }
     std::lock_guard lock(orderMutex);
-    finished[i] = entries[i]->path + ": " + status;
+    finished[i] = OneLine(entries[i]->path) + ": " + status;
     done[i] = true;
     while (printed < count && done[printed]) progress.Line(finished[printed++]);
   };
@@ -238,6 +384,8 @@ int main(int argc, char** argv) {
     std::lock_guard lock(orderMutex);
     while (printed < count && done[printed]) progress.Line(finished[printed++]);
   }
+  std::fflush(stdout);
+  reportFailures();
   if (gCancel.load()) return 130;
   return anyFailed || summary.notConverted > 0 || summary.notStarted > 0 ? 1 : 0;
 }

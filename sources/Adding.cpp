@@ -1,13 +1,16 @@
 #include "sources/Adding.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
-#include <fstream>
 
 #include "base/Paths.h"
 
@@ -76,15 +79,47 @@ std::string LocalPathOfUrl(const std::string& url) {
   return out;
 }
 
+// The text of a link file: only a regular file is read, opened without blocking (a FIFO named
+// like a link would otherwise wait for a writer for good) and read up to a bound (a device
+// such as /dev/zero behind the name would otherwise never end).
+bool ReadLinkFile(const std::string& path, std::string& text) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+            st.st_size <= static_cast<off_t>(kMaxDesktopLinkBytes);
+  if (ok) {
+    text.resize(kMaxDesktopLinkBytes);
+    std::size_t got = 0;
+    while (got < text.size()) {
+      const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      got += static_cast<std::size_t>(n);
+    }
+    text.resize(got);
+  }
+  ::close(fd);
+  return ok;
+}
+
 // The target of a freedesktop link file, or "" when it is not one.
 std::string DesktopLinkTarget(const std::string& path) {
-  if (!EqualsNoCase(ExtensionOf(path), ".desktop") || IsFolder(path)) return {};
-  std::ifstream in(path);
-  std::string line, type, url;
+  if (!EqualsNoCase(ExtensionOf(path), ".desktop")) return {};
+  std::string text;
+  if (!ReadLinkFile(path, text)) return {};
+  return ParseDesktopLink(text);
+}
+
+}  // namespace
+
+std::string ParseDesktopLink(std::string_view text) {
+  std::string type, url;
   bool inEntry = false;
-  int lines = 0;
-  while (std::getline(in, line) && ++lines < 1000) {
-    line = Trim(line);
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    std::string line = Trim(std::string(text.substr(0, end)));
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
     if (line.empty() || line[0] == '#') continue;
     if (line[0] == '[') {
       inEntry = line == "[Desktop Entry]";
@@ -100,8 +135,6 @@ std::string DesktopLinkTarget(const std::string& path) {
   if (type != "Link") return {};
   return LocalPathOfUrl(url);
 }
-
-}  // namespace
 
 bool IsShortcut(const std::string& path) {
   return IsSymlink(path) || !DesktopLinkTarget(path).empty();
@@ -151,10 +184,11 @@ struct DirEntry {
   bool folder;  // a real folder, not a link to one
 };
 
-std::vector<DirEntry> ListFolder(const std::string& folder) {
-  std::vector<DirEntry> out;
+// The entries of one folder; false when it cannot be listed.
+bool ListFolder(const std::string& folder, std::vector<DirEntry>& out) {
+  out.clear();
   DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return out;
+  if (!dir) return false;
   while (dirent* e = ::readdir(dir)) {
     const std::string name = e->d_name;
     if (name == "." || name == "..") continue;
@@ -164,15 +198,7 @@ std::vector<DirEntry> ListFolder(const std::string& folder) {
     out.push_back({name, S_ISDIR(st.st_mode)});
   }
   ::closedir(dir);
-  return out;
-}
-
-void ListFoldersDepthFirst(const std::string& folder, std::vector<std::string>& folders,
-                           int depth) {
-  folders.push_back(folder);
-  if (depth > 256) return;  // a guard against absurd nesting
-  for (const DirEntry& e : ListFolder(folder))
-    if (e.folder) ListFoldersDepthFirst(folder + "/" + e.name, folders, depth + 1);
+  return true;
 }
 
 bool MatchesPattern(const std::string& name, const std::string& pattern) {
@@ -182,53 +208,140 @@ bool MatchesPattern(const std::string& name, const std::string& pattern) {
          EqualsNoCase(name.substr(name.size() - suffix.size()), suffix);
 }
 
-}  // namespace
+// Pumps the window's messages and answers whether the user cancelled.
+bool Cancelled(IAddProgress* progress) {
+  if (!progress) return false;
+  progress->PumpMessages();
+  return progress->CancelRequested();
+}
 
-void CollectFolder(const ConversionSettings& settings, std::vector<std::string>& list,
-                   const std::string& folder) {
-  std::string root = folder;
-  while (root.size() > 1 && root.back() == '/') root.pop_back();
-  std::vector<std::string> folders;
-  ListFoldersDepthFirst(root, folders, 0);
-  for (const std::string& f : folders) {
-    const std::vector<DirEntry> entries = ListFolder(f);
-    const std::string prefix = f == "/" ? f : f + "/";
+class FolderScan {
+ public:
+  FolderScan(const ConversionSettings& settings, std::vector<std::string>& list,
+             IAddProgress* progress)
+      : settings_(settings), list_(list), progress_(progress) {}
+
+  // Each folder is listed once: its files are admitted, then its subfolders are searched in
+  // enumeration order, which is the folder-before-subfolders order of the scan.
+  void Scan(const std::string& folder, int depth) {
+    if (outcome.cancelled || (outcome.cancelled = Cancelled(progress_))) return;
+    std::vector<DirEntry> entries;
+    if (!ListFolder(folder, entries)) {
+      outcome.unreadable.push_back(folder);
+      return;
+    }
+    const std::string prefix = folder == "/" ? folder : folder + "/";
     for (const std::string& pattern : ScanPatterns()) {
       for (const DirEntry& e : entries) {
         if (e.folder || !MatchesPattern(e.name, pattern)) continue;
         const std::string full = prefix + e.name;
         if (IsFolder(full)) continue;  // a link to a folder
-        AdmitFile(settings, full, list);
+        const std::size_t before = list_.size();
+        AdmitFile(settings_, full, list_);
+        if (list_.size() != before && (outcome.cancelled = Cancelled(progress_))) return;
       }
     }
+    if (depth > 256) return;  // a guard against absurd nesting
+    for (const DirEntry& e : entries) {
+      if (!e.folder) continue;
+      Scan(prefix + e.name, depth + 1);
+      if (outcome.cancelled) return;
+    }
   }
+
+  ScanOutcome outcome;
+
+ private:
+  const ConversionSettings& settings_;
+  std::vector<std::string>& list_;
+  IAddProgress* progress_;
+};
+
+}  // namespace
+
+ScanOutcome CollectFolder(const ConversionSettings& settings, std::vector<std::string>& list,
+                          const std::string& folder, IAddProgress* progress) {
+  std::string root = folder;
+  while (root.size() > 1 && root.back() == '/') root.pop_back();
+  FolderScan scan(settings, list, progress);
+  scan.Scan(root, 0);
+  return scan.outcome;
 }
 
 namespace {
 
-std::vector<std::optional<SourceEntry>> ProbeAll(const DecoderOpener& opener,
-                                                 const std::vector<std::string>& paths, int jobs) {
-  std::vector<std::optional<SourceEntry>> results(paths.size());
-  std::atomic<std::size_t> next{0};
-  auto work = [&] {
-    for (std::size_t i = next++; i < paths.size(); i = next++)
-      results[i] = CSourceList::Probe(opener, paths[i]);
-  };
-  std::vector<std::thread> pool;
-  const int threads = std::min<int>(jobs, static_cast<int>(paths.size()));
-  for (int t = 1; t < threads; ++t) pool.emplace_back(work);
-  work();
-  for (auto& t : pool) t.join();
-  return results;
-}
+// Probes paths on worker threads a bounded distance ahead of the thread that adds them, so
+// that the adding thread reports each file as it comes and a cancel stops the workers soon.
+class ProbeAhead {
+ public:
+  ProbeAhead(const DecoderOpener& opener, const std::vector<std::string>& paths, int jobs)
+      : opener_(opener), paths_(paths), results_(paths.size()), ready_(paths.size(), 0),
+        window_(static_cast<std::size_t>(jobs) * 4) {
+    const int threads = std::min<int>(jobs, static_cast<int>(paths.size()));
+    for (int t = 0; t < threads; ++t) pool_.emplace_back([this] { Work(); });
+  }
+  ~ProbeAhead() { Stop(); }
+
+  // Waits up to `slice` for the result of path i; false when it is not there yet.
+  bool WaitFor(std::size_t i, std::chrono::milliseconds slice) {
+    std::unique_lock lock(mutex_);
+    return done_.wait_for(lock, slice, [&] { return ready_[i] != 0; });
+  }
+  std::optional<SourceEntry> Take(std::size_t i) {
+    std::lock_guard lock(mutex_);
+    consumed_ = i + 1;
+    room_.notify_all();
+    return std::move(results_[i]);
+  }
+  void Stop() {
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    room_.notify_all();
+    for (auto& t : pool_) t.join();
+    pool_.clear();
+  }
+
+ private:
+  void Work() {
+    for (;;) {
+      std::size_t i;
+      {
+        std::unique_lock lock(mutex_);
+        room_.wait(lock, [&] { return stop_ || next_ >= paths_.size() || next_ < consumed_ + window_; });
+        if (stop_ || next_ >= paths_.size()) return;
+        i = next_++;
+      }
+      std::optional<SourceEntry> probe = CSourceList::Probe(opener_, paths_[i]);
+      std::lock_guard lock(mutex_);
+      results_[i] = std::move(probe);
+      ready_[i] = 1;
+      done_.notify_all();
+    }
+  }
+
+  const DecoderOpener& opener_;
+  const std::vector<std::string>& paths_;
+  std::vector<std::optional<SourceEntry>> results_;
+  std::vector<char> ready_;
+  const std::size_t window_;
+  std::size_t next_ = 0, consumed_ = 0;
+  bool stop_ = false;
+  std::mutex mutex_;
+  std::condition_variable done_, room_;
+  std::vector<std::thread> pool_;
+};
 
 }  // namespace
 
 std::string AddCollectedFiles(CSourceList& list, const std::vector<std::string>& paths,
                               IAddProgress* progress, const AddObserver& onEach, int jobs) {
   const int total = static_cast<int>(paths.size());
-  std::vector<std::optional<SourceEntry>> probed;
-  if (jobs > 1) probed = ProbeAll(list.opener(), paths, jobs);
+  // Rows may name files that were deleted or replaced since they were added.
+  list.RefreshIdentities();
+  std::unique_ptr<ProbeAhead> ahead;
+  if (jobs > 1 && total > 1) ahead = std::make_unique<ProbeAhead>(list.opener(), paths, jobs);
   if (progress) {
     progress->SetRange(total);
     progress->PumpMessages();
@@ -242,8 +355,17 @@ std::string AddCollectedFiles(CSourceList& list, const std::vector<std::string>&
       progress->Step();
     }
     int row = -1;
-    const CSourceList::AddResult result = probed.empty() ? list.AddSourceFile(paths[i], &row)
-                                                         : list.AddProbed(paths[i], probed[i], &row);
+    CSourceList::AddResult result;
+    if (ahead) {
+      bool cancelled = false;
+      while (!ahead->WaitFor(static_cast<std::size_t>(i), std::chrono::milliseconds(20)))
+        if ((cancelled = Cancelled(progress))) break;
+      if (cancelled) break;
+      result = list.AddProbed(paths[i], ahead->Take(static_cast<std::size_t>(i)), &row);
+    } else {
+      result = list.IsListed(paths[i]) ? CSourceList::AddResult::AlreadyListed
+                                       : list.AddProbed(paths[i], CSourceList::Probe(list.opener(), paths[i]), &row);
+    }
     if (onEach) onEach(paths[i], result, row);
     if (result == CSourceList::AddResult::Failed) {
       ++failed;
@@ -252,10 +374,7 @@ std::string AddCollectedFiles(CSourceList& list, const std::vector<std::string>&
       else if (failed == 11)
         failures += "<more files>...\n";
     }
-    if (progress) {
-      progress->PumpMessages();
-      if (progress->CancelRequested()) break;
-    }
+    if (Cancelled(progress)) break;
   }
   return failures;
 }

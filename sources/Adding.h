@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/ConversionSettings.h"
@@ -23,6 +24,13 @@ bool AcceptsExtension(const ConversionSettings& settings, const std::string& ext
 // (Type=Link with a file:// URL).
 bool IsShortcut(const std::string& path);
 
+// The local path that the text of a freedesktop link file names: the URL of its
+// [Desktop Entry] group when Type is Link and the URL is a file:// address, "" otherwise.
+std::string ParseDesktopLink(std::string_view text);
+
+// Largest link file that is read; anything longer is not a link.
+inline constexpr std::size_t kMaxDesktopLinkBytes = 64 * 1024;
+
 // One step of a shortcut: the path the link names (made absolute against the link's folder).
 bool ResolveShortcut(const std::string& shortcut, std::string& target);
 
@@ -34,30 +42,43 @@ inline constexpr int kShortcutChainLimit = 16;
 void AdmitFile(const ConversionSettings& settings, const std::string& path,
                std::vector<std::string>& list);
 
-// Appends every admitted file below `folder`: folder by folder (each folder before its
-// subfolders), and within a folder pattern by pattern. Linked folders are never entered.
-void CollectFolder(const ConversionSettings& settings, std::vector<std::string>& list,
-                   const std::string& folder);
-
-// The adding progress window.
+// The adding progress window. Every call comes on the thread that called CollectFolder or
+// AddCollectedFiles, at least once per file, whatever the number of jobs, so a window can
+// repaint, show "Adding file %d of %d..." and take its Cancel click while files are added.
 class IAddProgress {
  public:
   virtual ~IAddProgress() = default;
   virtual void SetText(const std::string& text) = 0;
   virtual void SetRange(int maximum) = 0;
   virtual void Step() = 0;
+  // Polled after every file (and every folder of a scan); true stops the work there.
   virtual bool CancelRequested() = 0;
   virtual void PumpMessages() = 0;
 };
 
+// What a folder scan met besides files.
+struct ScanOutcome {
+  bool cancelled = false;
+  std::vector<std::string> unreadable;  // folders that could not be listed
+};
+
+// Appends every admitted file below `folder`: folder by folder (each folder before its
+// subfolders), and within a folder pattern by pattern. Linked folders are never entered.
+// With a progress window, messages are pumped and Cancel is polled after each folder and
+// each admitted file; the window's text is left as the caller set it ("Searching files...").
+ScanOutcome CollectFolder(const ConversionSettings& settings, std::vector<std::string>& list,
+                          const std::string& folder, IAddProgress* progress = nullptr);
+
 // Probes each collected path into the list ("Adding file %d of %d..."), stops early on
 // Cancel, and returns the failure text: the first ten failed paths, each followed by a line
 // feed, then "<more files>...\n" once. Empty when every file loaded. `onEach` hears the
-// outcome of every path (the row index, or -1).
+// outcome of every path (the row index, or -1), on the calling thread and in path order.
 using AddObserver =
     std::function<void(const std::string& path, CSourceList::AddResult result, int row)>;
-// With jobs above 1 the files are probed on that many threads first (a command-line batch
-// has no window to keep responsive), then added in order.
+// With jobs above 1, up to that many threads probe a little ahead of the calling thread,
+// which adds the rows in path order, reports progress per file, and waits for the next
+// result in short slices with PumpMessages in between. Cancel stops the probing threads
+// before the function returns; files probed ahead but not yet added are dropped.
 std::string AddCollectedFiles(CSourceList& list, const std::vector<std::string>& paths,
                               IAddProgress* progress, const AddObserver& onEach = {},
                               int jobs = 1);

@@ -47,8 +47,13 @@ bool CSourceList::IsListed(const FileIdentity& identity) const {
   // A file already listed under any name (a link, another spelling of the path) is not
   // listed twice.
   for (const Row& row : rows_)
-    if (SameIdentity(row.identity, identity)) return true;
+    if (row.identity.normalPath == identity.normalPath || SameIdentity(row.identity, identity))
+      return true;
   return false;
+}
+
+void CSourceList::RefreshIdentities() {
+  for (Row& row : rows_) row.identity = IdentityOf(row.entry.path);
 }
 
 std::optional<SourceEntry> CSourceList::Probe(const DecoderOpener& opener, const std::string& path) {
@@ -89,6 +94,7 @@ CSourceList::AddResult CSourceList::AddProbed(const std::string& path,
 }
 
 CSourceList::AddResult CSourceList::AddSourceFile(const std::string& path, int* index) {
+  RefreshIdentities();
   if (IsListed(IdentityOf(path))) return AddResult::AlreadyListed;
   return AddProbed(path, Probe(opener_, path), index);
 }

@@ -25,8 +25,16 @@ class CSourceList {
   explicit CSourceList(DecoderOpener opener);
 
   enum class AddResult { Added, AlreadyListed, Failed };
-  // Probes one file and appends its row. `index` receives the new row's index.
+  // Probes one file and appends its row. `index` receives the new row's index. A path is
+  // already listed when it names the same existing file as a row does now, or has the same
+  // normalised path: rows whose files were deleted or replaced since are judged by what
+  // their paths name today (this takes every row's identity anew, once per call).
   AddResult AddSourceFile(const std::string& path, int* index = nullptr);
+
+  // For adding many files: RefreshIdentities once before the batch, then IsListed and
+  // AddProbed per file, which compare with the identities taken then.
+  void RefreshIdentities();
+  bool IsListed(const std::string& path) const { return IsListed(IdentityOf(path)); }
 
   // Probing apart from adding, for adding many files with several threads: Probe touches
   // no list and may run on any thread; AddProbed appends the result in the caller's order.
@@ -62,7 +70,7 @@ class CSourceList {
     SourceEntry entry;
     std::array<std::string, kColumnCount> texts;
     bool selected = false;
-    FileIdentity identity;  // taken when the row is added, for the duplicate test
+    FileIdentity identity;  // for the duplicate test, as of the last RefreshIdentities
   };
   bool IsListed(const FileIdentity& identity) const;
 
