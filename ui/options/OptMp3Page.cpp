@@ -1,0 +1,217 @@
+#include "ui/options/OptMp3Page.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "controls/LinkLabel.h"
+
+namespace wavorax::ui {
+
+namespace {
+
+struct Preset {
+  int sampleRate;
+  int bitRate;
+  int channel;  // page index: 0 joint stereo, 1 stereo, 2 mono, 3 as the source
+};
+// Items 1 to 4 of the preset list.
+constexpr Preset kPresets[] = {{11025, 16, 2}, {22050, 32, 0}, {32000, 96, 0}, {44100, 128, 0}};
+
+constexpr int kBitRates[] = {8,  16,  24,  32,  40,  48,  56,  64,  80,
+                             96, 112, 128, 144, 160, 192, 224, 256, 320};
+constexpr int kSampleRates[] = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
+
+// The sample rate that keeps bit rate `b` valid for MPEG audio (MPEG-1 layer III runs 32 to
+// 320 kbit/s at 32000 Hz and above, MPEG-2 8 to 160 at 16000 to 24000, MPEG-2.5 8 to 64 below).
+int SampleRateFor(int b, int r) {
+  if ((b == 8 || b == 16 || b == 24) && r > 24000) return 24000;
+  if (b >= 80 && b <= 160 && r < 16000) return 16000;
+  if (b >= 192 && r < 32000) return 32000;
+  return r;
+}
+
+// The bit rate that stays valid at sample rate `r`.
+int BitRateFor(int r, int b) {
+  if (r <= 12000 && b > 64) return 64;
+  if (r >= 16000 && r <= 24000 && b > 160) return 160;
+  if (r >= 32000 && b < 32) return 32;
+  return b;
+}
+
+}  // namespace
+
+COptMp3Page::COptMp3Page(QWidget* parent) : COptPage(parent) {
+  presets_ = new QComboBox(this);
+  presets_->addItems(
+      {QStringLiteral("Auto"),
+       QStringLiteral("11025 Hz, 16 kbps, Mono (low quality, smaller file size)"),
+       QStringLiteral("22050 Hz, 32 kbps, Joint Stereo (OK quality, small size)"),
+       QStringLiteral("32000 Hz, 96 kbps, Joint Stereo (medium quality, normal size)"),
+       QStringLiteral("44100Hz, 128 kbps, Joint Stereo (close to CD-quality, large size)"),
+       QStringLiteral("Custom")});
+  CodedItems rates;
+  for (int r : kSampleRates) rates.emplace_back(QStringLiteral("%1 Hz").arg(r), r);
+  rates.emplace_back(QStringLiteral("Same as original file"), 0);
+  sampleRates_ = MakeCodedList(rates, this);
+  CodedItems bits;
+  for (int b : kBitRates) bits.emplace_back(QStringLiteral("%1 kbps").arg(b), b);
+  bits.emplace_back(QStringLiteral("Same as original file"), 0);
+  bitRates_ = MakeCodedList(bits, this);
+
+  channels_ = new QButtonGroup(this);
+  auto* channelRow = new QHBoxLayout;
+  channelRow->addWidget(new QLabel(QStringLiteral("Channels:"), this));
+  const char* channelTexts[] = {"&Joint Stereo", "&Stereo", "&Mono", "Same as &original file"};
+  for (int i = 0; i < 4; ++i) {
+    auto* button = new QRadioButton(QString::fromLatin1(channelTexts[i]), this);
+    channels_->addButton(button, i);
+    channelRow->addWidget(button);
+  }
+  channelRow->addStretch(1);
+
+  stereoLink_ = new CLinkLabel(QStringLiteral("Joint Stereo vs. Stereo"), this);
+  encoderLink_ = new CLinkLabel(QStringLiteral("The program uses LAME MP3 encoder."), this);
+  stereoLink_->SetLink(QStringLiteral("https://duckduckgo.com/?q=mp3+joint+stereo+vs+stereo"));
+  encoderLink_->SetLink(QStringLiteral("https://lame.sourceforge.io/"));
+  stereoLink_->SetUnderlineMode(1);
+  encoderLink_->SetUnderlineMode(1);
+
+  tag_ = new CTagChoiceBox(
+      {QStringLiteral("Add &ID3 tag"), QStringLiteral("T&ransfer ID3 tag from source file"),
+       QStringLiteral("&None")},
+      QStringLiteral("Edit ID3 &tag"), this);
+  amplify_ = new CAmplifyBox(this);
+
+  auto* page = new QVBoxLayout(this);
+  page->addWidget(MakeHeading(QStringLiteral("Encoding Parameters"), this));
+  auto* grid = new QGridLayout;
+  grid->addWidget(MakeBuddyLabel(QStringLiteral("&Encoding Options:"), presets_, this), 0, 0);
+  grid->addWidget(presets_, 0, 1, 1, 3);
+  grid->addWidget(MakeBuddyLabel(QStringLiteral("Sample &Frequency:"), sampleRates_, this), 1, 0);
+  grid->addWidget(sampleRates_, 1, 1);
+  grid->addWidget(MakeBuddyLabel(QStringLiteral("&Bit Rate:"), bitRates_, this), 1, 2,
+                  Qt::AlignRight);
+  grid->addWidget(bitRates_, 1, 3);
+  grid->addLayout(channelRow, 2, 0, 1, 4);
+  grid->setColumnStretch(1, 1);
+  grid->setColumnStretch(3, 1);
+  page->addLayout(grid);
+  auto* links = new QHBoxLayout;
+  links->addWidget(stereoLink_);
+  links->addStretch(1);
+  links->addWidget(encoderLink_);
+  page->addLayout(links);
+  page->addWidget(MakeHeading(QStringLiteral("ID3 tag"), this));
+  page->addWidget(tag_);
+  page->addWidget(MakeHeading(QStringLiteral("Sound"), this));
+  page->addWidget(amplify_);
+  page->addStretch(1);
+
+  connect(presets_, &QComboBox::activated, this, &COptMp3Page::OnPreset);
+  connect(bitRates_, &QComboBox::activated, this, &COptMp3Page::OnBitRate);
+  connect(sampleRates_, &QComboBox::activated, this, &COptMp3Page::OnSampleRate);
+  connect(channels_, &QButtonGroup::idClicked, this, &COptMp3Page::OnChannel);
+}
+
+QRadioButton* COptMp3Page::ChannelButton(int index) const {
+  return qobject_cast<QRadioButton*>(channels_->button(index));
+}
+
+void COptMp3Page::Load(const ConversionSettings& s) {
+  const Mp3PageValues values = Mp3PageFrom(s);
+  bitRate_ = values.bitRate;
+  sampleRate_ = values.sampleRate;
+  channel_ = values.channelIndex;
+  int preset = kPresetCustom;
+  if (values.automatic) {
+    preset = kPresetAuto;
+  } else {
+    for (int i = 0; i < 4; ++i) {
+      const Preset& p = kPresets[i];
+      if (p.sampleRate == sampleRate_ && p.bitRate == bitRate_ && p.channel == channel_) {
+        preset = i + 1;
+        break;
+      }
+    }
+  }
+  presets_->setCurrentIndex(preset);
+  SelectCode(bitRates_, bitRate_);
+  SelectCode(sampleRates_, sampleRate_);
+  channels_->button(channel_)->setChecked(true);
+  EnableParameters(!values.automatic);
+  tag_->Load(s.MP3ID3TagType, s.MP3ID3Tag);
+  amplify_->Load(s.AmplifyMp3 != 0, s.AmplifyMp3Coeff);
+}
+
+std::optional<PageProblem> COptMp3Page::Validate() { return amplify_->Validate(); }
+
+void COptMp3Page::Store(ConversionSettings& s) const {
+  Mp3PageValues values;
+  values.automatic = presets_->currentIndex() == kPresetAuto;
+  values.bitRate = SelectedCode(bitRates_);
+  values.sampleRate = SelectedCode(sampleRates_);
+  values.channelIndex = channels_->checkedId() >= 0 ? channels_->checkedId() : channel_;
+  WriteBackMp3(s, values);
+  s.MP3ID3TagType = tag_->Choice();
+  s.MP3ID3Tag = tag_->Tag();
+  s.AmplifyMp3 = amplify_->Amplify() ? 1 : 0;
+  s.AmplifyMp3Coeff = amplify_->Coefficient();
+}
+
+void COptMp3Page::EnableParameters(bool enable) {
+  sampleRates_->setEnabled(enable);
+  bitRates_->setEnabled(enable);
+  for (QAbstractButton* button : channels_->buttons()) button->setEnabled(enable);
+}
+
+void COptMp3Page::OnPreset(int index) {
+  if (index == kPresetAuto) {
+    EnableParameters(false);
+    return;
+  }
+  if (!sampleRates_->isEnabled()) EnableParameters(true);
+  if (channels_->checkedId() >= 0) channel_ = channels_->checkedId();
+  if (index < 1 || index > 4) return;  // "Custom" keeps the values as they are
+  const Preset& p = kPresets[index - 1];
+  bitRate_ = p.bitRate;
+  sampleRate_ = p.sampleRate;
+  channel_ = p.channel;
+  SelectCode(bitRates_, bitRate_);
+  SelectCode(sampleRates_, sampleRate_);
+  channels_->button(channel_)->setChecked(true);
+}
+
+void COptMp3Page::OnBitRate(int index) {
+  const int b = bitRates_->itemData(index).toInt();
+  const int r = SelectedCode(sampleRates_, -1);
+  // "Same as original file" on either side leaves nothing to keep in step.
+  if (b == bitRate_ || b == 0 || r <= 0) return;
+  const int fitted = SampleRateFor(b, r);
+  if (fitted != r) SelectCode(sampleRates_, fitted);
+  presets_->setCurrentIndex(kPresetCustom);
+  bitRate_ = b;
+  sampleRate_ = fitted;
+}
+
+void COptMp3Page::OnSampleRate(int index) {
+  const int r = sampleRates_->itemData(index).toInt();
+  const int b = SelectedCode(bitRates_, -1);
+  if (r == sampleRate_ || r == 0 || b <= 0) return;
+  const int fitted = BitRateFor(r, b);
+  if (fitted != b) SelectCode(bitRates_, fitted);
+  presets_->setCurrentIndex(kPresetCustom);
+  sampleRate_ = r;
+  bitRate_ = fitted;
+}
+
+void COptMp3Page::OnChannel(int index) {
+  if (index != channel_) presets_->setCurrentIndex(kPresetCustom);
+  channel_ = index;
+}
+
+}  // namespace wavorax::ui

@@ -1,0 +1,203 @@
+#include "ui/options/OptOutputPage.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "ui/common/Dialogs.h"
+#include "ui/common/Messenger.h"
+
+namespace wavorax::ui {
+
+namespace {
+
+// The extension boxes in reading order, five rows of eight; & marks the mnemonic.
+constexpr const char* kExtensionTexts[] = {
+    ".m&p3", ".&mp2", ".mp&1", ".wa&v", ".og&g", ".oga",  ".mo&d", ".&xm",  ".&it", ".&s3m",
+    ".m&tm", ".&umx", ".mo&3", ".&au",  ".s&nd", ".aiff", ".aif",  ".aifc", ".afc", ".cda",
+    ".flac", ".wma",  ".wmv",  ".asf",  ".wv",   ".aac",  ".mp4",  ".m4v",  ".m4a", ".m4b",
+    ".ac3",  ".ape",  ".mac",  ".mpc",  ".mp+",  ".mpp",  ".adx",  ".spx",  ".tta", ".amr",
+};
+constexpr int kExtensionColumns = 8;
+
+QString WithoutMnemonic(const char* text) {
+  return QString::fromLatin1(text).remove(QLatin1Char('&'));
+}
+
+}  // namespace
+
+COptOutputPage::COptOutputPage(QWidget* parent) : COptPage(parent) {
+  auto* page = new QVBoxLayout(this);
+
+  page->addWidget(MakeHeading(QStringLiteral("General"), this));
+  auto* monoLabel = new QLabel(
+      QStringLiteral("If output channel is set to mono and the original file is stereo, output "
+                     "sound equals to:"),
+      this);
+  monoLabel->setWordWrap(true);
+  page->addWidget(monoLabel);
+  auto* monoRow = new QHBoxLayout;
+  mono_ = new QButtonGroup(this);
+  const char* monoTexts[] = {"(L+R) / &2", "&L channel", "&R channel"};
+  for (int i = 0; i < 3; ++i) {
+    auto* button = new QRadioButton(QString::fromLatin1(monoTexts[i]), this);
+    mono_->addButton(button, i);
+    monoRow->addWidget(button);
+  }
+  monoHelp_ = new QPushButton(QStringLiteral("?"), this);
+  monoHelp_->setFixedWidth(24);
+  monoRow->addWidget(monoHelp_);
+  monoRow->addStretch(1);
+  page->addLayout(monoRow);
+
+  page->addWidget(new QLabel(QStringLiteral("Add files for \"Add Folder\" and drag/drop:"), this));
+  auto* extensions = new QGridLayout;
+  extensions->setHorizontalSpacing(12);
+  extensions->setVerticalSpacing(2);
+  int position = 0;
+  for (const char* text : kExtensionTexts) {
+    auto* box = new QCheckBox(QString::fromLatin1(text), this);
+    const QString extension = WithoutMnemonic(text);
+    std::int32_t ConversionSettings::*flag = nullptr;
+    for (const BatchAddFlag& entry : BatchAddFlags())
+      if (extension == QLatin1String(entry.extension)) flag = entry.field;
+    extensionBoxes_.push_back(box);
+    extensionFlags_.push_back(flag);
+    extensions->addWidget(box, position / kExtensionColumns, position % kExtensionColumns);
+    ++position;
+  }
+  page->addLayout(extensions);
+  auto* checkRow = new QHBoxLayout;
+  checkAll_ = new QPushButton(QStringLiteral("Check All"), this);
+  uncheckAll_ = new QPushButton(QStringLiteral("Uncheck All"), this);
+  checkRow->addStretch(1);
+  checkRow->addWidget(checkAll_);
+  checkRow->addWidget(uncheckAll_);
+  page->addLayout(checkRow);
+
+  page->addWidget(MakeHeading(QStringLiteral("Output"), this));
+  auto* output = new QGridLayout;
+  outputFolder_ = MakeCodedList({{QStringLiteral("Same as original file"), kFolderSameAsSource},
+                                 {QStringLiteral("A custom folder"), kFolderCustom}},
+                                this);
+  customFolder_ = new QLineEdit(this);
+  browse_ = new QPushButton(QStringLiteral("Bro&wse"), this);
+  createDirs_ =
+      new QCheckBox(QStringLiteral("&Create folders according to path of original file"), this);
+  // The mirror option appends the source's whole folder path, without its leading '/'.
+  example_ = new QLabel(
+      QStringLiteral("For example: original file is \"/home/u/Music/pop/1.mp3\" and output "
+                     "folder is \"/data/Output.\" If the option is checked, the output folder "
+                     "will be \"/data/Output/home/u/Music/pop.\""),
+      this);
+  example_->setWordWrap(true);
+  targetExists_ = MakeCodedList(
+      {{QStringLiteral("Auto rename (add number at end of file name)"), kExistsAutoRename},
+       {QStringLiteral("Overwrite"), kExistsOverwrite},
+       {QStringLiteral("Skip (not convert)"), kExistsSkip}},
+      this);
+  output->addWidget(MakeBuddyLabel(QStringLiteral("&Output folder:"), outputFolder_, this), 0, 0);
+  output->addWidget(outputFolder_, 0, 1, 1, 2, Qt::AlignLeft);
+  output->addWidget(MakeBuddyLabel(QStringLiteral("Custom &folder:"), customFolder_, this), 1, 0);
+  output->addWidget(customFolder_, 1, 1);
+  output->addWidget(browse_, 1, 2);
+  output->addWidget(createDirs_, 2, 1, 1, 2);
+  output->addWidget(example_, 3, 1, 1, 2);
+  output->addWidget(MakeBuddyLabel(QStringLiteral("If target file &exists "), targetExists_, this),
+                    4, 0);
+  output->addWidget(targetExists_, 4, 1, 1, 2, Qt::AlignLeft);
+  output->setColumnStretch(1, 1);
+  page->addLayout(output);
+  myDocuments_ =
+      new QCheckBox(QStringLiteral("Output files to M&y Documents if creating file failure"), this);
+  browseOutput_ =
+      new QCheckBox(QStringLiteral("&Browse output folder while conversion completes"), this);
+  page->addWidget(myDocuments_);
+  page->addWidget(browseOutput_);
+  page->addStretch(1);
+
+  connect(monoHelp_, &QPushButton::clicked, this, [this] {
+    ShowInformation(
+        QStringLiteral(
+            "In general, the output sound equals to \"(L+R)/2,\" which contains left and right "
+            "channels.\n\n\"L channel\" means the program outputs left channel of original "
+            "stereo file. And \"R channel\" means right channel. It's very useful when you want "
+            "to convert a stereo file into two files that contains left and right channels "
+            "distinguishingly."),
+        window());
+  });
+  connect(checkAll_, &QPushButton::clicked, this, [this] { SetAllExtensions(true); });
+  connect(uncheckAll_, &QPushButton::clicked, this, [this] { SetAllExtensions(false); });
+  connect(outputFolder_, &QComboBox::currentIndexChanged, this,
+          &COptOutputPage::UpdateCustomFolder);
+  connect(browse_, &QPushButton::clicked, this, &COptOutputPage::OnBrowse);
+}
+
+void COptOutputPage::Load(const ConversionSettings& s) {
+  if (QAbstractButton* button = mono_->button(s.MonoType)) button->setChecked(true);
+  for (size_t i = 0; i < extensionBoxes_.size(); ++i)
+    extensionBoxes_[i]->setChecked(extensionFlags_[i] && s.*extensionFlags_[i] != 0);
+  // Codes outside the lists select the first item, which is what OK then stores.
+  SelectCode(outputFolder_, s.DestOutputFolderOpt);
+  customFolder_->setText(QString::fromStdString(s.DestSpecifiedFolder));
+  createDirs_->setChecked(s.CreateDirs != 0);
+  SelectCode(targetExists_, s.TargetExistsOpt);
+  myDocuments_->setChecked(s.OutputFiles2MyDocuments != 0);
+  browseOutput_->setChecked(s.BrowseOutputFolder != 0);
+  UpdateCustomFolder();
+}
+
+std::optional<PageProblem> COptOutputPage::Validate() {
+  if (SelectedCode(outputFolder_) == kFolderCustom && customFolder_->text().isEmpty())
+    return PageProblem{QStringLiteral("Please choose an output folder."), customFolder_};
+  return std::nullopt;
+}
+
+void COptOutputPage::Store(ConversionSettings& s) const {
+  // A stored mono type outside the three buttons stays as it was.
+  if (mono_->checkedId() >= 0) s.MonoType = mono_->checkedId();
+  for (size_t i = 0; i < extensionBoxes_.size(); ++i)
+    if (extensionFlags_[i]) s.*extensionFlags_[i] = extensionBoxes_[i]->isChecked() ? 1 : 0;
+  s.DestOutputFolderOpt = SelectedCode(outputFolder_, kFolderSameAsSource);
+  s.DestSpecifiedFolder = customFolder_->text().toStdString();
+  s.CreateDirs = createDirs_->isChecked() ? 1 : 0;
+  s.TargetExistsOpt = SelectedCode(targetExists_, kExistsAutoRename);
+  s.OutputFiles2MyDocuments = myDocuments_->isChecked() ? 1 : 0;
+  s.BrowseOutputFolder = browseOutput_->isChecked() ? 1 : 0;
+}
+
+QRadioButton* COptOutputPage::MonoButton(int type) const {
+  return qobject_cast<QRadioButton*>(mono_->button(type));
+}
+
+QCheckBox* COptOutputPage::ExtensionBox(const QString& extension) const {
+  for (QCheckBox* box : extensionBoxes_)
+    if (box->text().remove(QLatin1Char('&')) == extension) return box;
+  return nullptr;
+}
+
+void COptOutputPage::UpdateCustomFolder() {
+  const bool custom = SelectedCode(outputFolder_) == kFolderCustom;
+  for (QWidget* widget : {static_cast<QWidget*>(customFolder_), static_cast<QWidget*>(browse_),
+                          static_cast<QWidget*>(createDirs_), static_cast<QWidget*>(example_)})
+    widget->setEnabled(custom);
+}
+
+void COptOutputPage::OnBrowse() {
+  const QString folder = ChooseFolder(window(), QStringLiteral("Please choose an output folder:"),
+                                      customFolder_->text());
+  if (!folder.isEmpty()) customFolder_->setText(folder);
+}
+
+void COptOutputPage::SetAllExtensions(bool checked) {
+  for (QCheckBox* box : extensionBoxes_) box->setChecked(checked);
+}
+
+}  // namespace wavorax::ui

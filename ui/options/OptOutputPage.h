@@ -1,0 +1,60 @@
+// The page "General" of the options sheet: the mono down-mix choice, the extensions that Add
+// Folder and drops admit, and the output folder and target-exists policies.
+#pragma once
+
+#include <vector>
+
+#include "ui/options/OptPage.h"
+
+namespace wavorax::ui {
+
+class COptOutputPage : public COptPage {
+  Q_OBJECT
+
+ public:
+  explicit COptOutputPage(QWidget* parent = nullptr);
+
+  void Load(const ConversionSettings& settings) override;
+  // "Please choose an output folder." for a custom folder left empty.
+  std::optional<PageProblem> Validate() override;
+  void Store(ConversionSettings& settings) const override;
+
+  QRadioButton* MonoButton(int type) const;
+  QPushButton* MonoHelpButton() const { return monoHelp_; }
+  // The 40 extension boxes in reading order, and the one whose label is `extension` (".mp3").
+  const std::vector<QCheckBox*>& ExtensionBoxes() const { return extensionBoxes_; }
+  QCheckBox* ExtensionBox(const QString& extension) const;
+  QPushButton* CheckAllButton() const { return checkAll_; }
+  QPushButton* UncheckAllButton() const { return uncheckAll_; }
+  QComboBox* OutputFolderList() const { return outputFolder_; }
+  QLineEdit* CustomFolderEdit() const { return customFolder_; }
+  QPushButton* BrowseButton() const { return browse_; }
+  QCheckBox* CreateDirsBox() const { return createDirs_; }
+  QLabel* ExampleLabel() const { return example_; }
+  QComboBox* TargetExistsList() const { return targetExists_; }
+  QCheckBox* MyDocumentsBox() const { return myDocuments_; }
+  QCheckBox* BrowseOutputBox() const { return browseOutput_; }
+
+ private:
+  void UpdateCustomFolder();
+  void OnBrowse();
+  void SetAllExtensions(bool checked);
+
+  QButtonGroup* mono_;
+  QPushButton* monoHelp_;
+  std::vector<QCheckBox*> extensionBoxes_;
+  // The flag of each box, in the same order.
+  std::vector<std::int32_t ConversionSettings::*> extensionFlags_;
+  QPushButton* checkAll_;
+  QPushButton* uncheckAll_;
+  QComboBox* outputFolder_;
+  QLineEdit* customFolder_;
+  QPushButton* browse_;
+  QCheckBox* createDirs_;
+  QLabel* example_;
+  QComboBox* targetExists_;
+  QCheckBox* myDocuments_;
+  QCheckBox* browseOutput_;
+};
+
+}  // namespace wavorax::ui
