@@ -11,6 +11,15 @@ namespace wavorax {
 
 // Samples per channel that a caller's block buffer holds.
 inline constexpr int kDecodeBlock = 1152;
+// Read's answer when the source broke off before its end and the rest cannot be decoded: the
+// conversion fails instead of keeping what came before. Every other answer of 0 or less is
+// an end.
+inline constexpr int kReadFailed = -0x7FFF'FFFF;
+
+// The render rates that tracker music can be opened at; a caller that wants another rate
+// opens the nearest of these and resamples.
+inline constexpr int kMinMusicSampleRate = 8000;
+inline constexpr int kMaxMusicSampleRate = 192000;
 
 class CDecoder {
  public:

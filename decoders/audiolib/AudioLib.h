@@ -59,11 +59,17 @@ class Channel {
   // Play time of `bytes` of decoded output.
   double BytesToSeconds(std::uint64_t bytes) const;
 
+  // Whether decoding stopped because the rest of the stream could not be delivered (a part
+  // whose format cannot be converted to the stream's first rate and channels), so that the
+  // caller can fail instead of keeping a truncated output.
+  bool HasFailed() const { return failed_; }
+
   // kNoPosition when the answer is not available (tracker music has no file positions).
   virtual std::uint64_t GetFilePosition(FilePosition which) const = 0;
 
   // Writes up to `bytes` bytes of interleaved PCM, always whole sample frames, and returns
   // how many it wrote. Returns kDataEnd once nothing is left (or nothing could be decoded).
+  // After kDataEnd, HasFailed tells a stream that broke off from one that ended.
   virtual std::uint32_t GetData(void* buffer, std::uint32_t bytes) = 0;
 
   // A raw ID3 block read from the file, or null. The block stays valid as long as the channel;
@@ -82,6 +88,7 @@ class Channel {
   ChannelInfo info_;
   std::uint64_t length_ = 0;
   std::uint64_t position_ = 0;
+  bool failed_ = false;
 };
 
 // Opens a file as a decode-only stream. Null when the file cannot be read, holds no decodable

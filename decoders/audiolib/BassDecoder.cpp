@@ -134,7 +134,7 @@ int CBassDecoder::Read(void* left, void* right) {
   if (!handle || interleaveBytes == 0) return 0;
   void* destination = channels < 2 ? left : interleaveBuffer.data();
   const std::uint32_t n = handle->GetData(destination, interleaveBytes);
-  if (n == audiolib::kDataEnd) return 0;
+  if (n == audiolib::kDataEnd) return handle->HasFailed() ? kReadFailed : 0;
   if (channels < 2) return static_cast<int>(n / static_cast<std::uint32_t>(bytesPerSample));
 
   // Split the interleaved frames: the first two channels go to left and right, the rest are

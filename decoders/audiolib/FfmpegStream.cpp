@@ -22,6 +22,8 @@ namespace wavorax::audiolib {
 namespace {
 
 constexpr int kIoBufferSize = 64 * 1024;
+// Bytes of a WAV file's PCM payload that are examined for another codec inside it.
+constexpr std::int64_t kPcmPayloadProbeBytes = 4096;
 // A decoder that keeps failing without ever producing a frame is given up on after this many
 // errors in a row, so that a hostile stream cannot keep the pipeline busy forever.
 constexpr int kMaxErrorsInRow = 10000;
@@ -91,7 +93,9 @@ class FfmpegStream final : public Channel {
   bool DecodeMore();
   std::uint64_t Musepack8Frames();
   bool Append(const AVFrame* frame);
-  bool SetUpConverter(int inputFormat);
+  bool SetUpConverter(int inputFormat, int inputRate, int inputChannels);
+  bool Convert(const std::uint8_t* const* input, int samples);
+  bool FlushConverter();
   void LoadId3v1();
   void LoadId3v2();
   TagFields FfmpegMetadata() const;
@@ -110,6 +114,7 @@ class FfmpegStream final : public Channel {
 
   int streamIndex_ = -1;
   int inputFormat_ = AV_SAMPLE_FMT_NONE;
+  int inputRate_ = 0, inputChannels_ = 0;  // of the frames the converter is set up for
   AVSampleFormat outputFormat_ = AV_SAMPLE_FMT_S16;
   int bytesPerFrame_ = 0;
   std::int64_t audioStart_ = -1;
@@ -175,6 +180,14 @@ bool FfmpegStream::Open(std::unique_ptr<ByteSource> source) {
   raw->pb = io_.get();
   raw->flags |= AVFMT_FLAG_CUSTOM_IO;
   raw->io_open = &RefuseNestedOpen;
+  if (std::strcmp(input->name, "wav") == 0) {
+    // The WAV demuxer has FFmpeg test 16-bit PCM payloads for other codecs (DTS or MP3 carried
+    // in a WAV file) by running every format probe over growing buffers of up to 32 packets,
+    // which made opening a short WAV file ten times slower than decoding it. One packet is
+    // enough to recognise such a payload, and no other parameter of a PCM stream comes from
+    // reading it.
+    raw->probesize = kPcmPayloadProbeBytes;
+  }
   // avformat_open_input frees the context itself when it fails.
   if (avformat_open_input(&raw, url, input, nullptr) < 0) return false;
   format_.reset(raw);
@@ -225,25 +238,65 @@ bool FfmpegStream::Open(std::unique_ptr<ByteSource> source) {
   return true;
 }
 
-bool FfmpegStream::SetUpConverter(int inputFormat) {
+bool FfmpegStream::SetUpConverter(int inputFormat, int inputRate, int inputChannels) {
+  // Samples still held by a resampling converter belong before the new frames.
+  if (!FlushConverter()) return false;
   inputFormat_ = inputFormat;
+  inputRate_ = inputRate;
+  inputChannels_ = inputChannels;
   converter_.reset();
-  if (inputFormat == outputFormat_) return true;  // already interleaved in the output width
-  // The same channel layout on both sides and the same rate: only the sample format changes.
+  if (inputFormat == outputFormat_ && inputRate == info_.frequency &&
+      inputChannels == info_.channels)
+    return true;  // already interleaved in the output width
+  // Usually only the sample format changes. Where the source changes its rate or channel
+  // count mid-stream (two files joined end to end), the later part is converted to the
+  // stream's first rate and channels: the caller set up its writer from the first frame.
+  AVChannelLayout inLayout{};
+  av_channel_layout_default(&inLayout, inputChannels);
   SwrContext* raw = nullptr;
-  if (swr_alloc_set_opts2(&raw, layout_.get(), outputFormat_, info_.frequency, layout_.get(),
-                          static_cast<AVSampleFormat>(inputFormat), info_.frequency, 0,
-                          nullptr) < 0)
-    return false;
+  const int made =
+      swr_alloc_set_opts2(&raw, layout_.get(), outputFormat_, info_.frequency, &inLayout,
+                          static_cast<AVSampleFormat>(inputFormat), inputRate, 0, nullptr);
+  av_channel_layout_uninit(&inLayout);
+  if (made < 0) return false;
   converter_.reset(raw);
   return swr_init(converter_.get()) >= 0;
 }
 
+bool FfmpegStream::Convert(const std::uint8_t* const* input, int samples) {
+  if (pendingOffset_ == pending_.size()) {
+    pending_.clear();
+    pendingOffset_ = 0;
+  }
+  const int room = swr_get_out_samples(converter_.get(), samples);
+  if (room < 0) return false;
+  if (room == 0) return true;
+  const std::size_t at = pending_.size();
+  pending_.resize(at + static_cast<std::size_t>(room) * bytesPerFrame_);
+  std::uint8_t* out = pending_.data() + at;
+  const int done =
+      swr_convert(converter_.get(), &out, room, const_cast<const std::uint8_t**>(input), samples);
+  if (done < 0) {
+    pending_.resize(at);
+    return false;
+  }
+  pending_.resize(at + static_cast<std::size_t>(done) * bytesPerFrame_);
+  return true;
+}
+
+bool FfmpegStream::FlushConverter() {
+  // Only a converter that changes the rate holds samples back.
+  if (!converter_ || inputRate_ == info_.frequency) return true;
+  const bool ok = Convert(nullptr, 0);
+  converter_.reset();
+  return ok;
+}
+
 bool FfmpegStream::Append(const AVFrame* frame) {
   const int channels = frame->ch_layout.nb_channels;
+  if (frame->sample_rate <= 0 || channels <= 0 || channels > 64) return false;
   if (info_.channels == 0) {
     // First frame: fix the output format for the rest of the stream.
-    if (frame->sample_rate <= 0 || channels <= 0 || channels > 64) return false;
     info_.frequency = frame->sample_rate;
     info_.channels = channels;
     if (IsUnsigned8(frame->format)) {
@@ -253,16 +306,14 @@ bool FfmpegStream::Append(const AVFrame* frame) {
     bytesPerFrame_ = channels * av_get_bytes_per_sample(outputFormat_);
     layout_.reset(new AVChannelLayout{});
     av_channel_layout_default(layout_.get(), channels);
-    if (!SetUpConverter(frame->format)) return false;
-  } else if (frame->sample_rate != info_.frequency || channels != info_.channels) {
-    // The output cannot change its rate or channel count mid-stream (the caller set up its
-    // writer from the first frame), so the stream ends where the source changes.
-    return false;
-  } else if (frame->format != inputFormat_) {
-    if (!SetUpConverter(frame->format)) return false;
+    if (!SetUpConverter(frame->format, frame->sample_rate, channels)) return false;
+  } else if (frame->format != inputFormat_ || frame->sample_rate != inputRate_ ||
+             channels != inputChannels_) {
+    if (!SetUpConverter(frame->format, frame->sample_rate, channels)) return false;
   }
   if (frame->nb_samples <= 0) return true;
 
+  if (converter_) return Convert(frame->extended_data, frame->nb_samples);
   if (pendingOffset_ == pending_.size()) {
     pending_.clear();
     pendingOffset_ = 0;
@@ -270,19 +321,7 @@ bool FfmpegStream::Append(const AVFrame* frame) {
   const std::size_t bytes = static_cast<std::size_t>(frame->nb_samples) * bytesPerFrame_;
   const std::size_t at = pending_.size();
   pending_.resize(at + bytes);
-  std::uint8_t* out = pending_.data() + at;
-  if (!converter_) {
-    std::memcpy(out, frame->extended_data[0], bytes);
-    return true;
-  }
-  const int done =
-      swr_convert(converter_.get(), &out, frame->nb_samples,
-                  const_cast<const std::uint8_t**>(frame->extended_data), frame->nb_samples);
-  if (done < 0) {
-    pending_.resize(at);
-    return false;
-  }
-  pending_.resize(at + static_cast<std::size_t>(done) * bytesPerFrame_);
+  std::memcpy(pending_.data() + at, frame->extended_data[0], bytes);
   return true;
 }
 
@@ -297,10 +336,12 @@ bool FfmpegStream::DecodeMore() {
       const bool gotSamples = frame_->nb_samples > 0;
       av_frame_unref(frame_.get());
       if (!ok) {
+        // The rest of the stream cannot be delivered: a failure, not an end.
+        failed_ = info_.channels != 0;
         ended_ = true;
         return false;
       }
-      if (gotSamples) return true;
+      if (gotSamples && pendingOffset_ < pending_.size()) return true;
       continue;
     }
     if (received == AVERROR_EOF) break;
@@ -326,7 +367,10 @@ bool FfmpegStream::DecodeMore() {
     av_packet_unref(packet_.get());
   }
   ended_ = true;
-  return false;
+  // The tail that a resampling converter still holds.
+  const std::size_t before = pending_.size() - pendingOffset_;
+  if (!FlushConverter()) failed_ = true;
+  return pending_.size() - pendingOffset_ > before;
 }
 
 std::uint32_t FfmpegStream::GetData(void* buffer, std::uint32_t bytes) {
