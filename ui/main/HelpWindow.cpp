@@ -1,0 +1,64 @@
+#include "ui/main/HelpWindow.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QTextBrowser>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace wavorax::ui {
+
+QString DefaultHelpIndex() {
+  return QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                         QStringLiteral("/../share/wavorax/help/index.html"));
+}
+
+CHelpWindow::CHelpWindow(const QString &index, QWidget *parent)
+    : QWidget(parent, Qt::Window) {
+  setWindowTitle(QStringLiteral("Wavorax Help"));
+  setAttribute(Qt::WA_DeleteOnClose, false);
+  resize(760, 560);
+
+  back_ = new QToolButton(this);
+  back_->setText(QStringLiteral("Back"));
+  back_->setArrowType(Qt::LeftArrow);
+  back_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  back_->setEnabled(false);
+  forward_ = new QToolButton(this);
+  forward_->setText(QStringLiteral("Forward"));
+  forward_->setArrowType(Qt::RightArrow);
+  forward_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  forward_->setEnabled(false);
+
+  browser_ = new QTextBrowser(this);
+  // Pages of the help open inside; links to the web go to the desktop's
+  // browser.
+  browser_->setOpenExternalLinks(true);
+  browser_->setOpenLinks(true);
+  browser_->setSearchPaths({QFileInfo(index).absolutePath()});
+  browser_->setSource(QUrl::fromLocalFile(index));
+
+  connect(back_, &QToolButton::clicked, browser_, &QTextBrowser::backward);
+  connect(forward_, &QToolButton::clicked, browser_, &QTextBrowser::forward);
+  connect(browser_, &QTextBrowser::backwardAvailable, back_,
+          &QToolButton::setEnabled);
+  connect(browser_, &QTextBrowser::forwardAvailable, forward_,
+          &QToolButton::setEnabled);
+
+  auto *bar = new QHBoxLayout;
+  bar->setContentsMargins(6, 6, 6, 0);
+  bar->addWidget(back_);
+  bar->addWidget(forward_);
+  bar->addStretch(1);
+  auto *layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(4);
+  layout->addLayout(bar);
+  layout->addWidget(browser_, 1);
+}
+
+} // namespace wavorax::ui

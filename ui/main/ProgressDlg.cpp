@@ -1,0 +1,197 @@
+#include "ui/main/ProgressDlg.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QWindow>
+
+namespace wavorax::ui {
+
+namespace {
+
+// The windows' layout in pixels: a dialog unit is 1.5 pixels across and 1.625
+// down at the 11-pixel font.
+constexpr int kMargin = 11;
+constexpr int kLineWidth = 459;
+
+QFont WindowFont() {
+  QFont font(QStringLiteral("MS Sans Serif"));
+  font.setPixelSize(11);
+  return font;
+}
+
+QLabel *MakeLabel(QWidget *parent, int y) {
+  auto *label = new QLabel(parent);
+  label->setGeometry(kMargin, y, kLineWidth, 15);
+  label->setTextFormat(Qt::PlainText);
+  label->setFont(WindowFont());
+  return label;
+}
+
+QProgressBar *MakeBar(QWidget *parent, int y) {
+  auto *bar = new QProgressBar(parent);
+  bar->setGeometry(kMargin, y, kLineWidth, 21);
+  bar->setTextVisible(false);
+  bar->setRange(0, 100);
+  bar->setValue(0);
+  return bar;
+}
+
+} // namespace
+
+CProgressBase::CProgressBase(QWidget *owner, int width, int height)
+    : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint) {
+  setAttribute(Qt::WA_DeleteOnClose, false);
+  setModal(false);
+  setFixedSize(width, height);
+  setFont(WindowFont());
+  cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+  cancel_->setAutoDefault(false);
+  cancel_->setDefault(false);
+  // Cancel only raises the flag: the owner ends the work and closes the window.
+  connect(cancel_, &QPushButton::clicked, this,
+          [this] { cancelRequested_ = true; });
+}
+
+void CProgressBase::ShowCentred() {
+  QRect area;
+  if (QWidget *owner = parentWidget()) {
+    area = owner->window()->frameGeometry();
+  } else if (QScreen *screen = QGuiApplication::primaryScreen()) {
+    area = screen->availableGeometry();
+  }
+  if (area.isValid())
+    move(area.center() - QPoint(width() / 2, height() / 2));
+  show();
+  // The owner may be disabled for the length of the work; this window takes its
+  // input.
+  setEnabled(true);
+  raise();
+}
+
+void CProgressBase::Finish() {
+  finishing_ = true;
+  hide();
+  deleteLater();
+}
+
+void CProgressBase::closeEvent(QCloseEvent *event) {
+  if (finishing_) {
+    QDialog::closeEvent(event);
+    return;
+  }
+  cancelRequested_ = true;
+  event->ignore();
+}
+
+void CProgressBase::reject() {
+  // Escape and other requests to dismiss the window ask to cancel; the owner
+  // closes it.
+  if (finishing_)
+    QDialog::reject();
+  else
+    cancelRequested_ = true;
+}
+
+void CProgressBase::paintEvent(QPaintEvent *event) {
+  QDialog::paintEvent(event);
+  // Without a caption the window still needs an edge against what lies behind
+  // it.
+  QPainter painter(this);
+  painter.setPen(palette().color(QPalette::Dark));
+  painter.drawRect(rect().adjusted(0, 0, -1, -1));
+  painter.setPen(palette().color(QPalette::Light));
+  painter.drawLine(1, 1, width() - 3, 1);
+  painter.drawLine(1, 1, 1, height() - 3);
+}
+
+void CProgressBase::SetLabel(QLabel *label, const QString &text) {
+  if (label->text() != text)
+    label->setText(text);
+}
+
+void CProgressBase::SetBar(QProgressBar *bar, int value) {
+  if (bar->value() != value)
+    bar->setValue(value);
+}
+
+CProgressDlg::CProgressDlg(QWidget *owner) : CProgressBase(owner, 480, 101) {
+  setWindowTitle(QStringLiteral("Wavorax"));
+  text_ = MakeLabel(this, 10);
+  bar_ = MakeBar(this, 29);
+  cancel_->setGeometry(201, 63, 75, 26);
+}
+
+void CProgressDlg::SetText(const std::string &text) {
+  SetLabel(text_, QString::fromStdString(text));
+}
+
+void CProgressDlg::SetRange(int maximum) {
+  bar_->setRange(0, std::max(0, maximum));
+  bar_->setValue(0);
+}
+
+void CProgressDlg::Step() {
+  SetBar(bar_, std::min(bar_->maximum(), bar_->value() + 1));
+}
+
+void CProgressDlg::PumpMessages() { QCoreApplication::processEvents(); }
+
+CConvertProgressDlg::CConvertProgressDlg(QWidget *owner)
+    : CProgressBase(owner, 480, 154) {
+  setWindowTitle(QStringLiteral("Wavorax"));
+  fileText_ = MakeLabel(this, 10);
+  fileBar_ = MakeBar(this, 29);
+  overallText_ = MakeLabel(this, 63);
+  overallBar_ = MakeBar(this, 81);
+  cancel_->setGeometry(202, 117, 75, 26);
+}
+
+void CConvertProgressDlg::SetFileText(const std::string &text) {
+  SetLabel(fileText_, QString::fromStdString(text));
+}
+
+int CConvertProgressDlg::FileBarWidth() {
+  return std::max(1, fileBar_->width());
+}
+
+void CConvertProgressDlg::SetFileBarRange(int maximum) {
+  if (fileBar_->maximum() != maximum)
+    fileBar_->setRange(0, std::max(0, maximum));
+}
+
+void CConvertProgressDlg::SetFileBarPos(int position) {
+  SetBar(fileBar_, position);
+}
+
+void CConvertProgressDlg::SetOverallText(const std::string &text) {
+  SetLabel(overallText_, QString::fromStdString(text));
+}
+
+void CConvertProgressDlg::SetOverallRange(int maximum) {
+  overallBar_->setRange(0, std::max(0, maximum));
+  overallBar_->setValue(0);
+}
+
+void CConvertProgressDlg::StepOverall() {
+  SetBar(overallBar_,
+         std::min(overallBar_->maximum(), overallBar_->value() + 1));
+}
+
+void CConvertProgressDlg::PumpMessages() { QCoreApplication::processEvents(); }
+
+void CConvertProgressDlg::mousePressEvent(QMouseEvent *event) {
+  if (event->button() == Qt::LeftButton && windowHandle()) {
+    windowHandle()->startSystemMove();
+    event->accept();
+    return;
+  }
+  CProgressBase::mousePressEvent(event);
+}
+
+} // namespace wavorax::ui

@@ -1,0 +1,103 @@
+// The two progress windows: CProgressDlg while files are added,
+// CConvertProgressDlg while a batch converts. Both are captionless and do no
+// work of their own: the adding code and the engine set their texts and bars,
+// pump the events and poll Cancel. Texts and bars change only when their value
+// changes, so a long run does not repaint for nothing.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include "engine/Progress.h"
+#include "sources/Adding.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace wavorax::ui {
+
+// What both windows share: the captionless frame, Cancel, and the close rule. A
+// close request from anywhere but the owner (a key, the window manager) counts
+// as Cancel; only Finish closes.
+class CProgressBase : public QDialog {
+  Q_OBJECT
+
+public:
+  bool cancelRequested() const { return cancelRequested_; }
+  void RequestCancel() { cancelRequested_ = true; }
+  // Closes the window for good; it deletes itself once closed.
+  void Finish();
+  QPushButton *cancelButton() const { return cancel_; }
+  // Centres the window over its owner (or the screen without one) and shows it.
+  void ShowCentred();
+
+protected:
+  CProgressBase(QWidget *owner, int width, int height);
+  static void SetLabel(QLabel *label, const QString &text);
+  static void SetBar(QProgressBar *bar, int value);
+  void closeEvent(QCloseEvent *event) override;
+  void reject() override;
+  void paintEvent(QPaintEvent *event) override;
+
+  QPushButton *cancel_ = nullptr;
+
+private:
+  bool cancelRequested_ = false;
+  bool finishing_ = false;
+};
+
+class CProgressDlg final : public CProgressBase, public IAddProgress {
+  Q_OBJECT
+
+public:
+  explicit CProgressDlg(QWidget *owner);
+
+  void SetText(const std::string &text) override;
+  void SetRange(int maximum) override;
+  void Step() override;
+  bool CancelRequested() override { return cancelRequested(); }
+  void PumpMessages() override;
+
+  QLabel *textLabel() const { return text_; }
+  QProgressBar *bar() const { return bar_; }
+
+private:
+  QLabel *text_;
+  QProgressBar *bar_;
+};
+
+class CConvertProgressDlg final : public CProgressBase,
+                                  public IConvertProgress {
+  Q_OBJECT
+
+public:
+  explicit CConvertProgressDlg(QWidget *owner);
+
+  void SetFileText(const std::string &text) override;
+  int FileBarWidth() override;
+  void SetFileBarRange(int maximum) override;
+  void SetFileBarPos(int position) override;
+  void SetOverallText(const std::string &text) override;
+  void SetOverallRange(int maximum) override;
+  void StepOverall() override;
+  bool CancelRequested() override { return cancelRequested(); }
+  void PumpMessages() override;
+
+  QLabel *fileLabel() const { return fileText_; }
+  QProgressBar *fileBar() const { return fileBar_; }
+  QLabel *overallLabel() const { return overallText_; }
+  QProgressBar *overallBar() const { return overallBar_; }
+
+protected:
+  // Captionless, so the whole surface drags the window.
+  void mousePressEvent(QMouseEvent *event) override;
+
+private:
+  QLabel *fileText_;
+  QProgressBar *fileBar_;
+  QLabel *overallText_;
+  QProgressBar *overallBar_;
+};
+
+} // namespace wavorax::ui
