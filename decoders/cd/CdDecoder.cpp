@@ -115,29 +115,27 @@ int CCdDecoder::Open(const std::string& path, int /*musicSampleRate*/) {
 
 int CCdDecoder::Read(void* left, void* right) {
   if (!reader_) return 0;
+  // One sector at most per call: a caller that polls for Cancel between blocks then waits
+  // for no more than one sector's retries.
+  if (sectorUsed_ == sectorFrames_) {
+    if (nextSector_ >= firstSector_ + sectorCount_) return 0;
+    const std::int16_t* data = paranoia_read_limited(reader_->paranoia, nullptr, kCdReadRetries);
+    if (!data) return -1;
+    std::memcpy(sector_, data, sizeof sector_);
+    ++nextSector_;
+    sectorFrames_ = kCdFramesPerSector;
+    sectorUsed_ = 0;
+  }
   auto* l = static_cast<std::int16_t*>(left);
   auto* r = static_cast<std::int16_t*>(right);
-  int written = 0;
-  while (written < kDecodeBlock) {
-    if (sectorUsed_ == sectorFrames_) {
-      if (nextSector_ >= firstSector_ + sectorCount_) break;
-      const std::int16_t* data = paranoia_read_limited(reader_->paranoia, nullptr, kCdReadRetries);
-      if (!data) return written > 0 ? written : -1;
-      std::memcpy(sector_, data, sizeof sector_);
-      ++nextSector_;
-      sectorFrames_ = kCdFramesPerSector;
-      sectorUsed_ = 0;
-    }
-    const int n = std::min(kDecodeBlock - written, sectorFrames_ - sectorUsed_);
-    for (int i = 0; i < n; ++i) {
-      l[written + i] = sector_[2 * (sectorUsed_ + i)];
-      if (r) r[written + i] = sector_[2 * (sectorUsed_ + i) + 1];
-    }
-    written += n;
-    sectorUsed_ += n;
-    position += static_cast<std::uint64_t>(n) * 4;
+  const int n = std::min(kDecodeBlock, sectorFrames_ - sectorUsed_);
+  for (int i = 0; i < n; ++i) {
+    l[i] = sector_[2 * (sectorUsed_ + i)];
+    if (r) r[i] = sector_[2 * (sectorUsed_ + i) + 1];
   }
-  return written;
+  sectorUsed_ += n;
+  position += static_cast<std::uint64_t>(n) * 4;
+  return n;
 }
 
 int CCdDecoder::ReadTags(std::string& title, std::string& artist, std::string& album,
