@@ -141,12 +141,16 @@ std::string CueToToc(const CueSheet& sheet, const std::string& folder, std::vect
     // sectors too, or the byte offsets of the audio would differ from their times.
     if (file.type != "BINARY" || path.empty() || !SafeInToc(path)) return {};
     for (const CueTrack& other : sheet.tracks)
-      if (other.file == t.file && !other.audio) return {};
-    // A track runs to the start of the next one in its file (its pregap is heard at the end
-    // of this one), or to the last whole sector of the file.
+      if (other.file == t.file && !other.audio && other.mode != "MODE1/2352" &&
+          other.mode != "MODE2/2352")
+        return {};
+    // A track runs to the start of the next one in its file (the pregap of a following audio
+    // track is heard at the end of this one), or to the last whole sector of the file.
     long end = sectors[static_cast<std::size_t>(t.file)];
-    if (i + 1 < sheet.tracks.size() && sheet.tracks[i + 1].file == t.file)
-      end = sheet.tracks[i + 1].index1;
+    if (i + 1 < sheet.tracks.size() && sheet.tracks[i + 1].file == t.file) {
+      const CueTrack& next = sheet.tracks[i + 1];
+      end = next.audio || next.index0 < 0 ? next.index1 : next.index0;
+    }
     if (t.index1 >= end || end > sectors[static_cast<std::size_t>(t.file)]) return {};
     toc += "TRACK AUDIO\nFILE \"" + path + "\" " + Msf(t.index1) + " " + Msf(end - t.index1) + "\n";
     tracks.push_back(t.number);

@@ -85,7 +85,8 @@ bool ParseCueSheet(std::string_view text, CueSheet& sheet) {
       if (number < 1 || number > 99 || (track && number <= track->number)) return false;
       CueTrack t;
       t.number = number;
-      t.audio = Upper(w[2]) == "AUDIO";
+      t.mode = Upper(w[2]);
+      t.audio = t.mode == "AUDIO";
       t.file = static_cast<int>(sheet.files.size()) - 1;
       sheet.tracks.push_back(t);
     } else if (command == "INDEX") {

@@ -17,6 +17,7 @@ struct CueFile {
 struct CueTrack {
   int number = 0;
   bool audio = false;  // AUDIO; every MODEx/CDI track is data
+  std::string mode;    // AUDIO, MODE1/2352, MODE1/2048 ... in upper case
   int file = -1;       // index into CueSheet::files
   long index0 = -1;    // sector of INDEX 00 within the file, -1 when absent
   long index1 = -1;    // sector of INDEX 01 within the file

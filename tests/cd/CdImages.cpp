@@ -51,6 +51,9 @@ CdImage MakeCdImage(const std::string& folder) {
   bin.insert(bin.end(), t2.begin(), t2.end());
   const std::size_t t3At = bin.size();
   bin.insert(bin.end(), t3.begin(), t3.end());
+  // A mixed-mode disc: raw data sectors after the audio, in the same file.
+  const std::size_t dataAt = bin.size();
+  bin.insert(bin.end(), kSectorSamples * 4, 0x5a5a);
   std::ofstream(folder + "/disc.bin", std::ios::binary)
       .write(reinterpret_cast<const char*>(bin.data()),
              static_cast<std::streamsize>(bin.size() * 2));
@@ -64,7 +67,8 @@ CdImage MakeCdImage(const std::string& folder) {
          "  TRACK 02 AUDIO\n    TITLE \"Second Song\"\n    PERFORMER \"Guest\"\n"
       << "    INDEX 00 " << Msf(gapAt) << "\n    INDEX 01 " << Msf(t2At) << "\n"
       << "  TRACK 03 AUDIO\n    INDEX 01 " << Msf(t3At) << "\n"
-      << "FILE \"data.bin\" BINARY\n  TRACK 04 MODE1/2352\n    INDEX 01 00:00:00\n";
+      << "  TRACK 04 MODE1/2352\n    INDEX 01 " << Msf(dataAt) << "\n"
+      << "FILE \"data.bin\" BINARY\n  TRACK 05 MODE1/2048\n    INDEX 01 00:00:00\n";
   // The same tracks as a TOC whose file name is relative to it.
   image.toc = folder + "/disc.toc";
   std::ofstream(image.toc) << "CD_DA\nTRACK AUDIO\nFILE \"disc.bin\" 00:00:00 " << Msf(t2At) << "\n"

@@ -16,7 +16,8 @@ struct CdImage {
   std::vector<int> seconds;  // whole seconds of each track
 };
 
-// Three audio tracks with CD-Text in `folder`, then a data track in a second file.
+// Three audio tracks with CD-Text in `folder`, a data track after them in the same file, and
+// one more in a second file.
 CdImage MakeCdImage(const std::string& folder);
 
 }  // namespace wavorax::test

@@ -54,7 +54,7 @@ INSTANTIATE_TEST_SUITE_P(Images, CdTrackDecode,
 TEST(CdImage, ListsAudioTracksInOrderAndReadsCueTags) {
   test::TempDir dir;
   const test::CdImage image = test::MakeCdImage(dir.path());
-  // The data track 4 is left out.
+  // The data tracks 4 and 5 are left out.
   EXPECT_EQ(ExpandCdTracks(image.cue),
             (std::vector<std::string>{CdTrackPath(image.cue, 1), CdTrackPath(image.cue, 2),
                                       CdTrackPath(image.cue, 3)}));
