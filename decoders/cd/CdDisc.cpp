@@ -31,10 +31,15 @@ std::mutex& OpenMutex() {
   return m;
 }
 
-bool ReadSmallFile(const std::string& path, std::string& text, std::size_t limit) {
+// Only regular files are read as images: a FIFO named like one would block the reader.
+bool IsRegularFile(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  if (static_cast<std::uint64_t>(st.st_size) > limit) return false;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool ReadSmallFile(const std::string& path, std::string& text, std::size_t limit) {
+  std::uint64_t size = 0;
+  if (!IsRegularFile(path) || !QueryFileSize(path, size) || size > limit) return false;
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
   text.assign(std::istreambuf_iterator<char>(in), {});
@@ -125,8 +130,7 @@ std::string CueToToc(const CueSheet& sheet, const std::string& folder, std::vect
     std::string path =
         NormalisedAbsolute(!f.name.empty() && f.name[0] == '/' ? f.name : folder + f.name);
     std::uint64_t size = 0;
-    struct stat st {};
-    const bool regular = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    const bool regular = IsRegularFile(path);
     if (!regular || !QueryFileSize(path, size)) size = 0;
     paths.push_back(regular ? std::move(path) : std::string());
     sectors.push_back(static_cast<long>(size / kRawSectorBytes));
@@ -188,7 +192,7 @@ std::unique_ptr<CdDisc> CdDisc::Open(const std::string& container) {
     if (!toc.empty())
       disc->cdio_ = OpenTocText(toc);
     else if (EqualsNoCase(ext, ".nrg"))
-      disc->cdio_ = IsBlockDevice(container) ? nullptr : cdio_open_nrg(container.c_str());
+      disc->cdio_ = IsRegularFile(container) ? cdio_open_nrg(container.c_str()) : nullptr;
     else if (IsBlockDevice(container))
       disc->cdio_ = cdio_open(container.c_str(), DRIVER_DEVICE);
   }
@@ -274,6 +278,19 @@ std::vector<std::string> ExpandCdTracks(const std::string& container) {
   if (!disc) return paths;
   for (int track : disc->AudioTracks()) paths.push_back(CdTrackPath(container, track));
   return paths;
+}
+
+std::vector<std::string> AudioCdDrives() {
+  std::vector<std::string> drives;
+  char** devices = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(OpenMutex());
+    devices = cdio_get_devices(DRIVER_DEVICE);
+  }
+  for (char** d = devices; d && *d; ++d)
+    if (!ExpandCdTracks(*d).empty()) drives.emplace_back(*d);
+  if (devices) cdio_free_device_list(devices);
+  return drives;
 }
 
 }  // namespace wavorax

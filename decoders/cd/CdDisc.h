@@ -56,6 +56,9 @@ class CdDisc {
 // cannot be opened or holds no audio track.
 std::vector<std::string> ExpandCdTracks(const std::string& container);
 
+// The drives that hold a disc with at least one audio track, by device path.
+std::vector<std::string> AudioCdDrives();
+
 // The TOC text equivalent to a cue sheet's audio tracks; `folder` is where relative file
 // names are found. Empty (with nothing else done) when a file is missing, is not raw
 // little-endian audio, or is too short for the tracks that it should hold. `tracks` receives
