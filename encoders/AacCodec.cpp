@@ -89,7 +89,7 @@ int faacEncSetConfiguration(faacEncHandle encoder, faacEncConfigurationPtr confi
       c.inputFormat != FAAC_INPUT_FLOAT)
     return 0;
   if (SampleRateIndex(encoder->sampleRate) < 0) return 0;
-  const unsigned long maxBitRate = kMaxRawFrameBytesPerChannel * 8 * encoder->sampleRate / kFrameLength;
+  const unsigned long maxBitRate = AacMaxBitRatePerChannel(encoder->sampleRate);
   if (c.bitRate != 0 && (c.bitRate < 8000 || c.bitRate > maxBitRate)) return 0;
   if (c.quantqual < 10) c.quantqual = 10;
   if (c.quantqual > 500) c.quantqual = 500;
@@ -258,6 +258,10 @@ int faacEncGetDecoderSpecificInfo(faacEncHandle encoder, std::vector<std::uint8_
 int faacEncClose(FaacEncoderPtr& encoder) {
   encoder.reset();
   return 0;
+}
+
+unsigned long AacMaxBitRatePerChannel(unsigned long sampleRate) {
+  return kMaxRawFrameBytesPerChannel * 8 * sampleRate / kFrameLength;
 }
 
 FaacEncoderPtr OpenWriterEncoder(int sampleRate, int channels, unsigned int outputFormat,

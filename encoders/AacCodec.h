@@ -111,6 +111,10 @@ int faacEncGetDecoderSpecificInfo(faacEncHandle encoder, std::vector<std::uint8_
 // Releases an encoder and takes it from its owner.
 int faacEncClose(FaacEncoderPtr& encoder);
 
+// The highest bit rate per channel that faacEncSetConfiguration takes at `sampleRate`:
+// AAC's ceiling of 6144 bits per channel and frame of 1024 samples.
+unsigned long AacMaxBitRatePerChannel(unsigned long sampleRate);
+
 // Opens an encoder with the configuration our two writers start from: low complexity,
 // MPEG-4, no TNS, mid/side allowed, the encoder's own bandwidth, 16-bit input, and the given
 // output format (1 ADTS, 0 raw frames for a container). Null when the encoder cannot take

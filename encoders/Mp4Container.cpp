@@ -104,6 +104,9 @@ Mp4FilePtr MP4Create(const std::string& path) {
   if (avformat_alloc_output_context2(&file->format, nullptr, "mp4", nullptr) < 0 ||
       !file->format)
     return nullptr;
+  // Unless told to be bit-exact, the muxer names itself in an item of its own ("©too
+  // Lavf..."); a file's items are those that the tag choice sets and nothing else.
+  file->format->flags |= AVFMT_FLAG_BITEXACT;
   file->packet.reset(av_packet_alloc());
   if (!file->packet) return nullptr;
   // "file:" keeps a name such as "a:b.m4a" from being read as a protocol address.

@@ -1,6 +1,6 @@
 #include "encoders/Mp4Encoder.h"
 
-#include "encoders/Cp1252.h"
+#include "base/Cp1252.h"
 
 namespace wavorax {
 

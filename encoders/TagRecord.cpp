@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "encoders/Cp1252.h"
+#include "base/Cp1252.h"
 
 namespace wavorax {
 

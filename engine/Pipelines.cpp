@@ -169,14 +169,21 @@ int UserTrackNumber(const TagRecord& tag, int batchSequenceNumber) {
 
 }  // namespace
 
+// Tracker music renders at the target rate where the music library can; a rate outside its
+// range (the 6000 Hz of the WAV page) renders at the nearest one, and the pipeline's
+// resampler takes it to the target like any other source of a different rate.
+static int RenderableMusicRate(int rate) {
+  return std::clamp(rate, kMinMusicSampleRate, kMaxMusicSampleRate);
+}
+
 int MusicRenderRateForWav(const ConversionSettings& s) {
   if (s.AutoDestWAVEncodingParam) return 44100;
-  return s.WAVSampleRate > 0 ? s.WAVSampleRate : 44100;
+  return RenderableMusicRate(s.WAVSampleRate > 0 ? s.WAVSampleRate : 44100);
 }
 
 int MusicRenderRateForMp3(const ConversionSettings& s) {
   if (s.AutoDestMP3EncodingParam) return 44100;
-  return s.MP3SampleRate >= 1 ? s.MP3SampleRate : 44100;
+  return RenderableMusicRate(s.MP3SampleRate >= 1 ? s.MP3SampleRate : 44100);
 }
 
 int SnapMp3BitRate(int kbps, int outputSampleRate) {
@@ -417,14 +424,18 @@ struct AacOptions {
   int mpegVersion;  // -1: not set (the MP4 family has no MPEG version option)
 };
 
-void ApplyAacOptions(faacEncConfiguration* cfg, const AacOptions& o, int channels) {
+void ApplyAacOptions(faacEncConfiguration* cfg, const AacOptions& o, int channels, int sampleRate) {
   if (!cfg || o.automatic) return;
   if (o.vbr) {
     if (o.quality >= 10 && o.quality <= 500) cfg->quantqual = static_cast<unsigned long>(o.quality);
   } else {
-    // The encoder's bit rate is per channel.
-    cfg->bitRate = static_cast<unsigned long>(std::max(o.abrKbps, 0)) * 1000UL /
-                   static_cast<unsigned long>(std::max(channels, 1));
+    // The encoder's bit rate is per channel. A low rate cannot carry a high bit rate (8000 Hz
+    // mono holds 48 kbit/s at most), so the choice is held to what the rate allows rather
+    // than failing the file.
+    const unsigned long perChannel = static_cast<unsigned long>(std::max(o.abrKbps, 0)) * 1000UL /
+                                     static_cast<unsigned long>(std::max(channels, 1));
+    cfg->bitRate = std::min(
+        perChannel, AacMaxBitRatePerChannel(static_cast<unsigned long>(std::max(sampleRate, 0))));
   }
   if (o.mpegVersion >= 0) cfg->mpegVersion = static_cast<unsigned int>(o.mpegVersion);
   cfg->useTns = o.tns ? 1 : 0;
@@ -473,7 +484,8 @@ int ConvertAacFamily(const PipelineContext& ctx, int sourceType, const std::stri
     DeleteUnlessSame(outputPath, sourcePath);
     return 0;
   }
-  ApplyAacOptions(encoder.GetConfiguration(), options, decoder->GetOutputChannels());
+  ApplyAacOptions(encoder.GetConfiguration(), options, decoder->GetOutputChannels(),
+                  decoder->GetSampleRate());
   bool ok = encoder.Start() && tag(encoder, *decoder);
   if (ok) ok = FeedAacFamily(*decoder, sourceType, encoder, factor, FileNameOf(sourcePath), progress);
   decoder->Close();

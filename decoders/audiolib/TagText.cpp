@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/Cp1252.h"
 #include "decoders/audiolib/ByteSource.h"
 
 namespace wavorax::audiolib {
@@ -30,7 +31,9 @@ std::string Flatten(const std::string& value) {
   return out;
 }
 
-std::string Utf8Of(const TagLib::String& s) { return CutAtNul(s.to8Bit(true)); }
+// TagLib reads ID3 text marked Latin-1 as ISO 8859-1; ToValidUtf8 gives its C1 controls
+// back the Windows-1252 characters that the tagger meant.
+std::string Utf8Of(const TagLib::String& s) { return ToValidUtf8(CutAtNul(s.to8Bit(true))); }
 
 }  // namespace
 
@@ -68,56 +71,8 @@ std::string FormatTagText(const std::string& format, const TagFields& fields) {
 }
 
 std::string ToValidUtf8(const std::string& text) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const std::size_t n = text.size();
-  bool valid = true;
-  for (std::size_t i = 0; i < n && valid;) {
-    const unsigned char c = p[i];
-    std::size_t extra;
-    std::uint32_t cp;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    } else if ((c & 0xE0) == 0xC0) {
-      extra = 1, cp = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-      extra = 2, cp = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-      extra = 3, cp = c & 0x07;
-    } else {
-      valid = false;
-      break;
-    }
-    if (i + extra >= n) {
-      valid = false;
-      break;
-    }
-    for (std::size_t k = 1; k <= extra; ++k) {
-      if ((p[i + k] & 0xC0) != 0x80) {
-        valid = false;
-        break;
-      }
-      cp = (cp << 6) | (p[i + k] & 0x3F);
-    }
-    if (!valid) break;
-    // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-    static const std::uint32_t kMin[4] = {0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) valid = false;
-    i += extra + 1;
-  }
-  if (valid) return text;
-  std::string out;
-  out.reserve(n * 2);
-  for (std::size_t i = 0; i < n; ++i) {
-    const unsigned char c = p[i];
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-  }
-  return out;
+  if (IsValidUtf8(text)) return C1AsCp1252(text);
+  return Cp1252ToUtf8(text);
 }
 
 bool ReadTagLibFields(ByteSource& source, TagFields& fields) {

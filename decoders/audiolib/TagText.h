@@ -22,9 +22,11 @@ struct TagFields {
 // (which callers place last) keeps its line feeds.
 std::string FormatTagText(const std::string& format, const TagFields& fields);
 
-// `text` itself when it is valid UTF-8, else its bytes read as ISO 8859-1 and re-encoded.
+// `text` itself when it is valid UTF-8, else its bytes read as Windows-1252 and re-encoded.
 // Formats that carry 8-bit text without naming its encoding (RIFF INFO, some APE tags) are
-// usually written in Latin-1.
+// usually written by Windows programs in that code page, and so is ID3 text marked Latin-1:
+// the C1 controls U+0080 ... U+009F that a Latin-1 reading of it leaves become the
+// Windows-1252 characters of those bytes (’ “ ” € … ™) here too.
 std::string ToValidUtf8(const std::string& text);
 
 // Tags that TagLib finds in the source (by the path's extension or by content). False when

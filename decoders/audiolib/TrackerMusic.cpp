@@ -8,12 +8,16 @@
 #include <cstring>
 #include <vector>
 
+#include "decoders/Decoder.h"
 #include "decoders/audiolib/AudioLib.h"
 #include "decoders/audiolib/ByteSource.h"
 #include "decoders/audiolib/TagText.h"
 
 namespace wavorax::audiolib {
 namespace {
+
+static_assert(kMinMusicRate == kMinMusicSampleRate && kMaxMusicRate == kMaxMusicSampleRate,
+              "the engine picks render rates from the decoder interface's range");
 
 // Modules are small; anything bigger than this is not one, and is not read into memory.
 constexpr std::uint64_t kMaxModuleBytes = 256ull * 1024 * 1024;

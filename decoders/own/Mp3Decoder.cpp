@@ -141,14 +141,17 @@ int CMp3Decoder::SearchHeader() {
       const std::uint32_t size = (std::uint32_t(rest[2] & 0x7F) << 21) |
                                  (std::uint32_t(rest[3] & 0x7F) << 14) |
                                  (std::uint32_t(rest[4] & 0x7F) << 7) | (rest[5] & 0x7F);
+      // An ID3v2.4 tag may end in a 10-byte footer that its size does not count. It belongs
+      // to the block: a copy without it would announce a footer that is not there.
+      const std::uint32_t footer = (window[3] >= 4 && (rest[1] & 0x10)) ? 10 : 0;
       // Never allocate more than the source can deliver.
-      if (size > file->Size() - file->Tell()) return 0;
+      if (std::uint64_t{size} + footer > file->Size() - file->Tell()) return 0;
       if (id3v2Block.empty()) {
-        id3v2Block.resize(std::size_t{10} + size);
+        id3v2Block.resize(std::size_t{10} + size + footer);
         std::memcpy(id3v2Block.data(), window, 4);
         std::memcpy(id3v2Block.data() + 4, rest, 6);
-        if (!file->ReadExact(id3v2Block.data() + 10, size)) return 0;
-      } else if (!file->Skip(size)) {
+        if (!file->ReadExact(id3v2Block.data() + 10, size + footer)) return 0;
+      } else if (!file->Skip(static_cast<std::int64_t>(size) + footer)) {
         return 0;
       }
       if (!file->ReadExact(window, 4)) return 0;

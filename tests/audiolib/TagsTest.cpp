@@ -102,7 +102,13 @@ INSTANTIATE_TEST_SUITE_P(
                       Utf8Case{"latin1", "\xC4rger", "\xC3\x84rger"},
                       Utf8Case{"cut_sequence", "ab\xC3", "ab\xC3\x83"},
                       Utf8Case{"overlong", "\xC0\xAF", "\xC3\x80\xC2\xAF"},
-                      Utf8Case{"surrogate", "\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xC2\x80"}),
+                      Utf8Case{"surrogate", "\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xE2\x82\xAC"},
+                      // Bytes 80 to 9F are Windows-1252's, whether raw or already read as
+                      // Latin-1 into C1 controls; the undefined 81 stays U+0081.
+                      Utf8Case{"cp1252_bytes", "Don\x92t \x80\x81",
+                               "Don\xE2\x80\x99t \xE2\x82\xAC\xC2\x81"},
+                      Utf8Case{"c1_controls", "Don\xC2\x92t \xC2\x85\xC2\x81",
+                               "Don\xE2\x80\x99t \xE2\x80\xA6\xC2\x81"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- ReadTags on made files -------------------------------------------------------------
@@ -161,6 +167,82 @@ TEST(ReadTags, Id3v1Latin1TitleArrivesAsTheSameCharacters) {
   EXPECT_EQ(t.genre, "Rock");
   EXPECT_EQ(t.track, "9");
 }
+
+// ID3 text marked Latin-1 is Windows-1252 on every route: TagLib's ID3v2 and ID3v1 readers,
+// and FFmpeg's reading of what TagLib has no field for (a TXXX comment).
+std::vector<std::uint8_t> Id3v23(const std::vector<std::vector<std::uint8_t>>& frames) {
+  std::vector<std::uint8_t> body;
+  for (const auto& f : frames) body.insert(body.end(), f.begin(), f.end());
+  const auto n = static_cast<std::uint32_t>(body.size());
+  std::vector<std::uint8_t> tag = {'I', 'D', '3', 3, 0, 0};
+  for (int shift : {21, 14, 7, 0}) tag.push_back(static_cast<std::uint8_t>((n >> shift) & 0x7F));
+  tag.insert(tag.end(), body.begin(), body.end());
+  return tag;
+}
+
+std::vector<std::uint8_t> Latin1Frame(const char* id, const std::string& payload) {
+  std::vector<std::uint8_t> f(id, id + 4);
+  const auto size = static_cast<std::uint32_t>(payload.size() + 1);
+  for (int shift : {24, 16, 8, 0}) f.push_back(static_cast<std::uint8_t>(size >> shift));
+  f.insert(f.end(), {0, 0, 0 /* Latin-1 */});
+  f.insert(f.end(), payload.begin(), payload.end());
+  return f;
+}
+
+const std::string kCp1252Text = "Don\x92t \x80 \x85 \x93q\x94";
+const std::string kCp1252AsUtf8 =
+    "Don\xE2\x80\x99t \xE2\x82\xAC \xE2\x80\xA6 \xE2\x80\x9Cq\xE2\x80\x9D";
+
+struct Cp1252Route {
+  const char* name;
+  std::vector<std::uint8_t> (*tagged)(const std::vector<std::uint8_t>& audio);
+  std::string Tags::*field;
+};
+
+class Id3Cp1252 : public ::testing::TestWithParam<Cp1252Route> {};
+
+TEST_P(Id3Cp1252, ArrivesAsTheCharactersWindowsMeant) {
+  const TempDir tmp;
+  const std::string path = tmp / "cp1252.mp3";
+  WriteFileBytes(path, GetParam().tagged(ReadFileBytes(MakeMp3(tmp, "plain.mp3"))));
+  CBassDecoder d;
+  ASSERT_NE(d.Open(path, 0), 0);
+  Tags t;
+  EXPECT_EQ(t.Read(d), 1);
+  EXPECT_EQ(t.*(GetParam().field), kCp1252AsUtf8);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Routes, Id3Cp1252,
+    ::testing::Values(Cp1252Route{"id3v2_title",
+                                  [](const std::vector<std::uint8_t>& audio) {
+                                    auto file = Id3v23({Latin1Frame("TIT2", kCp1252Text)});
+                                    file.insert(file.end(), audio.begin(), audio.end());
+                                    return file;
+                                  },
+                                  &Tags::title},
+                      Cp1252Route{"id3v2_txxx_comment",
+                                  [](const std::vector<std::uint8_t>& audio) {
+                                    auto file =
+                                        Id3v23({Latin1Frame("TIT2", "T"),
+                                                Latin1Frame("TXXX", std::string("comment\0", 8) +
+                                                                        kCp1252Text)});
+                                    file.insert(file.end(), audio.begin(), audio.end());
+                                    return file;
+                                  },
+                                  &Tags::comment},
+                      Cp1252Route{"id3v1_title",
+                                  [](const std::vector<std::uint8_t>& audio) {
+                                    auto file = audio;
+                                    std::vector<std::uint8_t> v1(128, 0);
+                                    std::memcpy(v1.data(), "TAG", 3);
+                                    std::memcpy(v1.data() + 3, kCp1252Text.data(),
+                                                kCp1252Text.size());
+                                    file.insert(file.end(), v1.begin(), v1.end());
+                                    return file;
+                                  },
+                                  &Tags::title}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ReadTags, OggTitleBeginningWithUmlautArrivesAsUtf8) {
   CBassDecoder d;

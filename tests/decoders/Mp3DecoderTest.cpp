@@ -3,6 +3,7 @@
 #include <cstring>
 #include <thread>
 
+#include "decoders/audiolib/BassDecoder.h"
 #include "decoders/own/ByteSource.h"
 #include "decoders/own/Mp3Decoder.h"
 #include "tests/decoders/DecodeHelpers.h"
@@ -150,6 +151,43 @@ TEST_F(Mp3Search, Id3v2TagIsKeptByteForByte) {
   EXPECT_EQ(std::memcmp(kept, tag.data(), size), 0);
   EXPECT_EQ(out.samples, expected);
 }
+
+// The library route and the program's own decoder hand the pipeline the same tag block,
+// an ID3v2.4 footer included when the header announces one.
+class Mp3TagBlock : public Mp3Search, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(Mp3TagBlock, IsTheSameOnBothRoutes) {
+  const bool footer = GetParam();
+  auto tag = Id3v2(300);
+  if (footer) {
+    tag[3] = 4;
+    tag[5] = 0x10;
+    Bytes end;
+    end.Text("3DI").U8(4).U8(0).U8(0x10);
+    end.data.insert(end.data.end(), tag.begin() + 6, tag.begin() + 10);
+    tag.insert(tag.end(), end.data.begin(), end.data.end());
+  }
+  auto bytes = tag;
+  bytes.insert(bytes.end(), plain.begin(), plain.end());
+  const std::string path = dir / "tagged.mp3";
+  WriteFileBytes(path, bytes);
+
+  CMp3Decoder own;
+  CBassDecoder library;
+  ASSERT_NE(own.Open(path, 0), 0);
+  ASSERT_NE(library.Open(path, 0), 0);
+  std::uint32_t ownSize = 0, librarySize = 0;
+  const std::uint8_t* ownBlock = own.GetId3v2Tag(&ownSize);
+  const std::uint8_t* libraryBlock = library.GetId3v2Tag(&librarySize);
+  ASSERT_NE(ownBlock, nullptr);
+  ASSERT_NE(libraryBlock, nullptr);
+  EXPECT_EQ(ownSize, tag.size());
+  EXPECT_EQ(std::vector<std::uint8_t>(ownBlock, ownBlock + ownSize), tag);
+  EXPECT_EQ(std::vector<std::uint8_t>(libraryBlock, libraryBlock + librarySize), tag);
+  EXPECT_EQ(DecodeAll(own).samples, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Footers, Mp3TagBlock, ::testing::Bool());
 
 TEST_F(Mp3Search, GarbageAfterTheTagRestartsAtTheStart) {
   const auto tag = Id3v2(200);

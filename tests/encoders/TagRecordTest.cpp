@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "encoders/Cp1252.h"
+#include "base/Cp1252.h"
 #include "encoders/TagRecord.h"
 #include "tests/encoders/EncoderTestUtil.h"
 

@@ -5,9 +5,10 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "decoders/DecoderChoice.h"
 #include "base/Paths.h"
+#include "decoders/DecoderChoice.h"
 #include "engine/Pipelines.h"
+#include "tests/support/SourceFixtures.h"
 #include "tests/support/TestSupport.h"
 
 namespace wavorax {
@@ -187,6 +188,122 @@ TEST_F(PipelinesTest, Mp4TransferWithoutTagsWritesNoMetadata) {
   ASSERT_EQ(Convert(ConvertToMp4, src, out), 1);
   EXPECT_EQ(test::FfprobeTag(out, "title"), "");
   EXPECT_NEAR(std::atof(test::FfprobeFormat(out, "duration").c_str()), 1.0, 0.05);
+}
+
+// Tracker music asked for at a rate below what the music library renders (the WAV page's
+// 6000 Hz) is rendered at the lowest it takes and resampled to the rate asked for.
+class MusicAtRate : public PipelinesTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(MusicAtRate, ConvertsWholeToWav) {
+  const std::string src = dir / "song.mod";
+  test::WriteFileBytes(src, test::MakeMod("song"));
+  settings.AutoDestWAVEncodingParam = 0;
+  settings.WAVSampleRate = GetParam();
+  settings.WAVChannelNum = 2;
+  settings.WAVBitsPerSample = 16;
+  const std::string out = dir / "song.wav";
+  ASSERT_EQ(Convert(ConvertToWav, src, out), 1);
+  EXPECT_EQ(Probe(out, "sample_rate"), std::to_string(GetParam()));
+  EXPECT_NEAR(std::atof(test::FfprobeFormat(out, "duration").c_str()), 3.84, 0.05);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, MusicAtRate, ::testing::Values(6000, 11025));
+
+// Average bit rates above what a low sample rate can carry are held to the highest it
+// allows (6144 bits per channel and 1024-sample frame), for raw AAC and the MP4 family.
+struct AbrCase {
+  int rate;
+  bool mp4;
+};
+class AacAbrAtLowRate : public PipelinesTest, public ::testing::WithParamInterface<AbrCase> {};
+
+TEST_P(AacAbrAtLowRate, ClampsTheBitRateAndConverts) {
+  const int rate = GetParam().rate;
+  const std::string src = dir / "low.wav";
+  test::WriteWav16(src, test::Sine(440, rate, rate * 2), 1, rate);
+  settings.AutoDestAACEncodingParam = settings.AutoDestM4AEncodingParam = 0;
+  settings.AACVBR = settings.M4AVBR = 0;
+  settings.AACABRBitRate = settings.M4AABRBitRate = 128;
+  const std::string out = dir / (GetParam().mp4 ? "low.m4a" : "low.aac");
+  ASSERT_EQ(Convert(GetParam().mp4 ? ConvertToMp4 : ConvertToAac, src, out), 1);
+  EXPECT_EQ(Probe(out, "sample_rate"), std::to_string(rate));
+  std::vector<std::int16_t> pcm;
+  ASSERT_TRUE(test::FfmpegDecodeS16(out, pcm));
+  // Raw AAC decodes with the encoder's priming and last frame's padding: up to 2 frames more.
+  EXPECT_GE(static_cast<double>(pcm.size()), 2.0 * rate);
+  EXPECT_LE(static_cast<double>(pcm.size()), 2.0 * rate + 2048);
+  // Payload bits per second stay near the ceiling, far below the 128 kbit/s asked for.
+  const double kbps = test::ReadFileBytes(out).size() * 8.0 / 2.0 / 1000.0;
+  EXPECT_LT(kbps, 6144.0 * rate / 1024.0 / 1000.0 * 1.25);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, AacAbrAtLowRate,
+                         ::testing::Values(AbrCase{8000, false}, AbrCase{11025, false},
+                                           AbrCase{16000, false}, AbrCase{8000, true},
+                                           AbrCase{16000, true}));
+
+// A WAV source whose ID3 chunk holds a title in Latin-1 marked text that a Windows tagger
+// wrote: byte 92 is a right quote, 80 the euro sign.
+std::string WavWithCp1252Title(const test::TempDir& dir) {
+  const std::string path = dir / "tagged.wav";
+  test::WriteWav16(path, test::Sine(440, 44100, 44100), 1, 44100);
+  auto wav = test::ReadFileBytes(path);
+  const std::string title = "Don\x92t \x80";
+  std::vector<std::uint8_t> frame = {
+      'T', 'I', 'T', '2', 0, 0, 0, static_cast<std::uint8_t>(title.size() + 1), 0, 0, 0};
+  frame.insert(frame.end(), title.begin(), title.end());
+  std::vector<std::uint8_t> chunk = {'i', 'd', '3', ' '};
+  const auto tagSize = static_cast<std::uint32_t>(10 + frame.size());
+  for (int i = 0; i < 4; ++i) chunk.push_back(static_cast<std::uint8_t>(tagSize >> (8 * i)));
+  chunk.insert(chunk.end(),
+               {'I', 'D', '3', 3, 0, 0, 0, 0, 0, static_cast<std::uint8_t>(frame.size())});
+  chunk.insert(chunk.end(), frame.begin(), frame.end());
+  if (chunk.size() % 2) chunk.push_back(0);
+  wav.insert(wav.begin() + 36, chunk.begin(), chunk.end());  // between fmt and data
+  const auto riff = static_cast<std::uint32_t>(wav.size() - 8);
+  for (int i = 0; i < 4; ++i) wav[4 + i] = static_cast<std::uint8_t>(riff >> (8 * i));
+  test::WriteFileBytes(path, wav);
+  return path;
+}
+
+// An MP4-family output carries the items the tag choice asks for and nothing else (no
+// "encoder" item naming the muxer); transferred Windows-1252 text arrives as its characters.
+struct Mp4TagCase {
+  int choice;
+  const char* extension;
+  const char* title;
+};
+class Mp4TagChoice : public PipelinesTest, public ::testing::WithParamInterface<Mp4TagCase> {};
+
+TEST_P(Mp4TagChoice, WritesOnlyTheChosenItems) {
+  const std::string src = WavWithCp1252Title(dir);
+  settings.M4AID3TagType = GetParam().choice;
+  settings.M4AID3Tag.useFileNameAsTitle = 0;
+  settings.M4AID3Tag.title = "Mine";
+  const std::string out = dir / (std::string("out") + GetParam().extension);
+  ASSERT_EQ(Convert(ConvertToMp4, src, out), 1);
+  EXPECT_EQ(test::FfprobeTag(out, "title"), GetParam().title);
+  EXPECT_EQ(test::FfprobeTag(out, "encoder"), "");
+  const auto bytes = test::ReadFileBytes(out);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()).find("\xA9too"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Choices, Mp4TagChoice,
+    ::testing::Values(Mp4TagCase{kTagNone, ".m4a", ""},
+                      Mp4TagCase{kTagTransfer, ".m4a", "Don\xE2\x80\x99t \xE2\x82\xAC"},
+                      Mp4TagCase{kTagAddUser, ".m4b", "Mine"}, Mp4TagCase{kTagNone, ".mp4", ""}));
+
+TEST_F(PipelinesTest, TransferredCp1252TitleKeepsItsBytesInId3v1) {
+  const std::string src = WavWithCp1252Title(dir);
+  settings.MP3ID3TagType = kTagTransfer;
+  const std::string out = dir / "out.mp3";
+  ASSERT_EQ(Convert(ConvertToMp3, src, out), 1);
+  const auto bytes = test::ReadFileBytes(out);
+  ASSERT_GT(bytes.size(), 128u);
+  const std::string v1(bytes.end() - 128, bytes.end());
+  EXPECT_EQ(v1.substr(0, 3), "TAG");
+  EXPECT_EQ(v1.substr(3, 9), std::string("Don\x92t \x80\0", 9));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "encoders/Cp1252.h"
+#include "base/Cp1252.h"
 
 #include <iconv.h>
 
@@ -61,7 +61,42 @@ std::size_t DecodeUtf8(std::string_view s, char32_t& cp) {
   return len;
 }
 
+// What Windows-1252 makes of the bytes 0x80 ... 0x9F.
+constexpr std::array<char16_t, 32> kHighControls = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+void AppendUtf8(std::string& out, char16_t cp) {
+  if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+  } else {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+  }
+  out += static_cast<char>(0x80 | (cp & 0x3F));
+}
+
 }  // namespace
+
+std::string C1AsCp1252(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const auto b = static_cast<unsigned char>(utf8[i]);
+    // U+0080 ... U+009F is C2 80 ... C2 9F; a C2 byte is never inside another sequence.
+    if (b == 0xC2 && i + 1 < utf8.size()) {
+      const auto next = static_cast<unsigned char>(utf8[i + 1]);
+      if (next >= 0x80 && next <= 0x9F) {
+        AppendUtf8(out, kHighControls[next - 0x80]);
+        ++i;
+        continue;
+      }
+    }
+    out += static_cast<char>(b);
+  }
+  return out;
+}
 
 bool IsValidUtf8(std::string_view text) {
   while (!text.empty()) {

@@ -17,6 +17,13 @@ std::string Utf8ToCp1252(std::string_view utf8);
 // Windows-1252 to UTF-8. Every byte has a meaning, so this never loses anything.
 std::string Cp1252ToUtf8(std::string_view cp1252);
 
+// Text that a reader decoded as ISO 8859-1 where the bytes were Windows-1252 (what Windows
+// taggers write into ID3 text marked Latin-1) carries the C1 controls U+0080 ... U+009F in
+// place of € ‚ „ … ‘ ’ “ ” – — ™ and the rest. Each of them becomes the Windows-1252
+// character of the same byte; the five undefined bytes keep their C1 control. Everything
+// else is copied unchanged.
+std::string C1AsCp1252(std::string_view utf8);
+
 // Whether the text is well-formed UTF-8 (no overlong forms, no surrogates, nothing past
 // U+10FFFF).
 bool IsValidUtf8(std::string_view text);
