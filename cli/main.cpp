@@ -14,11 +14,11 @@ extern "C" {
 }
 
 #include "app/SettingsStore.h"
+#include "base/Paths.h"
 #include "cli/CliOptions.h"
 #include "decoders/DecoderChoice.h"
 #include "decoders/audiolib/AudioLib.h"
 #include "engine/ParallelBatch.h"
-#include "base/Paths.h"
 #include "sources/Adding.h"
 #include "sources/SourceList.h"
 
@@ -82,11 +82,21 @@ std::string JsonString(const std::string& s) {
       continue;
     }
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (c < 0x20 || c == 0x7F) {
           std::snprintf(buf, sizeof buf, "\\u%04x", c);
@@ -158,8 +168,8 @@ class Reporter {
   void Progress(int index, const std::string& name, int percent) {
     if (!tty_) return;
     std::lock_guard lock(mutex_);
-    std::fprintf(stderr, "\r\033[K[%d/%d] Converting %s...%d%%", index + 1, total_, OneLine(name).c_str(),
-                 percent);
+    std::fprintf(stderr, "\r\033[K[%d/%d] Converting %s...%d%%", index + 1, total_,
+                 OneLine(name).c_str(), percent);
     std::fflush(stderr);
   }
 
@@ -280,8 +290,9 @@ int main(int argc, char** argv) {
 
   ConversionSettings settings;
   {
-    auto store = options.settingsFile.empty() ? std::make_unique<CSettingsStore>()
-                                              : std::make_unique<CSettingsStore>(options.settingsFile);
+    auto store = options.settingsFile.empty()
+                     ? std::make_unique<CSettingsStore>()
+                     : std::make_unique<CSettingsStore>(options.settingsFile);
     store->LoadSettings(settings);
   }
   for (const auto& a : options.assignments) cli::ApplyAssignment(settings, a, error);
@@ -306,12 +317,14 @@ int main(int argc, char** argv) {
   }
   if (gCancel.load()) return 130;
 
-  const int jobs = options.jobs > 0 ? options.jobs
-                                    : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  const int jobs = options.jobs > 0
+                       ? options.jobs
+                       : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   Reporter reporter(options.json, 0);
   CSourceList list(OpenDecoderFor);
   const std::string failures = AddCollectedFiles(
-      list, collected, &adding, [&](const std::string& path, CSourceList::AddResult r, int row) {
+      list, collected, &adding,
+      [&](const std::string& path, CSourceList::AddResult r, int row) {
         if (!options.json) return;
         if (r == CSourceList::AddResult::Added)
           reporter.Json(RowJson(list, row));
@@ -352,9 +365,10 @@ int main(int argc, char** argv) {
   BatchEvents events;
   events.onStart = [&](int i, const SourceEntry& e) {
     if (options.json)
-      progress.Json("{\"event\":\"start\",\"index\":" + std::to_string(i) + ",\"sequence\":" +
-                    std::to_string(i + 1) + ",\"count\":" + std::to_string(count) +
-                    ",\"path\":" + JsonString(e.path) + ",\"output\":" + JsonString(e.outputPath) + "}");
+      progress.Json("{\"event\":\"start\",\"index\":" + std::to_string(i) +
+                    ",\"sequence\":" + std::to_string(i + 1) +
+                    ",\"count\":" + std::to_string(count) + ",\"path\":" + JsonString(e.path) +
+                    ",\"output\":" + JsonString(e.outputPath) + "}");
     else
       progress.Progress(i, FileNameOf(e.path), 0);
   };
@@ -369,8 +383,8 @@ int main(int argc, char** argv) {
     if (options.json) {
       progress.Json("{\"event\":\"status\",\"index\":" + std::to_string(i) + ",\"path\":" +
                     JsonString(entries[i]->path) + ",\"status\":" + JsonString(status) +
-                    ",\"converted\":" + (converted ? "true" : "false") + ",\"output\":" +
-                    JsonString(entries[i]->outputPath) + "}");
+                    ",\"converted\":" + (converted ? "true" : "false") +
+                    ",\"output\":" + JsonString(entries[i]->outputPath) + "}");
       return;
     }
     std::lock_guard lock(orderMutex);
@@ -379,7 +393,8 @@ int main(int argc, char** argv) {
     while (printed < count && done[printed]) progress.Line(finished[printed++]);
   };
 
-  const BatchSummary summary = RunParallelBatch(settings, entries, jobs, OpenDecoderFor, gCancel, events);
+  const BatchSummary summary =
+      RunParallelBatch(settings, entries, jobs, OpenDecoderFor, gCancel, events);
   if (!options.json) {
     std::lock_guard lock(orderMutex);
     while (printed < count && done[printed]) progress.Line(finished[printed++]);

@@ -18,11 +18,11 @@ namespace wavorax {
 
 const std::vector<std::string>& ScanPatterns() {
   static const std::vector<std::string> patterns = {
-      "*.mp3", "*.mp2", "*.mp1", "*.wav", "*.ogg", "*.oga", "*.mod", "*.xm",  "*.it",
-      "*.s3m", "*.mtm", "*.umx", "*.mo3", "*.au",  "*.snd", "*.amr", "*.aiff", "*.aif",
-      "*.aifc", "*.afc", "*.cda", "*.flac", "*.wma", "*.wmv", "*.asf", "*.wv", "*.aac",
-      "*.m4a", "*.m4b", "*.mp4", "*.m4v", "*.ac3", "*.adx", "*.ape", "*.mac", "*.mpc",
-      "*.mp+", "*.mpp", "*.spx", "*.tta", "*.desktop"};
+      "*.mp3",  "*.mp2", "*.mp1", "*.wav",  "*.ogg",    "*.oga", "*.mod", "*.xm",   "*.it",
+      "*.s3m",  "*.mtm", "*.umx", "*.mo3",  "*.au",     "*.snd", "*.amr", "*.aiff", "*.aif",
+      "*.aifc", "*.afc", "*.cda", "*.flac", "*.wma",    "*.wmv", "*.asf", "*.wv",   "*.aac",
+      "*.m4a",  "*.m4b", "*.mp4", "*.m4v",  "*.ac3",    "*.adx", "*.ape", "*.mac",  "*.mpc",
+      "*.mp+",  "*.mpp", "*.spx", "*.tta",  "*.desktop"};
   return patterns;
 }
 
@@ -275,7 +275,10 @@ namespace {
 class ProbeAhead {
  public:
   ProbeAhead(const DecoderOpener& opener, const std::vector<std::string>& paths, int jobs)
-      : opener_(opener), paths_(paths), results_(paths.size()), ready_(paths.size(), 0),
+      : opener_(opener),
+        paths_(paths),
+        results_(paths.size()),
+        ready_(paths.size(), 0),
         window_(static_cast<std::size_t>(jobs) * 4) {
     const int threads = std::min<int>(jobs, static_cast<int>(paths.size()));
     for (int t = 0; t < threads; ++t) pool_.emplace_back([this] { Work(); });
@@ -309,7 +312,8 @@ class ProbeAhead {
       std::size_t i;
       {
         std::unique_lock lock(mutex_);
-        room_.wait(lock, [&] { return stop_ || next_ >= paths_.size() || next_ < consumed_ + window_; });
+        room_.wait(lock,
+                   [&] { return stop_ || next_ >= paths_.size() || next_ < consumed_ + window_; });
         if (stop_ || next_ >= paths_.size()) return;
         i = next_++;
       }
@@ -363,8 +367,9 @@ std::string AddCollectedFiles(CSourceList& list, const std::vector<std::string>&
       if (cancelled) break;
       result = list.AddProbed(paths[i], ahead->Take(static_cast<std::size_t>(i)), &row);
     } else {
-      result = list.IsListed(paths[i]) ? CSourceList::AddResult::AlreadyListed
-                                       : list.AddProbed(paths[i], CSourceList::Probe(list.opener(), paths[i]), &row);
+      result = list.IsListed(paths[i])
+                   ? CSourceList::AddResult::AlreadyListed
+                   : list.AddProbed(paths[i], CSourceList::Probe(list.opener(), paths[i]), &row);
     }
     if (onEach) onEach(paths[i], result, row);
     if (result == CSourceList::AddResult::Failed) {

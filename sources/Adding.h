@@ -80,8 +80,7 @@ using AddObserver =
 // result in short slices with PumpMessages in between. Cancel stops the probing threads
 // before the function returns; files probed ahead but not yet added are dropped.
 std::string AddCollectedFiles(CSourceList& list, const std::vector<std::string>& paths,
-                              IAddProgress* progress, const AddObserver& onEach = {},
-                              int jobs = 1);
+                              IAddProgress* progress, const AddObserver& onEach = {}, int jobs = 1);
 
 // The whole message shown for a non-empty failure text.
 std::string FailureReport(const std::string& failureText);

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <utility>
 
-#include "decoders/SourceType.h"
 #include "base/Paths.h"
+#include "decoders/SourceType.h"
 
 namespace wavorax {
 
@@ -56,7 +56,8 @@ void CSourceList::RefreshIdentities() {
   for (Row& row : rows_) row.identity = IdentityOf(row.entry.path);
 }
 
-std::optional<SourceEntry> CSourceList::Probe(const DecoderOpener& opener, const std::string& path) {
+std::optional<SourceEntry> CSourceList::Probe(const DecoderOpener& opener,
+                                              const std::string& path) {
   // Only regular files are probed: a FIFO or a device named like audio would block the
   // probe or never end.
   struct stat st {};
@@ -124,10 +125,13 @@ enum class SortKind { Text, Number, MinutesSeconds };
 
 SortKind KindOf(int column) {
   switch (column) {
-    case kColLength: return SortKind::MinutesSeconds;
+    case kColLength:
+      return SortKind::MinutesSeconds;
     case kColBitRate:
-    case kColFreq: return SortKind::Number;
-    default: return SortKind::Text;
+    case kColFreq:
+      return SortKind::Number;
+    default:
+      return SortKind::Text;
   }
 }
 
@@ -162,7 +166,8 @@ void MergeSort(std::vector<T>& v, Less less) {
   std::vector<T> tmp(v.size());
   for (std::size_t width = 1; width < v.size(); width *= 2) {
     for (std::size_t lo = 0; lo < v.size(); lo += 2 * width) {
-      const std::size_t mid = std::min(lo + width, v.size()), hi = std::min(lo + 2 * width, v.size());
+      const std::size_t mid = std::min(lo + width, v.size()),
+                        hi = std::min(lo + 2 * width, v.size());
       std::size_t i = lo, j = mid, k = lo;
       while (i < mid && j < hi) tmp[k++] = less(v[j], v[i]) ? std::move(v[j++]) : std::move(v[i++]);
       while (i < mid) tmp[k++] = std::move(v[i++]);

@@ -9,13 +9,21 @@
 #include <string>
 #include <vector>
 
-#include "decoders/Decoder.h"
 #include "base/Paths.h"
 #include "base/SourceEntry.h"
+#include "decoders/Decoder.h"
 
 namespace wavorax {
 
-enum Column : int { kColFile, kColLength, kColBitRate, kColFreq, kColChannels, kColStatus, kColumnCount };
+enum Column : int {
+  kColFile,
+  kColLength,
+  kColBitRate,
+  kColFreq,
+  kColChannels,
+  kColStatus,
+  kColumnCount
+};
 
 // The column text of an entry (Status excepted, which the conversion writes).
 std::string ColumnText(const SourceEntry& entry, int column);

@@ -221,6 +221,50 @@ INSTANTIATE_TEST_SUITE_P(Streams, FirstBlock,
                                            BlockCase{"surround.ac3", 384, true}),
                          [](const auto& info) { return CaseName(info.param.file); });
 
+// Two files joined end to end: the second part arrives whole, at the first part's rate and
+// channel count, with its own pitch.
+struct JoinedCase {
+  const char* name;
+  const char* secondPart;  // ffmpeg output options of the later part
+};
+class JoinedStreams : public ::testing::TestWithParam<JoinedCase> {};
+
+TEST_P(JoinedStreams, DecodeToTheEndAtTheFirstFormat) {
+  test::TempDir dir;
+  const std::string first = dir / "a.mp3", second = dir / "b.mp3", joined = dir / "ab.mp3";
+  ASSERT_EQ(test::Run("ffmpeg -v error -f lavfi -i sine=f=440:d=5 -ac 2 -ar 44100 -b:a 128k " +
+                      ShellQuote(first))
+                .exitCode,
+            0);
+  ASSERT_EQ(test::Run("ffmpeg -v error -f lavfi -i sine=f=660:d=3 " +
+                      std::string(GetParam().secondPart) + " " + ShellQuote(second))
+                .exitCode,
+            0);
+  ASSERT_EQ(
+      test::Run("cat " + ShellQuote(first) + " " + ShellQuote(second) + " > " + ShellQuote(joined))
+          .exitCode,
+      0);
+  CBassDecoder decoder;
+  ASSERT_NE(decoder.Open(joined, 0), 0);
+  EXPECT_EQ(decoder.GetSampleRate(), 44100);
+  EXPECT_EQ(decoder.GetOutputChannels(), 2);
+  const test::Decoded d = test::DecodeAll(decoder, 100000);
+  ASSERT_TRUE(d.endedByItself);
+  EXPECT_NEAR(static_cast<double>(d.frames) / 44100, 8.0, 0.15);
+  // The later part keeps its pitch: 660 Hz crosses zero 1320 times a second, on both sides.
+  for (const auto* side : {&d.left, &d.right}) {
+    int crossings = 0;
+    for (std::size_t i = 6 * 44100; i < 7 * 44100 && i < side->size(); ++i)
+      crossings += ((*side)[i - 1] < 0) != ((*side)[i] < 0);
+    EXPECT_NEAR(crossings, 1320, 20);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Parts, JoinedStreams,
+                         ::testing::Values(JoinedCase{"mono22050", "-ac 1 -ar 22050 -b:a 64k"},
+                                           JoinedCase{"stereo48000", "-ac 2 -ar 48000 -b:a 128k"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // ---- tracker music ----------------------------------------------------------------------
 
 struct MusicCase {

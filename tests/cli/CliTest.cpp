@@ -1,16 +1,18 @@
 // End-to-end runs of the real wavorax-cli binary with an isolated settings file, checked by
 // ffprobe, sox, faad and atomicparsley.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <thread>
 
@@ -40,15 +42,18 @@ class Corpus {
     const auto tone = test::Sine(440, r44, r44 * 3, 0.5);
     test::WriteWav16(dir / "tone.wav", stereo(tone, tone), 2, r44);
     // Left loud, right silent: tells which channel a mono output took.
-    test::WriteWav16(dir / "lr.wav", stereo(test::Sine(1000, r44, r44 * 2, 0.5),
-                                            std::vector<std::int16_t>(r44 * 2, 0)), 2, r44);
+    test::WriteWav16(
+        dir / "lr.wav",
+        stereo(test::Sine(1000, r44, r44 * 2, 0.5), std::vector<std::int16_t>(r44 * 2, 0)), 2, r44);
     test::WriteWav16(dir / "phone.wav", test::Sine(300, 8000, 8000 * 2, 0.5), 1, 8000);
-    test::Run("lame --quiet -b 160 --tt 'Mp3 Title' --ta 'Mp3 Artist' --tl 'Mp3 Album' --ty 2001 "
-        "--tc 'Mp3 Comment' --tn 4 --tg Rock --add-id3v2 " + ShellQuote(dir / "tone.wav") + " " +
-        ShellQuote(dir / "song.mp3"));
-    test::Run("flac --silent -f -T TITLE=FlacTitle -T ARTIST=FlacArtist -T ALBUM=FlacAlbum -T DATE=1999 "
-        "-T GENRE=jazz -T COMMENT=FlacComment -T TRACKNUMBER=9 -o " + ShellQuote(dir / "song.flac") +
-        " " + ShellQuote(dir / "tone.wav"));
+    test::Run(
+        "lame --quiet -b 160 --tt 'Mp3 Title' --ta 'Mp3 Artist' --tl 'Mp3 Album' --ty 2001 "
+        "--tc 'Mp3 Comment' --tn 4 --tg Rock --add-id3v2 " +
+        ShellQuote(dir / "tone.wav") + " " + ShellQuote(dir / "song.mp3"));
+    test::Run(
+        "flac --silent -f -T TITLE=FlacTitle -T ARTIST=FlacArtist -T ALBUM=FlacAlbum -T DATE=1999 "
+        "-T GENRE=jazz -T COMMENT=FlacComment -T TRACKNUMBER=9 -o " +
+        ShellQuote(dir / "song.flac") + " " + ShellQuote(dir / "tone.wav"));
   }
   test::TempDir dir;
 };
@@ -71,7 +76,8 @@ class CliTest : public ::testing::Test {
   // Copies a corpus file into this test's folder, so outputs land next to it.
   std::string Source(const std::string& name, const std::string& as = "") {
     const std::string to = dir / (as.empty() ? name : as);
-    std::filesystem::copy_file(corpus().dir / name, to, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file(corpus().dir / name, to,
+                               std::filesystem::copy_options::overwrite_existing);
     return to;
   }
   test::CommandResult Cli(const std::string& args) {
@@ -111,20 +117,21 @@ TEST_P(Targets, ConvertsWithAutomaticParameters) {
   EXPECT_EQ(ReadFileBytes(src), ReadFileBytes(corpus().dir / "tone.wav")) << "source untouched";
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, Targets,
-                         ::testing::Values(TargetCase{"mp3", ".mp3", "mp3"},
-                                           TargetCase{"wav", "_1.wav", "pcm_s16le"},
-                                           TargetCase{"aac", ".aac", "aac"},
-                                           TargetCase{"m4a", ".m4a", "aac"},
-                                           TargetCase{"mp4", ".mp4", "aac"},
-                                           TargetCase{"m4b", ".m4b", "aac"}),
-                         [](const auto& info) { return std::string(info.param.format); });
+INSTANTIATE_TEST_SUITE_P(
+    Formats, Targets,
+    ::testing::Values(TargetCase{"mp3", ".mp3", "mp3"}, TargetCase{"wav", "_1.wav", "pcm_s16le"},
+                      TargetCase{"aac", ".aac", "aac"}, TargetCase{"m4a", ".m4a", "aac"},
+                      TargetCase{"mp4", ".mp4", "aac"}, TargetCase{"m4b", ".m4b", "aac"}),
+    [](const auto& info) { return std::string(info.param.format); });
 
 TEST_F(CliTest, ExplicitWavParameters) {
   const std::string src = Source("tone.wav");
   ASSERT_EQ(Cli("-f wav -o " + ShellQuote(dir / "out") +
                 " --set AutoDestWAVEncodingParam=0 --set WAVSampleRate=22050"
-                " --set WAVChannelNum=1 --set WAVBitsPerSample=8 " + ShellQuote(src)).exitCode, 0);
+                " --set WAVChannelNum=1 --set WAVBitsPerSample=8 " +
+                ShellQuote(src))
+                .exitCode,
+            0);
   const std::string out = dir / "out/tone.wav";
   EXPECT_EQ(Probe(out, "codec_name"), "pcm_u8");
   EXPECT_EQ(Probe(out, "sample_rate"), "22050");
@@ -166,12 +173,16 @@ class MonoChoice : public CliTest, public ::testing::WithParamInterface<MonoCase
 TEST_P(MonoChoice, TakesTheChosenChannel) {
   const std::string src = Source("lr.wav");
   const std::string mono = "--set MonoType=" + std::to_string(GetParam().monoType);
-  ASSERT_EQ(Cli("-f wav -o " + ShellQuote(dir / "w") +
-                " --set AutoDestWAVEncodingParam=0 --set WAVChannelNum=1 " + mono + " " +
-                ShellQuote(src)).exitCode, 0);
+  ASSERT_EQ(
+      Cli("-f wav -o " + ShellQuote(dir / "w") +
+          " --set AutoDestWAVEncodingParam=0 --set WAVChannelNum=1 " + mono + " " + ShellQuote(src))
+          .exitCode,
+      0);
   ASSERT_EQ(Cli("-f mp3 -o " + ShellQuote(dir / "m") +
                 " --set AutoDestMP3EncodingParam=0 --set MP3ChannelMode=3 " + mono + " " +
-                ShellQuote(src)).exitCode, 0);
+                ShellQuote(src))
+                .exitCode,
+            0);
   for (const std::string& out : {dir / "w/lr.wav", dir / "m/lr.mp3"}) {
     std::vector<std::int16_t> pcm;
     int channels = 0;
@@ -187,12 +198,16 @@ TEST_P(MonoChoice, TakesTheChosenChannel) {
 
 INSTANTIATE_TEST_SUITE_P(Channels, MonoChoice,
                          ::testing::Values(MonoCase{1, true}, MonoCase{2, false}),
-                         [](const auto& info) { return info.param.monoType == 1 ? "Left" : "Right"; });
+                         [](const auto& info) {
+                           return info.param.monoType == 1 ? "Left" : "Right";
+                         });
 
 TEST_F(CliTest, AmplificationClipsSymmetrically) {
   const std::string src = Source("tone.wav");
   ASSERT_EQ(Cli("-f wav -o " + ShellQuote(dir / "out") +
-                " --set AmplifyWav=1 --set AmplifyWavCoeff=300 " + ShellQuote(src)).exitCode, 0);
+                " --set AmplifyWav=1 --set AmplifyWavCoeff=300 " + ShellQuote(src))
+                .exitCode,
+            0);
   std::vector<std::int16_t> pcm;
   ASSERT_TRUE(test::FfmpegDecodeS16(dir / "out/tone.wav", pcm));
   const auto [lo, hi] = std::minmax_element(pcm.begin(), pcm.end());
@@ -224,8 +239,8 @@ TEST_F(CliTest, FlacTagsBecomeId3v1AndMp4Items) {
   EXPECT_EQ(v1.substr(3, 9), "FlacTitle");
   EXPECT_EQ(v1.substr(33, 10), "FlacArtist");
   EXPECT_EQ(v1.substr(93, 4), "1999");
-  EXPECT_EQ(static_cast<unsigned char>(v1[126]), 9);   // track
-  EXPECT_EQ(static_cast<unsigned char>(v1[127]), 8);   // "jazz" is Jazz, 8
+  EXPECT_EQ(static_cast<unsigned char>(v1[126]), 9);  // track
+  EXPECT_EQ(static_cast<unsigned char>(v1[127]), 8);  // "jazz" is Jazz, 8
 
   ASSERT_EQ(Cli("-f m4a " + ShellQuote(src)).exitCode, 0);
   const std::string m4a = dir / "song.m4a";
@@ -239,9 +254,13 @@ TEST_F(CliTest, FlacTagsBecomeId3v1AndMp4Items) {
 
 TEST_F(CliTest, UserTagNumbersFilesByBatchSequence) {
   std::string sources;
-  for (const char* n : {"c.wav", "a.wav", "b.wav"}) sources += " " + ShellQuote(Source("phone.wav", n));
+  for (const char* n : {"c.wav", "a.wav", "b.wav"})
+    sources += " " + ShellQuote(Source("phone.wav", n));
   ASSERT_EQ(Cli("-f mp3 -j 2 --set MP3ID3TagType=0 --set MP3ID3Tag.trackMode=1"
-                " --set MP3ID3Tag.artist=Me" + sources).exitCode, 0);
+                " --set MP3ID3Tag.artist=Me" +
+                sources)
+                .exitCode,
+            0);
   int expected = 1;
   for (const char* n : {"c.mp3", "a.mp3", "b.mp3"}) {
     const auto bytes = ReadFileBytes(dir / n);
@@ -278,7 +297,9 @@ TEST_F(CliTest, TargetExistsPoliciesAndMirror) {
 TEST_F(CliTest, CtrlCCancelsTheRunningFileAndRemovesItsOutput) {
   // Ten minutes of stereo: long enough to be interrupted in the middle.
   const std::string src = dir / "long.wav";
-  ASSERT_EQ(test::Run("sox -n -r 44100 -c 2 -b 16 " + ShellQuote(src) + " synth 600 sine 440").exitCode, 0);
+  ASSERT_EQ(
+      test::Run("sox -n -r 44100 -c 2 -b 16 " + ShellQuote(src) + " synth 600 sine 440").exitCode,
+      0);
   const std::string second = Source("phone.wav");
   const std::string log = dir / "log.txt";
   const pid_t pid = fork();
@@ -318,8 +339,8 @@ TEST_F(CliTest, DamagedSourceFailsAndTheOthersConvert) {
   const std::string good2 = Source("tone.wav", "third.wav");
   // An AU file whose header claims a sample rate that no audio has: it lists, but cannot
   // be converted.
-  std::vector<std::uint8_t> au = {'.', 's', 'n', 'd', 0, 0, 0, 24, 0xFF, 0xFF, 0xFF, 0xFF,
-                                  0, 0, 0, 3, 0, 0xFF, 0xFF, 0xFF, 0, 0, 0, 1};
+  std::vector<std::uint8_t> au = {'.', 's', 'n', 'd', 0, 0,    0,    24,   0xFF, 0xFF, 0xFF, 0xFF,
+                                  0,   0,   0,   3,   0, 0xFF, 0xFF, 0xFF, 0,    0,    0,    1};
   au.resize(20000);
   const std::string damaged = dir / "second.au";
   test::WriteFileBytes(damaged, au);
@@ -341,12 +362,16 @@ TEST_F(CliTest, TwoJobsGiveTheSameFilesAsOne) {
     CreateFolderPath(folder);
     // Four sources that map onto two output names, so auto rename has to number them.
     std::string sources;
-    for (const auto& [from, to] : std::vector<std::pair<std::string, std::string>>{
-             {"tone.wav", "a.wav"}, {"song.flac", "a.flac"}, {"phone.wav", "b.wav"}, {"song.mp3", "b.mp3"}}) {
+    for (const auto& [from, to] :
+         std::vector<std::pair<std::string, std::string>>{{"tone.wav", "a.wav"},
+                                                          {"song.flac", "a.flac"},
+                                                          {"phone.wav", "b.wav"},
+                                                          {"song.mp3", "b.mp3"}}) {
       std::filesystem::copy_file(corpus().dir / from, folder + "/" + to);
       sources += " " + ShellQuote(folder + "/" + to);
     }
-    const auto r = Cli("-f mp3 -o " + ShellQuote(folder + "/out") + (run ? " -j 2" : " -j 1") + sources);
+    const auto r =
+        Cli("-f mp3 -o " + ShellQuote(folder + "/out") + (run ? " -j 2" : " -j 1") + sources);
     ASSERT_EQ(r.exitCode, 0) << r.output;
     for (const auto& e : std::filesystem::directory_iterator(folder + "/out"))
       results[run][e.path().filename().string()] = ReadFileBytes(e.path().string());
@@ -373,7 +398,8 @@ TEST_F(CliTest, ListAndJsonAndUsage) {
   EXPECT_NE(r.output.find("{\"event\":\"row\""), std::string::npos);
   EXPECT_NE(r.output.find("{\"event\":\"start\""), std::string::npos);
   EXPECT_NE(r.output.find("\"percent\":100"), std::string::npos);
-  EXPECT_NE(r.output.find("\"status\":\"phone.wav\",\"converted\":true"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("\"status\":\"phone.wav\",\"converted\":true"), std::string::npos)
+      << r.output;
 
   EXPECT_EQ(Cli("--bogus " + ShellQuote(src)).exitCode, 2);
   EXPECT_EQ(Cli("--set MP3BitRate=x " + ShellQuote(src)).exitCode, 2);
@@ -382,7 +408,8 @@ TEST_F(CliTest, ListAndJsonAndUsage) {
   EXPECT_NE(r.output.find("--if-exists"), std::string::npos);
   // The settings file was only read.
   std::ifstream in(settingsFile());
-  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), "[Options]\nBrowseOutputFolder=0\n");
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}),
+            "[Options]\nBrowseOutputFolder=0\n");
 }
 
 // One source of every decoder family goes through both an encoded and a PCM target.
@@ -400,7 +427,8 @@ TEST_F(CliTest, EveryFamilyConverts) {
     made.push_back({name, 3.0});
   };
   encode("oggenc -Q -o " + ShellQuote(dir / "v.ogg") + " " + ShellQuote(wav), "v.ogg");
-  encode("ffmpeg -v error -y -i " + ShellQuote(wav) + " -c:a aac " + ShellQuote(dir / "a.m4a"), "a.m4a");
+  encode("ffmpeg -v error -y -i " + ShellQuote(wav) + " -c:a aac " + ShellQuote(dir / "a.m4a"),
+         "a.m4a");
   encode("sox " + ShellQuote(wav) + " -e mu-law " + ShellQuote(dir / "u.au"), "u.au");
   test::WriteFileBytes(dir / "s.amr", test::EncodeAmr(test::Sine(300, 8000, 8000 * 2), {MR122}));
   made.push_back({"s.amr", 2.0});
@@ -439,6 +467,118 @@ TEST_F(CliTest, FoldersUseTheExtensionFilter) {
   EXPECT_EQ(r.output.find("b.flac"), std::string::npos);
   EXPECT_EQ(r.output.find("readme"), std::string::npos);
 }
+
+// What the front end says about what it found: nothing, unreadable folders, and names that
+// are not plain ASCII text.
+struct ReportCase {
+  const char* name;
+  // Makes the sources in `dir` and returns the arguments after the settings file.
+  std::function<std::string(CliTest&, const std::string& dir)> setUp;
+  int exitCode;
+  std::function<void(const std::string& output)> check;
+  bool asNobody = false;
+};
+class Reports : public CliTest, public ::testing::WithParamInterface<ReportCase> {
+ public:
+  using CliTest::Source;
+};
+
+// Terminal columns before `needle` in `line`: UTF-8 lead bytes, not bytes.
+std::size_t ColumnOf(const std::string& line, const std::string& needle) {
+  const std::size_t at = line.find(needle);
+  if (at == std::string::npos) return std::string::npos;
+  return static_cast<std::size_t>(std::count_if(line.begin(), line.begin() + static_cast<long>(at),
+                                                [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
+TEST_P(Reports, SayWhatHappened) {
+  const ReportCase& c = GetParam();
+  const std::string args = c.setUp(*this, dir.path());
+  std::string command = ShellQuote(kCli) + " --settings " + ShellQuote(settingsFile()) + " " + args;
+  if (c.asNobody) {
+    // Tests run as root, who reads every folder.
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    command = "setpriv --reuid=nobody --regid=nogroup --clear-groups " + command;
+  }
+  const test::CommandResult r = test::Run(command);
+  EXPECT_EQ(r.exitCode, c.exitCode) << r.output;
+  c.check(r.output);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Reports,
+    ::testing::Values(
+        ReportCase{"emptyFolder",
+                   [](CliTest&, const std::string& d) {
+                     CreateFolderPath(d + "/empty");
+                     return "--list " + ShellQuote(d + "/empty");
+                   },
+                   1,
+                   [](const std::string& out) {
+                     EXPECT_NE(out.find("No files found."), std::string::npos) << out;
+                   }},
+        ReportCase{"unreadableFolder",
+                   [](CliTest&, const std::string& d) {
+                     CreateFolderPath(d + "/locked");
+                     ::chmod((d + "/locked").c_str(), 0700);
+                     return "--list " + ShellQuote(d + "/locked");
+                   },
+                   1,
+                   [](const std::string& out) {
+                     EXPECT_NE(out.find("cannot read the folder"), std::string::npos) << out;
+                     EXPECT_NE(out.find("/locked"), std::string::npos) << out;
+                   },
+                   true},
+        ReportCase{"jsonBytesNotUtf8",
+                   [](CliTest& t, const std::string& d) {
+                     static_cast<Reports&>(t).Source("phone.wav", "b\xff\xc3.wav");
+                     // Every line must parse; jq fails on the first one that does not.
+                     return "--json --list " + ShellQuote(d + "/b\xff\xc3.wav") + " | jq -c .path";
+                   },
+                   0,
+                   [](const std::string& out) {
+                     EXPECT_NE(out.find("b\ufffd\ufffd.wav"), std::string::npos) << out;
+                   }},
+        ReportCase{"widthsInCharacters",
+                   [](CliTest& t, const std::string& d) {
+                     static_cast<Reports&>(t).Source("phone.wav", "\xc3\xa4\xc3\xb6.wav");
+                     static_cast<Reports&>(t).Source("phone.wav", "xy.wav");
+                     return "--list " + ShellQuote(d + "/\xc3\xa4\xc3\xb6.wav") + " " +
+                            ShellQuote(d + "/xy.wav");
+                   },
+                   0,
+                   [](const std::string& out) {
+                     const auto a = out.find("\xc3\xa4\xc3\xb6.wav"), b = out.find("xy.wav");
+                     ASSERT_NE(a, std::string::npos);
+                     ASSERT_NE(b, std::string::npos);
+                     EXPECT_EQ(ColumnOf(out.substr(a, out.find('\n', a) - a), "00:02"),
+                               ColumnOf(out.substr(b, out.find('\n', b) - b), "00:02"))
+                         << out;
+                   }},
+        ReportCase{"lineFeedInName",
+                   [](CliTest& t, const std::string& d) {
+                     static_cast<Reports&>(t).Source("phone.wav", "a\nb.wav");
+                     return "--list " + ShellQuote(d + "/a\nb.wav");
+                   },
+                   0,
+                   [](const std::string& out) {
+                     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2) << out;
+                     EXPECT_NE(out.find("a?b.wav"), std::string::npos) << out;
+                   }},
+        ReportCase{"loadFailuresLast",
+                   [](CliTest& t, const std::string& d) {
+                     std::ofstream(d + "/bad.ogg") << "not audio";
+                     static_cast<Reports&>(t).Source("phone.wav");
+                     return "-f wav -o " + ShellQuote(d + "/out") + " " +
+                            ShellQuote(d + "/bad.ogg") + " " + ShellQuote(d + "/phone.wav");
+                   },
+                   1,
+                   [](const std::string& out) {
+                     const auto status = out.find("phone.wav: phone.wav");
+                     ASSERT_NE(status, std::string::npos) << out;
+                     EXPECT_GT(out.find("Failed to load"), status) << out;
+                   }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace wavorax

@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <fstream>
+#include <future>
 
-#include "decoders/DecoderChoice.h"
 #include "base/Paths.h"
+#include "decoders/DecoderChoice.h"
 #include "sources/Adding.h"
 #include "tests/support/TestSupport.h"
 
@@ -115,7 +120,8 @@ TEST_F(AddingTest, FailureTextNamesTenThenMore) {
   EXPECT_EQ(progress.range, 15);
   EXPECT_EQ(progress.texts.front(), "Adding file 1 of 15...");
   EXPECT_EQ(progress.texts.back(), "Adding file 15 of 15...");
-  EXPECT_EQ(FailureReport("x\n").rfind("Failed to load the following files.\n\nx\n\nTo get help", 0), 0u);
+  EXPECT_EQ(
+      FailureReport("x\n").rfind("Failed to load the following files.\n\nx\n\nTo get help", 0), 0u);
 }
 
 TEST_F(AddingTest, CancelStopsAfterTheFileInProgress) {
@@ -128,7 +134,8 @@ TEST_F(AddingTest, CancelStopsAfterTheFileInProgress) {
   CountingProgress progress;
   progress.cancelAfter = 2;
   int seen = 0;
-  AddCollectedFiles(list, paths, &progress, [&](const std::string&, CSourceList::AddResult, int) { ++seen; });
+  AddCollectedFiles(list, paths, &progress,
+                    [&](const std::string&, CSourceList::AddResult, int) { ++seen; });
   EXPECT_EQ(list.RowCount(), 2);
   EXPECT_EQ(seen, 2);
 }
@@ -155,7 +162,8 @@ TEST_F(AddingTest, ProbingOnSeveralThreadsAddsTheSameRowsInTheSameOrder) {
 
 TEST_F(AddingTest, AddingTheSameFolderTwiceAddsNothingNew) {
   for (int i = 0; i < 3; ++i)
-    test::WriteWav16(dir / ("s" + std::to_string(i) + ".wav"), std::vector<std::int16_t>(800), 1, 8000);
+    test::WriteWav16(dir / ("s" + std::to_string(i) + ".wav"), std::vector<std::int16_t>(800), 1,
+                     8000);
   CSourceList list(OpenDecoderFor);
   for (int round = 0; round < 2; ++round) {
     std::vector<std::string> paths;
@@ -164,6 +172,106 @@ TEST_F(AddingTest, AddingTheSameFolderTwiceAddsNothingNew) {
     EXPECT_EQ(list.RowCount(), 3);
   }
 }
+
+// Rows are compared with what their paths name at the time of adding, through either route.
+struct StaleCase {
+  const char* name;
+  bool replaceByRename;  // else: the listed file moves away and its inode shows up elsewhere
+  bool batch;            // through AddCollectedFiles, else AddSourceFile
+};
+class StaleIdentity : public AddingTest, public ::testing::WithParamInterface<StaleCase> {};
+
+TEST_P(StaleIdentity, JudgedByWhatThePathsNameNow) {
+  const StaleCase c = GetParam();
+  const std::string listed = dir / "a.wav", other = dir / "b.wav";
+  test::WriteWav16(listed, std::vector<std::int16_t>(800), 1, 8000);
+  CSourceList list(OpenDecoderFor);
+  ASSERT_EQ(list.AddSourceFile(listed), CSourceList::AddResult::Added);
+  std::string next;
+  if (c.replaceByRename) {
+    // A tagger saves by writing a new file and renaming it over the old one.
+    test::WriteWav16(listed + ".tmp", std::vector<std::int16_t>(1600), 1, 8000);
+    ASSERT_EQ(::rename((listed + ".tmp").c_str(), listed.c_str()), 0);
+    next = listed;
+  } else {
+    // The listed file is gone and a different file now has its inode.
+    ASSERT_EQ(::rename(listed.c_str(), other.c_str()), 0);
+    next = other;
+  }
+  if (c.batch)
+    AddCollectedFiles(list, {next}, nullptr);
+  else
+    list.AddSourceFile(next);
+  EXPECT_EQ(list.RowCount(), c.replaceByRename ? 1 : 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, StaleIdentity,
+                         ::testing::Values(StaleCase{"replaced", true, false},
+                                           StaleCase{"replacedBatch", true, true},
+                                           StaleCase{"inodeReused", false, false},
+                                           StaleCase{"inodeReusedBatch", false, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Only regular files are read as links: a FIFO would block for good, a device never end.
+TEST_F(AddingTest, OnlyRegularFilesAreReadAsLinks) {
+  CreateFolderPath(dir / "m");
+  test::WriteWav16(dir / "t.wav", std::vector<std::int16_t>(800), 1, 8000);
+  std::ofstream(dir / "m/good.desktop")
+      << "[Desktop Entry]\nType=Link\nURL=file://" << (dir / "t.wav") << "\n";
+  ASSERT_EQ(::mkfifo((dir / "m/fifo.desktop").c_str(), 0644), 0);
+  ASSERT_EQ(::symlink("/dev/zero", (dir / "m/zero.desktop").c_str()), 0);
+  auto done = std::async(std::launch::async, [&] { return Collect(dir / "m"); });
+  if (done.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+    ADD_FAILURE() << "the scan blocked on a link file";
+    std::_Exit(1);  // the blocked thread cannot be joined
+  }
+  EXPECT_EQ(done.get(), std::vector<std::string>{"t.wav"});
+  EXPECT_EQ(ParseDesktopLink("[Desktop Entry]\nType=Link\nURL=file:///a%20b.wav"), "/a b.wav");
+  EXPECT_EQ(ParseDesktopLink("[Other]\nType=Link\nURL=file:///x.wav"), "");
+}
+
+// Progress comes per file and Cancel is heard within a file, with one job or several.
+class AddingJobs : public AddingTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(AddingJobs, ProgressPerFileAndCancelWithinAFile) {
+  std::vector<std::string> paths;
+  for (int i = 0; i < 40; ++i) {
+    paths.push_back(dir / ("w" + std::to_string(i) + ".wav"));
+    test::WriteWav16(paths.back(), std::vector<std::int16_t>(800), 1, 8000);
+  }
+  std::atomic<int> probed{0};
+  CSourceList list([&](int type, const std::string& path, int rate) {
+    ++probed;
+    return OpenDecoderFor(type, path, rate);
+  });
+  struct FirstStep : CountingProgress {
+    std::atomic<int>* probed;
+    int probedAtFirstText = -1;
+    void SetText(const std::string& t) override {
+      if (texts.empty()) probedAtFirstText = probed->load();
+      CountingProgress::SetText(t);
+    }
+  } progress;
+  progress.probed = &probed;
+  progress.cancelAfter = 5;
+  AddCollectedFiles(list, paths, &progress, {}, GetParam());
+  // The fifth file is added, unless the cancel came while its probe was still running.
+  EXPECT_GE(list.RowCount(), GetParam() > 1 ? 4 : 5);
+  EXPECT_LE(list.RowCount(), 5);
+  EXPECT_EQ(progress.texts.size(), 5u);
+  EXPECT_LT(progress.probedAtFirstText, 40);  // the first step does not wait for every probe
+  EXPECT_LT(probed.load(), 40);               // and probing stops with the cancel
+
+  // The folder scan stops too, after the first admitted file.
+  struct CancelAtOnce : CountingProgress {
+    bool CancelRequested() override { return true; }
+  } cancel;
+  std::vector<std::string> collected;
+  EXPECT_TRUE(CollectFolder(settings, collected, dir.path(), &cancel).cancelled);
+  EXPECT_LE(collected.size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Jobs, AddingJobs, ::testing::Values(1, 3));
 
 }  // namespace
 }  // namespace wavorax
