@@ -64,7 +64,7 @@ struct ScanOutcome {
 
 // Appends every admitted file below `folder`: folder by folder (each folder before its
 // subfolders), and within a folder pattern by pattern. Linked folders are never entered.
-// With a progress window, messages are pumped and Cancel is polled after each folder and
+// With a progress window, messages are pumped and Cancel is polled at each folder and after
 // each admitted file; the window's text is left as the caller set it ("Searching files...").
 ScanOutcome CollectFolder(const ConversionSettings& settings, std::vector<std::string>& list,
                           const std::string& folder, IAddProgress* progress = nullptr);
@@ -73,6 +73,8 @@ ScanOutcome CollectFolder(const ConversionSettings& settings, std::vector<std::s
 // Cancel, and returns the failure text: the first ten failed paths, each followed by a line
 // feed, then "<more files>...\n" once. Empty when every file loaded. `onEach` hears the
 // outcome of every path (the row index, or -1), on the calling thread and in path order.
+// A path counts as listed when it names the same file as a row's path does now (a row whose
+// file was deleted or replaced since is judged by what its path names today).
 using AddObserver =
     std::function<void(const std::string& path, CSourceList::AddResult result, int row)>;
 // With jobs above 1, up to that many threads probe a little ahead of the calling thread,
