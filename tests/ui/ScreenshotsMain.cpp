@@ -53,7 +53,9 @@ QPixmap WithMenu(CMainDlg &window, QMenu *menu, const QPoint &local) {
   menu->popup(window.mapToGlobal(local));
   Settle();
   const QPixmap menuShot = menu->grab();
-  const QPoint at = menu->pos() - window.pos();
+  // Drawn where the window puts it; the offscreen screen may be smaller than
+  // the window.
+  const QPoint at = local;
   const QSize logical = menuShot.deviceIndependentSize().toSize();
   QPixmap canvas(QSize(qMax(shot.width(), qCeil((at.x() + logical.width()) *
                                                 shot.devicePixelRatio())),

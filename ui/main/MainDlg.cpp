@@ -124,7 +124,7 @@ void CMainDlg::BuildControls() {
   header->setSectionsMovable(false);
   header->setSectionsClickable(true);
   header->setSortIndicatorShown(false);
-  for (int c = 0; c < kColumnCount; ++c)
+  for (int c = 0; c + 1 < kColumnCount; ++c)
     view_->setColumnWidth(c, CSourceTableModel::ColumnWidth(c));
   connect(header, &QHeaderView::sectionClicked, this, &CMainDlg::SortBy);
   connect(view_, &QTreeView::doubleClicked, this,
