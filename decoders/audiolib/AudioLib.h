@@ -118,7 +118,9 @@ inline constexpr std::size_t kMaxLibraryAllocation = 256u * 1024 * 1024;
 // - no single allocation may exceed kMaxLibraryAllocation. Some demuxers size a buffer from a
 //   length field before they know how much data follows (a RIFF INFO entry in a 100-byte WAV
 //   file can ask for 2 GB, zeroed); with the cap such a file fails instead of taking the
-//   memory of every decoding job at once.
+//   memory of every decoding job at once;
+// - the C library keeps blocks of up to a few megabytes in its heap, so that the codecs'
+//   per-file buffers are not mapped and faulted in anew for every file opened.
 void ConfigureLibraries();
 
 }  // namespace wavorax::audiolib
