@@ -7,15 +7,15 @@
 #include <memory>
 #include <vector>
 
+#include "base/ByteSource.h"
 #include "decoders/Decoder.h"
-#include "decoders/own/ByteSource.h"
 
 namespace wavorax {
 
 template <typename Decoder>
 int FuzzOwnDecoder(const std::uint8_t* data, std::size_t size) {
   Decoder decoder;
-  if (!decoder.OpenSource(std::make_unique<CMemoryByteSource>(data, size))) return 0;
+  if (!decoder.OpenSource(ByteSource::FromMemory(data, size))) return 0;
   // Exactly one block per channel, on the heap, so that an overrun is caught.
   const std::size_t bytes = kDecodeBlock * 2;
   std::vector<std::uint8_t> left(bytes), right(bytes);

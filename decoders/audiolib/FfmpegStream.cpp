@@ -15,7 +15,7 @@ extern "C" {
 #include <vector>
 
 #include "decoders/audiolib/AudioLib.h"
-#include "decoders/audiolib/ByteSource.h"
+#include "base/ByteSource.h"
 #include "decoders/audiolib/TagText.h"
 
 namespace wavorax::audiolib {

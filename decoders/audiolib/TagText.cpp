@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/ByteSource.h"
 #include "base/Cp1252.h"
-#include "decoders/audiolib/ByteSource.h"
 
 namespace wavorax::audiolib {
 namespace {

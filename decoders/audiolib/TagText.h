@@ -3,9 +3,9 @@
 
 #include <string>
 
-namespace wavorax::audiolib {
+#include "base/ByteSource.h"
 
-class ByteSource;
+namespace wavorax::audiolib {
 
 // The seven values a tag text can name; empty means absent. All UTF-8.
 struct TagFields {

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <vector>
 
+#include "base/ByteSource.h"
 #include "decoders/Decoder.h"
 #include "decoders/audiolib/AudioLib.h"
-#include "decoders/audiolib/ByteSource.h"
 #include "decoders/audiolib/TagText.h"
 
 namespace wavorax::audiolib {

@@ -33,12 +33,12 @@ void CAmrDecoder::Close() {
 
 int CAmrDecoder::Open(const std::string& path, int /*musicSampleRate*/) {
   Close();
-  std::unique_ptr<CByteSource> source = CFileByteSource::Open(path);
+  std::unique_ptr<ByteSource> source = ByteSource::OpenFile(path);
   if (!source) return 0;
   return OpenSource(std::move(source));
 }
 
-int CAmrDecoder::OpenSource(std::unique_ptr<CByteSource> source) {
+int CAmrDecoder::OpenSource(std::unique_ptr<ByteSource> source) {
   Close();
   if (!source) return 0;
   char magic[kMagicSize];

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "base/ByteSource.h"
 #include "decoders/Decoder.h"
-#include "decoders/own/ByteSource.h"
 
 namespace wavorax {
 
@@ -21,7 +21,7 @@ class CAmrDecoder : public CDecoder {
   int Read(void* left, void* right) override;
 
   // Opens on a source the decoder takes over (memory in tests and fuzzing).
-  int OpenSource(std::unique_ptr<CByteSource> source);
+  int OpenSource(std::unique_ptr<ByteSource> source);
 
  private:
   struct StateDeleter {
@@ -29,7 +29,7 @@ class CAmrDecoder : public CDecoder {
   };
   int DecodeFrame();
 
-  std::unique_ptr<CByteSource> file;
+  std::unique_ptr<ByteSource> file;
   std::unique_ptr<void, StateDeleter> speechState;
   std::uint8_t frame[64] = {};  // header byte and payload, zero beyond the payload
   std::int16_t synth[160] = {};

@@ -62,12 +62,12 @@ void CAuDecoder::Close() {
 
 int CAuDecoder::Open(const std::string& path, int /*musicSampleRate*/) {
   Close();
-  std::unique_ptr<CByteSource> source = CFileByteSource::Open(path);
+  std::unique_ptr<ByteSource> source = ByteSource::OpenFile(path);
   if (!source) return 0;
   return OpenSource(std::move(source));
 }
 
-int CAuDecoder::OpenSource(std::unique_ptr<CByteSource> source) {
+int CAuDecoder::OpenSource(std::unique_ptr<ByteSource> source) {
   Close();
   if (!source) return 0;
   std::uint8_t header[kHeaderSize];

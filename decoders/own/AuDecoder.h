@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/ByteSource.h"
 #include "decoders/Decoder.h"
-#include "decoders/own/ByteSource.h"
 #include "decoders/own/G72x.h"
 
 namespace wavorax {
@@ -24,12 +24,12 @@ class CAuDecoder : public CDecoder {
   int Read(void* left, void* right) override;
 
   // Opens on a source the decoder takes over (memory in tests and fuzzing).
-  int OpenSource(std::unique_ptr<CByteSource> source);
+  int OpenSource(std::unique_ptr<ByteSource> source);
 
  private:
   std::size_t ReadRaw(std::size_t request);
 
-  std::unique_ptr<CByteSource> file;
+  std::unique_ptr<ByteSource> file;
   std::vector<std::uint8_t> readBuffer;
   bool bigEndian = false;
   std::uint32_t encoding = 0;

@@ -61,12 +61,12 @@ void CMp3Decoder::Close() {
 
 int CMp3Decoder::Open(const std::string& path, int /*musicSampleRate*/) {
   Close();
-  std::unique_ptr<CByteSource> source = CFileByteSource::Open(path);
+  std::unique_ptr<ByteSource> source = ByteSource::OpenFile(path);
   if (!source) return 0;
   return OpenSource(std::move(source));
 }
 
-int CMp3Decoder::OpenSource(std::unique_ptr<CByteSource> source) {
+int CMp3Decoder::OpenSource(std::unique_ptr<ByteSource> source) {
   Close();
   if (!source) return 0;
   ownedFile = std::move(source);
@@ -74,7 +74,7 @@ int CMp3Decoder::OpenSource(std::unique_ptr<CByteSource> source) {
   return Start();
 }
 
-int CMp3Decoder::OpenOnFile(CByteSource* source, const std::string& /*path*/) {
+int CMp3Decoder::OpenOnFile(ByteSource* source, const std::string& /*path*/) {
   Close();
   if (!source) return 0;
   file = source;

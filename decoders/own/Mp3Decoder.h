@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/ByteSource.h"
 #include "decoders/Decoder.h"
-#include "decoders/own/ByteSource.h"
 
 struct hip_global_struct;
 
@@ -30,9 +30,9 @@ class CMp3Decoder : public CDecoder {
   // Opens on a source already positioned at the start of MPEG data (the payload of a WAV
   // file). The decoder reads the source but never closes it; the caller keeps it alive
   // until Close(). `path` only names the stream.
-  int OpenOnFile(CByteSource* file, const std::string& path);
+  int OpenOnFile(ByteSource* file, const std::string& path);
   // Opens on a source the decoder takes over (memory in tests and fuzzing).
-  int OpenSource(std::unique_ptr<CByteSource> source);
+  int OpenSource(std::unique_ptr<ByteSource> source);
 
  private:
   struct HipDeleter {
@@ -43,8 +43,8 @@ class CMp3Decoder : public CDecoder {
   int DecodeFrame(const std::uint8_t* data, std::size_t size, std::int16_t* left,
                   std::int16_t* right, bool withDelay);
 
-  std::unique_ptr<CByteSource> ownedFile;
-  CByteSource* file = nullptr;
+  std::unique_ptr<ByteSource> ownedFile;
+  ByteSource* file = nullptr;
   bool borrowedFile = false;
   std::unique_ptr<hip_global_struct, HipDeleter> hip;
   struct Header {

@@ -66,12 +66,12 @@ void CWavDecoder::Close() {
 
 int CWavDecoder::Open(const std::string& path, int /*musicSampleRate*/) {
   Close();
-  std::unique_ptr<CByteSource> source = CFileByteSource::Open(path);
+  std::unique_ptr<ByteSource> source = ByteSource::OpenFile(path);
   if (!source) return 0;
   return OpenSource(std::move(source));
 }
 
-int CWavDecoder::OpenSource(std::unique_ptr<CByteSource> source) {
+int CWavDecoder::OpenSource(std::unique_ptr<ByteSource> source) {
   Close();
   if (!source) return 0;
   file = std::move(source);

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/ByteSource.h"
 #include "decoders/Decoder.h"
-#include "decoders/own/ByteSource.h"
 
 struct gsm_state;
 
@@ -29,7 +29,7 @@ class CWavDecoder : public CDecoder {
   int Read(void* left, void* right) override;
 
   // Opens on a source the decoder takes over (memory in tests and fuzzing).
-  int OpenSource(std::unique_ptr<CByteSource> source);
+  int OpenSource(std::unique_ptr<ByteSource> source);
 
  private:
   enum class Reader { None, Pcm8, Pcm16, Pcm24, Pcm32, Float32, Float64, G711, Block, Mpeg };
@@ -48,7 +48,7 @@ class CWavDecoder : public CDecoder {
   bool DecodeNextBlock();
   bool EndStream();
 
-  std::unique_ptr<CByteSource> file;
+  std::unique_ptr<ByteSource> file;
   int formatTag = 0;
   int sourceBits = 0;
   int blockAlign = 0;

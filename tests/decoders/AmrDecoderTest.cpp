@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "base/ByteSource.h"
 #include "decoders/own/AmrDecoder.h"
-#include "decoders/own/ByteSource.h"
 #include "tests/decoders/DecodeHelpers.h"
 #include "tests/support/SourceFixtures.h"
 #include "tests/support/TestSupport.h"
@@ -9,8 +9,8 @@
 namespace wavorax::test {
 namespace {
 
-std::unique_ptr<CByteSource> Memory(const std::vector<std::uint8_t>& bytes) {
-  return std::make_unique<CMemoryByteSource>(bytes);
+std::unique_ptr<ByteSource> Memory(const std::vector<std::uint8_t>& bytes) {
+  return ByteSource::FromBytes(bytes);
 }
 
 struct ModeCase {

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <iterator>
 
+#include "base/ByteSource.h"
 #include "decoders/own/AuDecoder.h"
-#include "decoders/own/ByteSource.h"
 #include "tests/decoders/DecodeHelpers.h"
 #include "tests/support/TestSupport.h"
 
@@ -34,8 +34,8 @@ std::vector<std::uint8_t> MakeAu(bool bigEndian, std::uint32_t offset, std::uint
   return b.data;
 }
 
-std::unique_ptr<CByteSource> Memory(const std::vector<std::uint8_t>& bytes) {
-  return std::make_unique<CMemoryByteSource>(bytes);
+std::unique_ptr<ByteSource> Memory(const std::vector<std::uint8_t>& bytes) {
+  return ByteSource::FromBytes(bytes);
 }
 
 struct FfmpegCase {

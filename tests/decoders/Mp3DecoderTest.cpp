@@ -3,8 +3,8 @@
 #include <cstring>
 #include <thread>
 
+#include "base/ByteSource.h"
 #include "decoders/audiolib/BassDecoder.h"
-#include "decoders/own/ByteSource.h"
 #include "decoders/own/Mp3Decoder.h"
 #include "tests/decoders/DecodeHelpers.h"
 #include "tests/support/TestSupport.h"
@@ -31,7 +31,7 @@ std::string LameFile(const TempDir& dir, const std::string& name, const std::str
 }
 
 Decoded DecodeBytes(const std::vector<std::uint8_t>& bytes, CMp3Decoder& decoder) {
-  EXPECT_NE(decoder.OpenSource(std::make_unique<CMemoryByteSource>(bytes)), 0);
+  EXPECT_NE(decoder.OpenSource(ByteSource::FromBytes(bytes)), 0);
   return DecodeAll(decoder);
 }
 
@@ -213,7 +213,7 @@ TEST_F(Mp3Search, AlbumIdHeaderIsSkipped) {
 
 TEST_F(Mp3Search, NoTagMeansNoBlock) {
   CMp3Decoder decoder;
-  ASSERT_NE(decoder.OpenSource(std::make_unique<CMemoryByteSource>(plain)), 0);
+  ASSERT_NE(decoder.OpenSource(ByteSource::FromBytes(plain)), 0);
   std::uint32_t size = 99;
   EXPECT_EQ(decoder.GetId3v2Tag(&size), nullptr);
   EXPECT_EQ(size, 0u);
@@ -229,7 +229,7 @@ TEST_F(Mp3Search, Id3v1IsReadOnRequestWithoutDisturbingTheStream) {
   while (v1.data.size() < 128) v1.U8(0);
   file.insert(file.end(), v1.data.begin(), v1.data.end());
   CMp3Decoder decoder;
-  ASSERT_NE(decoder.OpenSource(std::make_unique<CMemoryByteSource>(file)), 0);
+  ASSERT_NE(decoder.OpenSource(ByteSource::FromBytes(file)), 0);
   std::vector<std::int16_t> left(kDecodeBlock), right(kDecodeBlock);
   ASSERT_GT(decoder.Read(left.data(), right.data()), 0);
   const std::uint8_t* tag = decoder.GetId3v1Tag();
@@ -318,7 +318,7 @@ TEST(Mp3Decoder, RefusesWhatHasNoFrames) {
        {std::vector<std::uint8_t>{}, std::vector<std::uint8_t>(5000, 0x00),
         std::vector<std::uint8_t>{'I', 'D', '3', 3, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F, 1, 2},
         std::vector<std::uint8_t>{'A', 'i', 'D', 1, 2, 0, 0xFF, 0xFB}}) {
-    EXPECT_EQ(decoder.OpenSource(std::make_unique<CMemoryByteSource>(bytes)), 0);
+    EXPECT_EQ(decoder.OpenSource(ByteSource::FromBytes(bytes)), 0);
     EXPECT_EQ(decoder.GetChannelMode(), 4);
     EXPECT_EQ(decoder.GetSampleRate(), 0);
   }

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <limits>
 
-#include "decoders/own/ByteSource.h"
+#include "base/ByteSource.h"
 #include "decoders/own/WavDecoder.h"
 #include "tests/decoders/DecodeHelpers.h"
 #include "tests/support/TestSupport.h"
@@ -12,8 +12,8 @@
 namespace wavorax::test {
 namespace {
 
-std::unique_ptr<CByteSource> Memory(const std::vector<std::uint8_t>& bytes) {
-  return std::make_unique<CMemoryByteSource>(bytes);
+std::unique_ptr<ByteSource> Memory(const std::vector<std::uint8_t>& bytes) {
+  return ByteSource::FromBytes(bytes);
 }
 
 // A signal with a different tone in every channel, so that swapped or mixed channels show.
