@@ -97,33 +97,42 @@ namespace {
 qsizetype CharacterCount(const QString& text) { return text.toUcs4().size(); }
 
 // Refuses a typed character beyond the limit, and any non-digit in a digits-only field. A
-// text that is already too long may still be shortened.
+// text that is already too long (or holds other characters) may still be shortened. The edit
+// has already changed its text when it asks, so the comparison is with the text it last
+// accepted.
 class CLimitValidator final : public QValidator {
  public:
   CLimitValidator(QLineEdit* edit, int maxLength, bool digitsOnly)
-      : QValidator(edit), edit_(edit), maxLength_(maxLength), digitsOnly_(digitsOnly) {}
+      : QValidator(edit), maxLength_(maxLength), digitsOnly_(digitsOnly), accepted_(edit->text()) {
+    connect(edit, &QLineEdit::textChanged, this, [this](const QString& text) { accepted_ = text; });
+  }
 
   State validate(QString& input, int&) const override {
-    if (digitsOnly_) {
-      for (const QChar c : input)
-        if (!c.isDigit()) return Invalid;
-    }
+    if (digitsOnly_ && NonDigits(input) > NonDigits(accepted_)) return Invalid;
     const qsizetype count = CharacterCount(input);
-    if (count > maxLength_ && count > CharacterCount(edit_->text())) return Invalid;
+    if (count > maxLength_ && count > CharacterCount(accepted_)) return Invalid;
     return Acceptable;
   }
 
  private:
-  QLineEdit* edit_;
+  static qsizetype NonDigits(const QString& text) {
+    return std::count_if(text.begin(), text.end(), [](QChar c) { return !c.isDigit(); });
+  }
+
   int maxLength_;
   bool digitsOnly_;
+  QString accepted_;
 };
 
 }  // namespace
 
+void LimitEdit(QLineEdit* edit, int maxLength, bool digitsOnly) {
+  edit->setValidator(new CLimitValidator(edit, maxLength, digitsOnly));
+}
+
 QLineEdit* MakeLimitedEdit(int maxLength, bool digitsOnly, QWidget* parent) {
   auto* edit = new QLineEdit(parent);
-  edit->setValidator(new CLimitValidator(edit, maxLength, digitsOnly));
+  LimitEdit(edit, maxLength, digitsOnly);
   return edit;
 }
 

@@ -71,9 +71,10 @@ int SelectedCode(const QComboBox* list, int fallback = 0);
 // Reads the integer in `edit`; the framework's "Please enter an integer." when it is none.
 std::optional<PageProblem> ReadInteger(QLineEdit* edit, int& value);
 
-// A digits-only edit: at most `maxLength` characters may be typed, but a longer text set from
-// the program stays whole until the user shortens it, so that it can be refused rather than
-// cut.
+// Limits what the user types into `edit`: at most `maxLength` characters, digits only when
+// asked. The text the edit holds now stays whole even when it is longer, so that a stored text
+// can be refused at OK rather than cut; set it before the limit.
+void LimitEdit(QLineEdit* edit, int maxLength, bool digitsOnly);
 QLineEdit* MakeLimitedEdit(int maxLength, bool digitsOnly, QWidget* parent);
 
 // The up-down arrows attached to a number edit: one click (or the Up and Down keys in the

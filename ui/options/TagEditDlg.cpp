@@ -58,13 +58,13 @@ CTagEditDlg::CTagEditDlg(const TagRecord& record, QWidget* parent)
   trackRow->addStretch(1);
 
   useFileName_ = new QCheckBox(QStringLiteral("Nam&e as file name (not include extension)"), this);
-  title_ = MakeLimitedEdit(kTextLimit, false, this);
-  artist_ = MakeLimitedEdit(kTextLimit, false, this);
-  album_ = MakeLimitedEdit(kTextLimit, false, this);
-  year_ = MakeLimitedEdit(kYearLimit, true, this);
+  title_ = new QLineEdit(this);
+  artist_ = new QLineEdit(this);
+  album_ = new QLineEdit(this);
+  year_ = new QLineEdit(this);
   year_->setFixedWidth(56);
   genre_ = new QComboBox(this);
-  comment_ = MakeLimitedEdit(kTextLimit, false, this);
+  comment_ = new QLineEdit(this);
   for (QLineEdit* edit : {title_, artist_, album_, comment_}) edit->setMinimumWidth(260);
 
   auto* grid = new QGridLayout;
@@ -122,6 +122,8 @@ CTagEditDlg::CTagEditDlg(const TagRecord& record, QWidget* parent)
   year_->setText(FromUtf8(record.year));
   comment_->setText(FromUtf8(record.comment));
   genre_->setCurrentIndex(genre_->findData(record.genre));  // 255 or unknown: none selected
+  for (QLineEdit* edit : {title_, artist_, album_, comment_}) LimitEdit(edit, kTextLimit, false);
+  LimitEdit(year_, kYearLimit, true);
 
   // Tab order follows the fields from top to bottom.
   QWidget* order[] = {track_->button(0),
