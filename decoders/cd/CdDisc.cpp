@@ -3,6 +3,7 @@
 #include <cdio/cdio.h>
 #include <cdio/cdtext.h>
 #include <cdio/logging.h>
+#include <cdio/mmc_util.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,6 +21,7 @@ namespace wavorax {
 namespace {
 
 constexpr long kRawSectorBytes = 2352;
+constexpr std::uint32_t kDriveReadTimeoutMs = 4000;
 
 // libcdio reports problems of images and drives on stderr; the caller sees a failed open
 // or a failed read instead, so its messages are dropped.
@@ -168,8 +170,13 @@ CdDisc::~CdDisc() {
 }
 
 std::unique_ptr<CdDisc> CdDisc::Open(const std::string& container) {
-  static std::once_flag quiet;
-  std::call_once(quiet, [] { cdio_log_set_handler(QuietLog); });
+  static std::once_flag setup;
+  std::call_once(setup, [] {
+    cdio_log_set_handler(QuietLog);
+    // A drive stuck on a damaged sector answers a read command only after libcdio's default
+    // of three minutes; a few seconds bound the wait, and paranoia's retries go on from there.
+    mmc_read_timeout_ms = kDriveReadTimeoutMs;
+  });
 
   std::unique_ptr<CdDisc> disc(new CdDisc());
   const std::string ext = ExtensionOf(container);
