@@ -51,7 +51,8 @@ std::string CdTrackOutputFolder(const std::string& trackPath) {
   if (!ParseCdTrackPath(trackPath, ref)) return {};
   if (IsBlockDevice(ref.container)) return ref.container + "/";
   const std::string name = FileNameOf(ref.container);
-  return ref.container.substr(0, ref.container.size() - name.size());
+  const std::string folder = ref.container.substr(0, ref.container.size() - name.size());
+  return folder.empty() ? "./" : folder;  // an image named without a folder
 }
 
 }  // namespace wavorax

@@ -60,6 +60,7 @@ TEST(CdImage, ListsAudioTracksInOrderAndReadsCueTags) {
                                       CdTrackPath(image.cue, 3)}));
   EXPECT_EQ(ExpandCdTracks(image.toc).size(), 3u);
   EXPECT_EQ(CdTrackOutputFolder(CdTrackPath(image.cue, 2)), dir.path() + "/");
+  EXPECT_EQ(CdTrackOutputFolder("disc.cue/Track01.cda"), "./");
 
   CCdDecoder d;
   ASSERT_NE(d.Open(CdTrackPath(image.cue, 2), 0), 0);
