@@ -10,7 +10,7 @@
 
 namespace wavorax::ui {
 
-CSkinButton::CSkinButton(QWidget *parent) : QAbstractButton(parent) {
+CSkinButton::CSkinButton(QWidget* parent) : QAbstractButton(parent) {
   const QPalette pal = palette();
   textColour_ = pal.color(QPalette::Active, QPalette::ButtonText);
   hoverTextColour_ = textColour_;
@@ -23,31 +23,29 @@ CSkinButton::CSkinButton(QWidget *parent) : QAbstractButton(parent) {
 
 CSkinButton::~CSkinButton() = default;
 
-bool CSkinButton::SetIcons(const QString &normal, const QString &hover,
-                           bool autoSize, bool redraw) {
+bool CSkinButton::SetIcons(const QString& normal, const QString& hover, bool autoSize,
+                           bool redraw) {
   return SetImages(ImageKind::Icon, normal, hover, autoSize, redraw);
 }
 
-bool CSkinButton::SetBitmaps(const QString &normal, const QString &hover,
-                             bool autoSize, bool redraw) {
+bool CSkinButton::SetBitmaps(const QString& normal, const QString& hover, bool autoSize,
+                             bool redraw) {
   return SetImages(ImageKind::Bitmap, normal, hover, autoSize, redraw);
 }
 
-bool CSkinButton::SetImages(ImageKind kind, const QString &normal,
-                            const QString &hover, bool autoSize, bool redraw) {
+bool CSkinButton::SetImages(ImageKind kind, const QString& normal, const QString& hover,
+                            bool autoSize, bool redraw) {
   kind_ = ImageKind::None;
   normalImage_.reset();
   hoverImage_.reset();
-  auto load = [](const QString &path) -> std::unique_ptr<QSvgRenderer> {
+  auto load = [](const QString& path) -> std::unique_ptr<QSvgRenderer> {
     auto renderer = std::make_unique<QSvgRenderer>(path);
-    if (!renderer->isValid() || renderer->defaultSize().isEmpty())
-      return nullptr;
+    if (!renderer->isValid() || renderer->defaultSize().isEmpty()) return nullptr;
     return renderer;
   };
   auto normalImage = load(normal);
   std::unique_ptr<QSvgRenderer> hoverImage;
-  if (!hover.isEmpty())
-    hoverImage = load(hover);
+  if (!hover.isEmpty()) hoverImage = load(hover);
   if (!normalImage || (!hover.isEmpty() && !hoverImage)) {
     Changed(redraw);
     return false;
@@ -66,13 +64,12 @@ bool CSkinButton::SetImages(ImageKind kind, const QString &normal,
 
 void CSkinButton::SetCursorShape(Qt::CursorShape shape) { setCursor(shape); }
 
-void CSkinButton::SetTextFont(const QFont &font, bool redraw) {
+void CSkinButton::SetTextFont(const QFont& font, bool redraw) {
   font_ = font;
   Changed(redraw);
 }
 
-void CSkinButton::SetTextColours(const QColor &normal, const QColor &hover,
-                                 bool redraw) {
+void CSkinButton::SetTextColours(const QColor& normal, const QColor& hover, bool redraw) {
   textColour_ = normal;
   hoverTextColour_ = hover.isValid() ? hover : normal;
   Changed(redraw);
@@ -113,31 +110,26 @@ void CSkinButton::SetTransparent(bool on, bool redraw) {
   Changed(redraw);
 }
 
-void CSkinButton::SetBackColours(const QColor &normal, const QColor &hover,
-                                 bool redraw) {
+void CSkinButton::SetBackColours(const QColor& normal, const QColor& hover, bool redraw) {
   backColour_ = normal;
   hoverBackColour_ = hover.isValid() ? hover : normal;
   Changed(redraw);
 }
 
-void CSkinButton::SetSourceBackground(const QPixmap *skin, bool redraw) {
+void CSkinButton::SetSourceBackground(const QPixmap* skin, bool redraw) {
   sourceBackground_ = skin;
   snapshot_ = QPixmap();
   Changed(redraw);
 }
 
 void CSkinButton::Changed(bool redraw) {
-  if (redraw)
-    update();
+  if (redraw) update();
 }
 
 CSkinButton::Border CSkinButton::CurrentBorder() const {
-  if (!drawBorder_)
-    return Border::None;
-  if (isDown())
-    return Border::Sunken;
-  if (!flat_ || mouseOver_)
-    return Border::Raised;
+  if (!drawBorder_) return Border::None;
+  if (isDown()) return Border::Sunken;
+  if (!flat_ || mouseOver_) return Border::Raised;
   return Border::None;
 }
 
@@ -147,11 +139,10 @@ QSize CSkinButton::sizeHint() const {
     return normalImage_->defaultSize() + QSize(d, d);
   }
   const QFontMetrics metrics(font_);
-  return metrics.size(Qt::TextSingleLine | Qt::TextShowMnemonic, text()) +
-         QSize(8, 6);
+  return metrics.size(Qt::TextSingleLine | Qt::TextShowMnemonic, text()) + QSize(8, 6);
 }
 
-QPixmap CSkinButton::Render(QSvgRenderer *renderer, qreal dpr) const {
+QPixmap CSkinButton::Render(QSvgRenderer* renderer, qreal dpr) const {
   const QSize size = renderer->defaultSize();
   QPixmap pixmap(QSize(qCeil(size.width() * dpr), qCeil(size.height() * dpr)));
   pixmap.fill(Qt::transparent);
@@ -169,9 +160,8 @@ QPixmap CSkinButton::Snapshot(qreal dpr) {
   if (snapshot_.isNull() && sourceBackground_ && !sourceBackground_->isNull()) {
     const qreal skinDpr = sourceBackground_->devicePixelRatio();
     const QRect logical(pos(), size());
-    const QRect physical(
-        qRound(logical.x() * skinDpr), qRound(logical.y() * skinDpr),
-        qRound(logical.width() * skinDpr), qRound(logical.height() * skinDpr));
+    const QRect physical(qRound(logical.x() * skinDpr), qRound(logical.y() * skinDpr),
+                         qRound(logical.width() * skinDpr), qRound(logical.height() * skinDpr));
     snapshot_ = sourceBackground_->copy(physical);
     snapshot_.setDevicePixelRatio(skinDpr);
   }
@@ -179,7 +169,7 @@ QPixmap CSkinButton::Snapshot(qreal dpr) {
   return snapshot_;
 }
 
-void CSkinButton::paintEvent(QPaintEvent *) {
+void CSkinButton::paintEvent(QPaintEvent*) {
   const qreal dpr = devicePixelRatioF();
   const bool pressed = isDown();
   const bool disabled = !isEnabled();
@@ -192,8 +182,7 @@ void CSkinButton::paintEvent(QPaintEvent *) {
     painter.fillRect(rect, hot ? hoverBackColour_ : backColour_);
   } else {
     const QPixmap piece = Snapshot(dpr);
-    if (!piece.isNull())
-      painter.drawPixmap(rect.topLeft(), piece);
+    if (!piece.isNull()) painter.drawPixmap(rect.topLeft(), piece);
   }
 
   // 2. Border: a one-pixel 3D frame, after which the content area shrinks by
@@ -205,27 +194,21 @@ void CSkinButton::paintEvent(QPaintEvent *) {
       const QColor dark = palette().color(QPalette::Active, QPalette::Dark);
       const QColor topLeft = border == Border::Raised ? light : dark;
       const QColor bottomRight = border == Border::Raised ? dark : light;
-      painter.fillRect(QRect(rect.left(), rect.top(), rect.width(), 1),
-                       topLeft);
-      painter.fillRect(QRect(rect.left(), rect.top(), 1, rect.height()),
-                       topLeft);
-      painter.fillRect(QRect(rect.left(), rect.bottom(), rect.width(), 1),
-                       bottomRight);
-      painter.fillRect(QRect(rect.right(), rect.top(), 1, rect.height()),
-                       bottomRight);
+      painter.fillRect(QRect(rect.left(), rect.top(), rect.width(), 1), topLeft);
+      painter.fillRect(QRect(rect.left(), rect.top(), 1, rect.height()), topLeft);
+      painter.fillRect(QRect(rect.left(), rect.bottom(), rect.width(), 1), bottomRight);
+      painter.fillRect(QRect(rect.right(), rect.top(), 1, rect.height()), bottomRight);
     }
     rect.adjust(1, 1, -1, -1);
   }
 
   // 3. Pressed shift.
-  if (pressed && pressedShift_)
-    rect.translate(1, 1);
+  if (pressed && pressedShift_) rect.translate(1, 1);
 
   // 4. Image: never the hover image while disabled.
   if (kind_ != ImageKind::None && normalImage_) {
-    QSvgRenderer *source = (hoverImage_ && hot && !disabled)
-                               ? hoverImage_.get()
-                               : normalImage_.get();
+    QSvgRenderer* source =
+        (hoverImage_ && hot && !disabled) ? hoverImage_.get() : normalImage_.get();
     QPixmap pixmap = Render(source, dpr);
     if (disabled && kind_ == ImageKind::Icon) {
       QStyleOption option;
@@ -244,13 +227,11 @@ void CSkinButton::paintEvent(QPaintEvent *) {
   // 5. Text: one line, centred, not clipped.
   if (drawText_ && !text().isEmpty()) {
     QColor colour = hot ? hoverTextColour_ : textColour_;
-    if (disabled)
-      colour = palette().color(QPalette::Disabled, QPalette::WindowText);
+    if (disabled) colour = palette().color(QPalette::Disabled, QPalette::WindowText);
     painter.setPen(colour);
     painter.setFont(font_);
     painter.drawText(rect.translated(textOffset_),
-                     Qt::AlignCenter | Qt::TextSingleLine |
-                         Qt::TextShowMnemonic | Qt::TextDontClip,
+                     Qt::AlignCenter | Qt::TextSingleLine | Qt::TextShowMnemonic | Qt::TextDontClip,
                      text());
   }
 
@@ -263,7 +244,7 @@ void CSkinButton::paintEvent(QPaintEvent *) {
   }
 }
 
-void CSkinButton::enterEvent(QEnterEvent *event) {
+void CSkinButton::enterEvent(QEnterEvent* event) {
   if (!mouseOver_) {
     mouseOver_ = true;
     update();
@@ -271,7 +252,7 @@ void CSkinButton::enterEvent(QEnterEvent *event) {
   QAbstractButton::enterEvent(event);
 }
 
-void CSkinButton::leaveEvent(QEvent *event) {
+void CSkinButton::leaveEvent(QEvent* event) {
   if (mouseOver_) {
     mouseOver_ = false;
     update();
@@ -279,23 +260,21 @@ void CSkinButton::leaveEvent(QEvent *event) {
   QAbstractButton::leaveEvent(event);
 }
 
-void CSkinButton::changeEvent(QEvent *event) {
-  if (event->type() == QEvent::PaletteChange ||
-      event->type() == QEvent::StyleChange)
+void CSkinButton::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)
     snapshot_ = QPixmap();
-  if (event->type() == QEvent::EnabledChange && !isEnabled())
-    mouseOver_ = false;
+  if (event->type() == QEvent::EnabledChange && !isEnabled()) mouseOver_ = false;
   QAbstractButton::changeEvent(event);
 }
 
-void CSkinButton::moveEvent(QMoveEvent *event) {
+void CSkinButton::moveEvent(QMoveEvent* event) {
   snapshot_ = QPixmap();
   QAbstractButton::moveEvent(event);
 }
 
-void CSkinButton::resizeEvent(QResizeEvent *event) {
+void CSkinButton::resizeEvent(QResizeEvent* event) {
   snapshot_ = QPixmap();
   QAbstractButton::resizeEvent(event);
 }
 
-} // namespace wavorax::ui
+}  // namespace wavorax::ui

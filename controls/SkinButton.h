@@ -21,10 +21,10 @@ namespace wavorax::ui {
 class CSkinButton : public QAbstractButton {
   Q_OBJECT
 
-public:
+ public:
   enum class Border { None, Raised, Sunken };
 
-  explicit CSkinButton(QWidget *parent = nullptr);
+  explicit CSkinButton(QWidget* parent = nullptr);
   ~CSkinButton() override;
 
   // Icons are drawn centred, bitmaps at the top-left of the content area. A
@@ -32,16 +32,13 @@ public:
   // With autoSize the button keeps its top-left corner and takes the image's
   // size plus one pixel for the pressed shift and two for the border, where
   // those are on. False (and no image held) when an image cannot be read.
-  bool SetIcons(const QString &normal, const QString &hover, bool autoSize,
-                bool redraw = true);
-  bool SetBitmaps(const QString &normal, const QString &hover, bool autoSize,
-                  bool redraw = true);
+  bool SetIcons(const QString& normal, const QString& hover, bool autoSize, bool redraw = true);
+  bool SetBitmaps(const QString& normal, const QString& hover, bool autoSize, bool redraw = true);
 
   void SetCursorShape(Qt::CursorShape shape);
-  void SetTextFont(const QFont &font, bool redraw = true);
+  void SetTextFont(const QFont& font, bool redraw = true);
   // An invalid hover colour means the normal one.
-  void SetTextColours(const QColor &normal, const QColor &hover,
-                      bool redraw = true);
+  void SetTextColours(const QColor& normal, const QColor& hover, bool redraw = true);
   void SetTextOffset(int x, int y, bool redraw = true);
   void SetDrawText(bool on, bool redraw = true);
   void SetDrawFocus(bool on, bool redraw = true);
@@ -50,12 +47,11 @@ public:
   void SetPressedShift(bool on, bool redraw = true);
   // Without transparency the button fills itself with these colours.
   void SetTransparent(bool on, bool redraw = true);
-  void SetBackColours(const QColor &normal, const QColor &hover,
-                      bool redraw = true);
+  void SetBackColours(const QColor& normal, const QColor& hover, bool redraw = true);
   // The picture the background is copied from: the parent's skin, in the
   // parent's coordinates. The button's piece is taken anew at the next drawing.
   // Without one, the parent shows through.
-  void SetSourceBackground(const QPixmap *skin, bool redraw = true);
+  void SetSourceBackground(const QPixmap* skin, bool redraw = true);
 
   // What the next drawing shows, from the current state.
   Border CurrentBorder() const;
@@ -63,20 +59,20 @@ public:
 
   QSize sizeHint() const override;
 
-protected:
-  void paintEvent(QPaintEvent *event) override;
-  void enterEvent(QEnterEvent *event) override;
-  void leaveEvent(QEvent *event) override;
-  void changeEvent(QEvent *event) override;
-  void moveEvent(QMoveEvent *event) override;
-  void resizeEvent(QResizeEvent *event) override;
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void enterEvent(QEnterEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
-private:
+ private:
   enum class ImageKind { None, Icon, Bitmap };
-  bool SetImages(ImageKind kind, const QString &normal, const QString &hover,
-                 bool autoSize, bool redraw);
+  bool SetImages(ImageKind kind, const QString& normal, const QString& hover, bool autoSize,
+                 bool redraw);
   void Changed(bool redraw);
-  QPixmap Render(QSvgRenderer *renderer, qreal dpr) const;
+  QPixmap Render(QSvgRenderer* renderer, qreal dpr) const;
   QPixmap Snapshot(qreal dpr);
 
   ImageKind kind_ = ImageKind::None;
@@ -95,8 +91,8 @@ private:
   bool transparent_ = true;
   QColor backColour_;
   QColor hoverBackColour_;
-  const QPixmap *sourceBackground_ = nullptr;
+  const QPixmap* sourceBackground_ = nullptr;
   QPixmap snapshot_;
 };
 
-} // namespace wavorax::ui
+}  // namespace wavorax::ui

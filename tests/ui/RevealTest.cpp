@@ -16,29 +16,25 @@ class CFileManagerService : public QObject {
   Q_OBJECT
   Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
 
-public:
+ public:
   std::vector<QStringList> calls;
 
-public slots:
-  void ShowItems(const QStringList &uris, const QString & /*startupId*/) {
-    calls.push_back(uris);
-  }
+ public slots:
+  void ShowItems(const QStringList& uris, const QString& /*startupId*/) { calls.push_back(uris); }
 };
 
 namespace {
 
 class Reveal : public MainWindowFixture {
-protected:
+ protected:
   void SetUp() override {
     MainWindowFixture::SetUp();
-    bus = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(
-        QDBusConnection::SessionBus, QStringLiteral("file-manager")));
+    bus = std::make_unique<QDBusConnection>(
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("file-manager")));
     ASSERT_TRUE(bus->isConnected()) << "run under dbus-run-session";
-    ASSERT_TRUE(
-        bus->registerObject(QStringLiteral("/org/freedesktop/FileManager1"),
-                            &service, QDBusConnection::ExportAllSlots));
-    ASSERT_TRUE(
-        bus->registerService(QStringLiteral("org.freedesktop.FileManager1")));
+    ASSERT_TRUE(bus->registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &service,
+                                    QDBusConnection::ExportAllSlots));
+    ASSERT_TRUE(bus->registerService(QStringLiteral("org.freedesktop.FileManager1")));
   }
   void TearDown() override {
     bus->unregisterService(QStringLiteral("org.freedesktop.FileManager1"));
@@ -63,21 +59,19 @@ TEST_F(Reveal, BatchRevealsFirstOutputThenBrowseDestinationRevealsTheRow) {
   ASSERT_TRUE(WaitFor([&] { return !service.calls.empty(); }, 10000));
   // The first row failed, so the second row's output is the one shown.
   const QString kept =
-      QUrl::fromLocalFile(QString::fromStdString(media / "out/kept.mp3"))
-          .toString();
+      QUrl::fromLocalFile(QString::fromStdString(media / "out/kept.mp3")).toString();
   EXPECT_EQ(service.calls.front(), QStringList{kept});
 
   Select({2});
   window->Dispatch(CMainDlg::kBrowseDestination);
   ASSERT_TRUE(WaitFor([&] { return service.calls.size() == 2; }, 10000));
-  EXPECT_EQ(service.calls.back(),
-            QStringList{QUrl::fromLocalFile(
-                            QString::fromStdString(media / "out/other.mp3"))
-                            .toString()});
+  EXPECT_EQ(
+      service.calls.back(),
+      QStringList{QUrl::fromLocalFile(QString::fromStdString(media / "out/other.mp3")).toString()});
   EXPECT_EQ(service.calls.size(), 2u);
 }
 
-} // namespace
-} // namespace wavorax::ui::test
+}  // namespace
+}  // namespace wavorax::ui::test
 
 #include "RevealTest.moc"

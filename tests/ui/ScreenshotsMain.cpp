@@ -30,12 +30,11 @@ QString outDir;
 QString suffix;
 int failures = 0;
 
-void Save(const QPixmap &pixmap, const char *name) {
-  const QString file = outDir + QLatin1Char('/') + QLatin1String(name) +
-                       suffix + QStringLiteral(".png");
+void Save(const QPixmap& pixmap, const char* name) {
+  const QString file =
+      outDir + QLatin1Char('/') + QLatin1String(name) + suffix + QStringLiteral(".png");
   if (!pixmap.save(file)) {
-    std::fprintf(stderr, "screenshots_main: cannot write %s\n",
-                 qPrintable(file));
+    std::fprintf(stderr, "screenshots_main: cannot write %s\n", qPrintable(file));
     ++failures;
   } else {
     std::printf("%s\n", qPrintable(file));
@@ -43,12 +42,11 @@ void Save(const QPixmap &pixmap, const char *name) {
 }
 
 void Settle() {
-  for (int i = 0; i < 5; ++i)
-    QCoreApplication::processEvents();
+  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
 }
 
 // The window with a menu open over it, the way the user sees it.
-QPixmap WithMenu(CMainDlg &window, QMenu *menu, const QPoint &local) {
+QPixmap WithMenu(CMainDlg& window, QMenu* menu, const QPoint& local) {
   QPixmap shot = window.grab();
   menu->popup(window.mapToGlobal(local));
   Settle();
@@ -57,10 +55,9 @@ QPixmap WithMenu(CMainDlg &window, QMenu *menu, const QPoint &local) {
   // the window.
   const QPoint at = local;
   const QSize logical = menuShot.deviceIndependentSize().toSize();
-  QPixmap canvas(QSize(qMax(shot.width(), qCeil((at.x() + logical.width()) *
-                                                shot.devicePixelRatio())),
-                       qMax(shot.height(), qCeil((at.y() + logical.height()) *
-                                                 shot.devicePixelRatio()))));
+  QPixmap canvas(
+      QSize(qMax(shot.width(), qCeil((at.x() + logical.width()) * shot.devicePixelRatio())),
+            qMax(shot.height(), qCeil((at.y() + logical.height()) * shot.devicePixelRatio()))));
   canvas.setDevicePixelRatio(shot.devicePixelRatio());
   canvas.fill(Qt::white);
   {
@@ -73,9 +70,9 @@ QPixmap WithMenu(CMainDlg &window, QMenu *menu, const QPoint &local) {
   return canvas;
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
   if (argc < 3) {
     std::fprintf(stderr, "usage: screenshots_main OUTPUT-FOLDER SCALE\n");
     return 2;
@@ -83,24 +80,20 @@ int main(int argc, char **argv) {
   outDir = QString::fromLocal8Bit(argv[1]);
   const QByteArray scale = argv[2];
   qputenv("QT_SCALE_FACTOR", scale);
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   // A store of its own, so that the pictures do not depend on (or change) the
   // user's settings.
   QTemporaryDir home;
-  qputenv("XDG_CONFIG_HOME",
-          (home.path() + QStringLiteral("/config")).toLocal8Bit());
+  qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toLocal8Bit());
   qputenv("HOME", home.path().toLocal8Bit());
   QApplication app(argc, argv);
   QDir().mkpath(outDir);
-  suffix =
-      QStringLiteral("@") + QString::fromLatin1(scale) + QStringLiteral("x");
+  suffix = QStringLiteral("@") + QString::fromLatin1(scale) + QStringLiteral("x");
 
-  const QString helpIndex =
-      QStringLiteral(WAVORAX_BINARY_DIR "/share/wavorax/help/index.html");
+  const QString helpIndex = QStringLiteral(WAVORAX_BINARY_DIR "/share/wavorax/help/index.html");
   CSettingsStore store;
-  store.TakeFirstRun(); // the help opens on the first run; here it is shown on
-                        // its own
+  store.TakeFirstRun();  // the help opens on the first run; here it is shown on
+                         // its own
   CMainDlg window(store, helpIndex);
   window.move(0, 0);
   window.show();
@@ -110,14 +103,12 @@ int main(int argc, char **argv) {
   // Rows after a conversion: three short tones, converted to MP3 into a folder
   // of their own.
   test::TempDir media;
-  const char *names[] = {"Morning Walk.wav", "Harbour Lights.wav",
-                         "Quiet Streets.wav"};
+  const char* names[] = {"Morning Walk.wav", "Harbour Lights.wav", "Quiet Streets.wav"};
   const double tones[] = {440.0, 523.25, 659.25};
   std::vector<std::string> paths;
   for (int i = 0; i < 3; ++i) {
     const std::string path = media / names[i];
-    test::WriteWav16(path, test::Sine(tones[i], 44100, 44100 * (3 + i)), 1,
-                     44100);
+    test::WriteWav16(path, test::Sine(tones[i], 44100, 44100 * (3 + i)), 1, 44100);
     paths.push_back(path);
   }
   window.settings().BrowseOutputFolder = 0;
@@ -132,8 +123,7 @@ int main(int argc, char **argv) {
   Settle();
   Save(window.grab(), "main-converted");
 
-  Save(WithMenu(window, window.contextMenu(), QPoint(300, 160)),
-       "context-menu");
+  Save(WithMenu(window, window.contextMenu(), QPoint(300, 160)), "context-menu");
   window.helpMenu()->ensurePolished();
   Save(WithMenu(window, window.helpMenu(),
                 window.helpCaption()->geometry().bottomLeft() + QPoint(0, 1)),
@@ -171,8 +161,7 @@ int main(int argc, char **argv) {
     Settle();
     Save(window.helpWindow()->grab(), "help-window");
   } else {
-    std::fprintf(stderr, "screenshots_main: no help at %s\n",
-                 qPrintable(helpIndex));
+    std::fprintf(stderr, "screenshots_main: no help at %s\n", qPrintable(helpIndex));
   }
   window.close();
   Settle();

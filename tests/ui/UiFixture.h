@@ -26,11 +26,10 @@ namespace wavorax::ui::test {
 
 // Points the settings store and the home folder of this test process at a
 // folder of its own, before anything reads them.
-inline const QString &IsolatedHome() {
+inline const QString& IsolatedHome() {
   static QTemporaryDir home;
   static const bool set = [] {
-    qputenv("XDG_CONFIG_HOME",
-            (home.path() + QStringLiteral("/config")).toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toLocal8Bit());
     qputenv("HOME", home.path().toLocal8Bit());
     return true;
   }();
@@ -44,20 +43,17 @@ inline QString StoreFile() {
 }
 
 // Runs the event loop until `done` holds or the time is up.
-inline bool WaitFor(const std::function<bool()> &done,
-                    int milliseconds = 20000) {
-  const auto end = std::chrono::steady_clock::now() +
-                   std::chrono::milliseconds(milliseconds);
+inline bool WaitFor(const std::function<bool()>& done, int milliseconds = 20000) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
   while (!done()) {
-    if (std::chrono::steady_clock::now() > end)
-      return false;
+    if (std::chrono::steady_clock::now() > end) return false;
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
   }
   return true;
 }
 
 class MainWindowFixture : public testing::Test {
-protected:
+ protected:
   void SetUp() override {
     IsolatedHome();
     QSettings("Quelbrook", "Wavorax").clear();
@@ -70,7 +66,7 @@ protected:
   }
 
   // A new store and window, as a fresh start of the program would make them.
-  CMainDlg &Start(const QString &helpIndex = {}) {
+  CMainDlg& Start(const QString& helpIndex = {}) {
     window.reset();
     store = std::make_unique<CSettingsStore>();
     window = std::make_unique<CMainDlg>(*store, helpIndex);
@@ -81,32 +77,26 @@ protected:
   }
 
   // A mono tone of `seconds` as a 16-bit WAV file in the media folder.
-  std::string Tone(const std::string &name, int seconds = 1) {
+  std::string Tone(const std::string& name, int seconds = 1) {
     const std::string path = media / name;
-    wavorax::test::WriteWav16(
-        path, wavorax::test::Sine(440.0, 22050, 22050 * seconds), 1, 22050);
+    wavorax::test::WriteWav16(path, wavorax::test::Sine(440.0, 22050, 22050 * seconds), 1, 22050);
     return path;
   }
 
-  void Add(const std::vector<std::string> &paths) {
-    window->AddCollected(paths, nullptr);
-  }
+  void Add(const std::vector<std::string>& paths) { window->AddCollected(paths, nullptr); }
 
-  void Select(const std::vector<int> &rows) {
-    auto *selection = window->listView()->selectionModel();
+  void Select(const std::vector<int>& rows) {
+    auto* selection = window->listView()->selectionModel();
     selection->clearSelection();
     for (int row : rows)
       selection->select(window->listView()->model()->index(row, 0),
-                        QItemSelectionModel::Select |
-                            QItemSelectionModel::Rows);
+                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
   }
 
-  std::string Status(int row) {
-    return window->sourceList().Text(row, kColStatus);
-  }
+  std::string Status(int row) { return window->sourceList().Text(row, kColStatus); }
 
   // Outputs go to a folder of their own and nothing is revealed.
-  void ConvertInto(const std::string &folder) {
+  void ConvertInto(const std::string& folder) {
     window->settings().DestOutputFolderOpt = kFolderCustom;
     window->settings().DestSpecifiedFolder = folder + "/";
     window->settings().BrowseOutputFolder = 0;
@@ -117,4 +107,4 @@ protected:
   std::unique_ptr<CMainDlg> window;
 };
 
-} // namespace wavorax::ui::test
+}  // namespace wavorax::ui::test

@@ -5,8 +5,7 @@
 
 namespace wavorax::ui {
 
-QString ChooseFolder(QWidget *parent, const QString &caption,
-                     const QString &start) {
+QString ChooseFolder(QWidget* parent, const QString& caption, const QString& start) {
   QFileDialog dialog(parent, caption);
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setFileMode(QFileDialog::Directory);
@@ -17,27 +16,22 @@ QString ChooseFolder(QWidget *parent, const QString &caption,
   // existing parent.
   while (!folder.isEmpty() && !QDir(folder).exists()) {
     const QString up = QDir::cleanPath(folder + QStringLiteral("/.."));
-    if (up == QDir::cleanPath(folder))
-      break;
+    if (up == QDir::cleanPath(folder)) break;
     folder = up;
   }
-  if (!folder.isEmpty())
-    dialog.setDirectory(folder);
-  if (dialog.exec() != QDialog::Accepted)
-    return {};
+  if (!folder.isEmpty()) dialog.setDirectory(folder);
+  if (dialog.exec() != QDialog::Accepted) return {};
   const QStringList chosen = dialog.selectedFiles();
-  if (chosen.isEmpty() || chosen.first().isEmpty())
-    return {};
+  if (chosen.isEmpty() || chosen.first().isEmpty()) return {};
   QString result = QDir::cleanPath(chosen.first());
-  if (!result.endsWith(QLatin1Char('/')))
-    result += QLatin1Char('/');
+  if (!result.endsWith(QLatin1Char('/'))) result += QLatin1Char('/');
   return result;
 }
 
 QStringList SourceFileFilters() {
   // Qt shows the patterns in parentheses; the description keeps its own where
   // it has one.
-  static const char *const kFilters[] = {
+  static const char* const kFilters[] = {
       "All Support Formats (*.mp3 *.mp2 *.mp1 *.wav *.ogg *.oga *.mod *.xm "
       "*.it *.s3m *.mtm "
       "*.umx *.mo3 *.au *.snd *.aiff *.aif *.aifc *.afc *.cda *.flac *.wma "
@@ -71,21 +65,19 @@ QStringList SourceFileFilters() {
       "All Files (*)",
   };
   QStringList filters;
-  for (const char *filter : kFilters)
-    filters << QString::fromLatin1(filter);
+  for (const char* filter : kFilters) filters << QString::fromLatin1(filter);
   return filters;
 }
 
-QStringList ChooseSourceFiles(QWidget *parent) {
+QStringList ChooseSourceFiles(QWidget* parent) {
   QFileDialog dialog(parent);
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setFileMode(QFileDialog::ExistingFiles);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setNameFilters(SourceFileFilters());
   dialog.selectNameFilter(SourceFileFilters().first());
-  if (dialog.exec() != QDialog::Accepted)
-    return {};
+  if (dialog.exec() != QDialog::Accepted) return {};
   return dialog.selectedFiles();
 }
 
-} // namespace wavorax::ui
+}  // namespace wavorax::ui

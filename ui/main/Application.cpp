@@ -5,11 +5,12 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <libopenmpt/libopenmpt.h>
+
 #include <QApplication>
 #include <QGuiApplication>
 #include <QProxyStyle>
 #include <QScreen>
-#include <libopenmpt/libopenmpt.h>
 
 #include "app/SettingsStore.h"
 #include "decoders/audiolib/AudioLib.h"
@@ -23,16 +24,15 @@ namespace {
 
 // Tooltips of the window show after 300 ms.
 class CWavoraxStyle final : public QProxyStyle {
-public:
-  int styleHint(StyleHint hint, const QStyleOption *option,
-                const QWidget *widget, QStyleHintReturn *data) const override {
-    if (hint == QStyle::SH_ToolTip_WakeUpDelay)
-      return 300;
+ public:
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* data) const override {
+    if (hint == QStyle::SH_ToolTip_WakeUpDelay) return 300;
     return QProxyStyle::styleHint(hint, option, widget, data);
   }
 };
 
-} // namespace
+}  // namespace
 
 bool CheckRuntimeLibraries() { return audiolib::CheckLibraryVersions(nullptr); }
 
@@ -40,9 +40,8 @@ bool StartAudioLibrary() {
   audiolib::ConfigureLibraries();
   // The containers and codecs that every common source needs; a library built
   // without them could list nothing.
-  const bool demuxers =
-      av_find_input_format("wav") && av_find_input_format("mp3") &&
-      av_find_input_format("ogg") && av_find_input_format("flac");
+  const bool demuxers = av_find_input_format("wav") && av_find_input_format("mp3") &&
+                        av_find_input_format("ogg") && av_find_input_format("flac");
   const bool decoders = avcodec_find_decoder(AV_CODEC_ID_PCM_S16LE) &&
                         avcodec_find_decoder(AV_CODEC_ID_MP3) &&
                         avcodec_find_decoder(AV_CODEC_ID_FLAC);
@@ -50,37 +49,27 @@ bool StartAudioLibrary() {
   return demuxers && decoders && music;
 }
 
-int RunProgram(const StartOptions &options) {
-  const auto versionsMatch =
-      options.checkVersions ? options.checkVersions : CheckRuntimeLibraries;
-  if (!versionsMatch())
-    return 1;
-  const auto start =
-      options.startAudioLibrary ? options.startAudioLibrary : StartAudioLibrary;
+int RunProgram(const StartOptions& options) {
+  const auto versionsMatch = options.checkVersions ? options.checkVersions : CheckRuntimeLibraries;
+  if (!versionsMatch()) return 1;
+  const auto start = options.startAudioLibrary ? options.startAudioLibrary : StartAudioLibrary;
   if (!start()) {
-    ShowCritical(
-        QStringLiteral("Failed to initialize the software (0x0002020)."),
-        nullptr);
+    ShowCritical(QStringLiteral("Failed to initialize the software (0x0002020)."), nullptr);
     return 1;
   }
-  if (!qobject_cast<QProxyStyle *>(QApplication::style()))
-    QApplication::setStyle(new CWavoraxStyle);
+  if (!qobject_cast<QProxyStyle*>(QApplication::style())) QApplication::setStyle(new CWavoraxStyle);
   QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/art/wavorax.svg")));
 
   CSettingsStore store;
-  CMainDlg window(store, options.helpIndex.isEmpty() ? DefaultHelpIndex()
-                                                     : options.helpIndex);
-  if (QScreen *screen = QGuiApplication::primaryScreen()) {
+  CMainDlg window(store, options.helpIndex.isEmpty() ? DefaultHelpIndex() : options.helpIndex);
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();
-    window.move(area.center() -
-                QPoint(window.width() / 2, window.height() / 2));
+    window.move(area.center() - QPoint(window.width() / 2, window.height() / 2));
   }
   window.show();
-  if (options.onShown)
-    options.onShown(window);
-  if (!window.isVisible())
-    return 0;
+  if (options.onShown) options.onShown(window);
+  if (!window.isVisible()) return 0;
   return QApplication::exec();
 }
 
-} // namespace wavorax::ui
+}  // namespace wavorax::ui

@@ -19,7 +19,7 @@ struct StartOptions {
   QString helpIndex;
   // Runs once the main window is shown, before the event loop (tests and the
   // benchmark).
-  std::function<void(CMainDlg &)> onShown;
+  std::function<void(CMainDlg&)> onShown;
 };
 
 // The program's own checks, used when StartOptions leaves them empty.
@@ -29,6 +29,6 @@ bool StartAudioLibrary();
 // Runs the program inside an existing QApplication and returns its exit code. A
 // version mismatch ends it silently; an audio layer that cannot start ends it
 // with the critical message, before any settings are read or written.
-int RunProgram(const StartOptions &options);
+int RunProgram(const StartOptions& options);
 
-} // namespace wavorax::ui
+}  // namespace wavorax::ui

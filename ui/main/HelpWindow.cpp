@@ -17,8 +17,7 @@ QString DefaultHelpIndex() {
                          QStringLiteral("/../share/wavorax/help/index.html"));
 }
 
-CHelpWindow::CHelpWindow(const QString &index, QWidget *parent)
-    : QWidget(parent, Qt::Window) {
+CHelpWindow::CHelpWindow(const QString& index, QWidget* parent) : QWidget(parent, Qt::Window) {
   setWindowTitle(QStringLiteral("Wavorax Help"));
   setAttribute(Qt::WA_DeleteOnClose, false);
   resize(760, 560);
@@ -44,21 +43,19 @@ CHelpWindow::CHelpWindow(const QString &index, QWidget *parent)
 
   connect(back_, &QToolButton::clicked, browser_, &QTextBrowser::backward);
   connect(forward_, &QToolButton::clicked, browser_, &QTextBrowser::forward);
-  connect(browser_, &QTextBrowser::backwardAvailable, back_,
-          &QToolButton::setEnabled);
-  connect(browser_, &QTextBrowser::forwardAvailable, forward_,
-          &QToolButton::setEnabled);
+  connect(browser_, &QTextBrowser::backwardAvailable, back_, &QToolButton::setEnabled);
+  connect(browser_, &QTextBrowser::forwardAvailable, forward_, &QToolButton::setEnabled);
 
-  auto *bar = new QHBoxLayout;
+  auto* bar = new QHBoxLayout;
   bar->setContentsMargins(6, 6, 6, 0);
   bar->addWidget(back_);
   bar->addWidget(forward_);
   bar->addStretch(1);
-  auto *layout = new QVBoxLayout(this);
+  auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(4);
   layout->addLayout(bar);
   layout->addWidget(browser_, 1);
 }
 
-} // namespace wavorax::ui
+}  // namespace wavorax::ui

@@ -14,14 +14,14 @@ namespace wavorax::ui {
 class CHelpWindow final : public QWidget {
   Q_OBJECT
 
-public:
-  explicit CHelpWindow(const QString &index, QWidget *parent = nullptr);
-  QTextBrowser *browser() const { return browser_; }
+ public:
+  explicit CHelpWindow(const QString& index, QWidget* parent = nullptr);
+  QTextBrowser* browser() const { return browser_; }
 
-private:
-  QTextBrowser *browser_;
-  QToolButton *back_;
-  QToolButton *forward_;
+ private:
+  QTextBrowser* browser_;
+  QToolButton* back_;
+  QToolButton* forward_;
 };
 
 // Where the program finds its help: beside the build when run from the build
@@ -29,4 +29,4 @@ private:
 // program's folder.
 QString DefaultHelpIndex();
 
-} // namespace wavorax::ui
+}  // namespace wavorax::ui

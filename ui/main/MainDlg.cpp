@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -51,21 +52,23 @@ QFont TahomaBold() {
 }
 
 struct FormatItem {
-  const char *text;
+  const char* text;
   int code;
 };
-constexpr FormatItem kFormats[] = {
-    {" to MP3", kTargetMp3}, {" to WAV", kTargetWav}, {" to AAC", kTargetAac},
-    {" to MP4", kTargetMp4}, {" to M4A", kTargetM4a}, {" to M4B", kTargetM4b}};
+constexpr FormatItem kFormats[] = {{" to MP3", kTargetMp3}, {" to WAV", kTargetWav},
+                                   {" to AAC", kTargetAac}, {" to MP4", kTargetMp4},
+                                   {" to M4A", kTargetM4a}, {" to M4B", kTargetM4b}};
 
-} // namespace
+}  // namespace
 
 QString HomepageUrl() { return QStringLiteral("https://www.wavorax.example/"); }
 
-CMainDlg::CMainDlg(CSettingsStore &store, const QString &helpIndex,
-                   QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), store_(store),
-      helpIndex_(helpIndex), list_(OpenDecoderFor), engine_(settings_, *this) {
+CMainDlg::CMainDlg(CSettingsStore& store, const QString& helpIndex, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      store_(store),
+      helpIndex_(helpIndex),
+      list_(OpenDecoderFor),
+      engine_(settings_, *this) {
   store_.LoadSettings(settings_);
   InstallPipelines(engine_, OpenDecoderFor);
 
@@ -84,11 +87,10 @@ CMainDlg::CMainDlg(CSettingsStore &store, const QString &helpIndex,
   // Ctrl+O, Delete and F1 go through the same enabling as the menus; Enter and
   // Escape have no binding at all, so the window closes only on a close
   // request.
-  auto bind = [this](const QKeySequence &keys, int command) {
-    auto *shortcut = new QShortcut(keys, this);
+  auto bind = [this](const QKeySequence& keys, int command) {
+    auto* shortcut = new QShortcut(keys, this);
     shortcut->setContext(Qt::WindowShortcut);
-    connect(shortcut, &QShortcut::activated, this,
-            [this, command] { Dispatch(command); });
+    connect(shortcut, &QShortcut::activated, this, [this, command] { Dispatch(command); });
   };
   bind(QKeySequence(Qt::CTRL | Qt::Key_O), kAddFiles);
   bind(QKeySequence(Qt::Key_Delete), kRemove);
@@ -98,8 +100,7 @@ CMainDlg::CMainDlg(CSettingsStore &store, const QString &helpIndex,
 }
 
 CMainDlg::~CMainDlg() {
-  if (help_)
-    delete help_.data();
+  if (help_) delete help_.data();
 }
 
 void CMainDlg::BuildControls() {
@@ -117,7 +118,7 @@ void CMainDlg::BuildControls() {
   view_->setSelectionBehavior(QAbstractItemView::SelectRows);
   view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   view_->setTextElideMode(Qt::ElideRight);
-  QHeaderView *header = view_->header();
+  QHeaderView* header = view_->header();
   // The Status column takes what the others leave, so no sideways scrolling is
   // needed.
   header->setStretchLastSection(true);
@@ -127,33 +128,29 @@ void CMainDlg::BuildControls() {
   for (int c = 0; c + 1 < kColumnCount; ++c)
     view_->setColumnWidth(c, CSourceTableModel::ColumnWidth(c));
   connect(header, &QHeaderView::sectionClicked, this, &CMainDlg::SortBy);
-  connect(view_, &QTreeView::doubleClicked, this,
-          [this](const QModelIndex &index) {
-            if (index.isValid() && index.row() < list_.RowCount())
-              OpenWithDesktop(
-                  QString::fromStdString(list_.Entry(index.row()).path));
-          });
+  connect(view_, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
+    if (index.isValid() && index.row() < list_.RowCount())
+      OpenWithDesktop(QString::fromStdString(list_.Entry(index.row()).path));
+  });
   view_->installEventFilter(this);
   view_->viewport()->installEventFilter(this);
 
   struct ButtonSpec {
     int command;
-    const char *text;
-    const char *image;
+    const char* text;
+    const char* image;
     int y;
-    const char *tip;
+    const char* tip;
   };
   const ButtonSpec specs[] = {
       {kAddFiles, "&Add Files", "button-add-files", 72, "Add files"},
-      {kAddFolder, "Add &Folder", "button-add-folder", 115,
-       "Add files from a folder"},
-      {kRemoveAll, "Remove A&ll", "button-remove-all", 161,
-       "Remove all files in list"},
+      {kAddFolder, "Add &Folder", "button-add-folder", 115, "Add files from a folder"},
+      {kRemoveAll, "Remove A&ll", "button-remove-all", 161, "Remove all files in list"},
       {kConvertAll, "&Convert", "button-convert", 206, "Convert all files"},
       {kOptions, "&Options", "button-options", 278, "Options"},
   };
-  for (const ButtonSpec &spec : specs) {
-    auto *button = new CSkinButton(this);
+  for (const ButtonSpec& spec : specs) {
+    auto* button = new CSkinButton(this);
     button->setObjectName(QString::fromLatin1(spec.image));
     button->setText(QString::fromLatin1(spec.text));
     button->setToolTip(QString::fromLatin1(spec.tip));
@@ -161,10 +158,9 @@ void CMainDlg::BuildControls() {
     button->SetTextColours(QColor(53, 53, 53), QColor(53, 53, 53), false);
     button->SetTextOffset(0, -1, false);
     button->SetDrawBorder(false, false);
-    const QString base =
-        QStringLiteral(":/art/") + QString::fromLatin1(spec.image);
-    if (!button->SetBitmaps(base + QStringLiteral(".svg"),
-                            base + QStringLiteral("-hover.svg"), true, false))
+    const QString base = QStringLiteral(":/art/") + QString::fromLatin1(spec.image);
+    if (!button->SetBitmaps(base + QStringLiteral(".svg"), base + QStringLiteral("-hover.svg"),
+                            true, false))
       button->resize(107, 27);
     button->move(11, spec.y);
     button->SetSourceBackground(&skin_, false);
@@ -173,30 +169,24 @@ void CMainDlg::BuildControls() {
     buttons_.emplace_back(spec.command, button);
   }
   // Buttons always run their command; the commands guard themselves.
-  connect(button(kAddFiles), &QAbstractButton::clicked, this,
-          &CMainDlg::OnAddFiles);
-  connect(button(kAddFolder), &QAbstractButton::clicked, this,
-          &CMainDlg::OnAddFolder);
-  connect(button(kRemoveAll), &QAbstractButton::clicked, this,
-          &CMainDlg::RemoveAllRows);
-  connect(button(kConvertAll), &QAbstractButton::clicked, this,
-          &CMainDlg::ConvertAll);
-  connect(button(kOptions), &QAbstractButton::clicked, this,
-          &CMainDlg::OnOptions);
+  connect(button(kAddFiles), &QAbstractButton::clicked, this, &CMainDlg::OnAddFiles);
+  connect(button(kAddFolder), &QAbstractButton::clicked, this, &CMainDlg::OnAddFolder);
+  connect(button(kRemoveAll), &QAbstractButton::clicked, this, &CMainDlg::RemoveAllRows);
+  connect(button(kConvertAll), &QAbstractButton::clicked, this, &CMainDlg::ConvertAll);
+  connect(button(kOptions), &QAbstractButton::clicked, this, &CMainDlg::OnOptions);
 
   combo_ = new QComboBox(this);
   combo_->setGeometry(14, 239, 98, 21);
   combo_->setFocusPolicy(Qt::StrongFocus);
 
-  auto caption = [this](const char *image, int x, const char *tip) {
-    auto *button = new CSkinButton(this);
+  auto caption = [this](const char* image, int x, const char* tip) {
+    auto* button = new CSkinButton(this);
     button->setObjectName(QString::fromLatin1(image));
     button->setToolTip(QString::fromLatin1(tip));
     button->SetDrawText(false, false);
     button->SetDrawBorder(true, false);
     button->SetFlat(true, false);
-    button->SetIcons(QStringLiteral(":/art/") + QString::fromLatin1(image) +
-                         QStringLiteral(".svg"),
+    button->SetIcons(QStringLiteral(":/art/") + QString::fromLatin1(image) + QStringLiteral(".svg"),
                      {}, false, false);
     button->setGeometry(x, 11, 21, 21);
     button->SetSourceBackground(&skin_, false);
@@ -207,10 +197,8 @@ void CMainDlg::BuildControls() {
   helpButton_ = caption("caption-help", 624, "Help");
   minimiseButton_ = caption("caption-minimise", 647, "Minimize");
   closeButton_ = caption("caption-close", 669, "Close");
-  connect(helpButton_, &QAbstractButton::clicked, this,
-          &CMainDlg::ShowHelpMenu);
-  connect(minimiseButton_, &QAbstractButton::clicked, this,
-          &QWidget::showMinimized);
+  connect(helpButton_, &QAbstractButton::clicked, this, &CMainDlg::ShowHelpMenu);
+  connect(minimiseButton_, &QAbstractButton::clicked, this, &QWidget::showMinimized);
   connect(closeButton_, &QAbstractButton::clicked, this, &QWidget::close);
 
   linkButton_ = new CSkinButton(this);
@@ -227,16 +215,14 @@ void CMainDlg::BuildControls() {
   linkButton_->SetSourceBackground(&skin_, false);
   linkButton_->SetCursorShape(Qt::PointingHandCursor);
   linkButton_->setFocusPolicy(Qt::NoFocus);
-  connect(linkButton_, &QAbstractButton::clicked, this,
-          [this] { Dispatch(kHomepage); });
+  connect(linkButton_, &QAbstractButton::clicked, this, [this] { Dispatch(kHomepage); });
 }
 
 void CMainDlg::BuildMenus() {
-  auto add = [this](QMenu *menu, const char *text, int command) {
-    QAction *action = menu->addAction(QString::fromUtf8(text));
+  auto add = [this](QMenu* menu, const char* text, int command) {
+    QAction* action = menu->addAction(QString::fromUtf8(text));
     action->setData(command);
-    connect(action, &QAction::triggered, this,
-            [this, command] { Dispatch(command); });
+    connect(action, &QAction::triggered, this, [this, command] { Dispatch(command); });
     actions_.emplace_back(command, action);
   };
   contextMenu_ = new QMenu(this);
@@ -265,23 +251,21 @@ void CMainDlg::BuildMenus() {
   add(helpMenu_, "&About...", kAbout);
 }
 
-QAction *CMainDlg::action(int command) const {
+QAction* CMainDlg::action(int command) const {
   // The context menu's entry comes first; Convert All appears there only.
-  for (const auto &[id, action] : actions_)
-    if (id == command)
-      return action;
+  for (const auto& [id, action] : actions_)
+    if (id == command) return action;
   return nullptr;
 }
 
-CSkinButton *CMainDlg::button(int command) const {
-  for (const auto &[id, button] : buttons_)
-    if (id == command)
-      return button;
+CSkinButton* CMainDlg::button(int command) const {
+  for (const auto& [id, button] : buttons_)
+    if (id == command) return button;
   return nullptr;
 }
 
 void CMainDlg::FillFormatCombo() {
-  for (const FormatItem &item : kFormats)
+  for (const FormatItem& item : kFormats)
     combo_->addItem(QString::fromLatin1(item.text), item.code);
   const int index = combo_->findData(settings_.OutputFormat);
   if (index >= 0) {
@@ -295,116 +279,78 @@ void CMainDlg::FillFormatCombo() {
 // ---- enabling and dispatch ----
 
 bool CMainDlg::IsCommandEnabled(int command) const {
-  if (busy_)
-    return false;
-  const auto selected = const_cast<CMainDlg *>(this)->SelectedRows();
+  if (busy_) return false;
+  const auto selected = const_cast<CMainDlg*>(this)->SelectedRows();
   const int rows = list_.RowCount();
   switch (command) {
-  case kRemoveAll:
-  case kConvertAll:
-    return rows > 0;
-  case kRemove:
-  case kConvertSelected:
-    return !selected.empty();
-  case kPlaySource:
-  case kBrowseSource:
-    return selected.size() == 1;
-  case kPlayDestination:
-  case kBrowseDestination:
-    return selected.size() == 1 &&
-           !list_.Entry(selected.front()).outputPath.empty();
-  default:
-    return true;
+    case kRemoveAll:
+    case kConvertAll: return rows > 0;
+    case kRemove:
+    case kConvertSelected: return !selected.empty();
+    case kPlaySource:
+    case kBrowseSource: return selected.size() == 1;
+    case kPlayDestination:
+    case kBrowseDestination:
+      return selected.size() == 1 && !list_.Entry(selected.front()).outputPath.empty();
+    default: return true;
   }
 }
 
 void CMainDlg::UpdateMenuStates() {
-  for (const auto &[command, action] : actions_)
-    action->setEnabled(IsCommandEnabled(command));
+  for (const auto& [command, action] : actions_) action->setEnabled(IsCommandEnabled(command));
 }
 
 void CMainDlg::Dispatch(int command) {
-  if (!IsCommandEnabled(command))
-    return;
+  if (!IsCommandEnabled(command)) return;
   const std::vector<int> selected = SelectedRows();
-  const SourceEntry *first =
-      selected.empty() ? nullptr : &list_.Entry(selected.front());
+  const SourceEntry* first = selected.empty() ? nullptr : &list_.Entry(selected.front());
   switch (command) {
-  case kAddFiles:
-    OnAddFiles();
-    break;
-  case kAddFolder:
-    OnAddFolder();
-    break;
-  case kRemove:
-    RemoveSelected();
-    break;
-  case kRemoveAll:
-    RemoveAllRows();
-    break;
-  case kConvertAll:
-    ConvertAll();
-    break;
-  case kConvertSelected:
-    ConvertSelected();
-    break;
-  case kOptions:
-    OnOptions();
-    break;
-  case kPlaySource:
-    if (first)
-      OpenWithDesktop(QString::fromStdString(first->path));
-    break;
-  case kPlayDestination:
-    if (first && !first->outputPath.empty())
-      OpenWithDesktop(QString::fromStdString(first->outputPath));
-    break;
-  case kBrowseSource:
-    if (first)
-      RevealInFileManager(QString::fromStdString(first->path));
-    break;
-  case kBrowseDestination:
-    if (first && !first->outputPath.empty())
-      RevealInFileManager(QString::fromStdString(first->outputPath));
-    break;
-  case kHelpTopics:
-    OpenHelp();
-    break;
-  case kHomepage:
-    OpenUrl(HomepageUrl());
-    break;
-  case kTellAFriend:
-    OpenUrl(
-        QStringLiteral("mailto:?subject=Wavorax%20audio%20converter&body=") +
-        QString::fromLatin1(QUrl::toPercentEncoding(
-            QStringLiteral(
-                "I convert my music with Wavorax, a batch audio converter: ") +
-            HomepageUrl())));
-    break;
-  case kFeedback:
-    OpenUrl(
-        QStringLiteral("mailto:support@quelbrook.example?subject=Wavorax%20") +
-        QStringLiteral(WAVORAX_VERSION));
-    break;
-  case kCheckVersion:
-    OpenUrl(HomepageUrl() + QStringLiteral("update/?version=") +
-            QStringLiteral(WAVORAX_VERSION));
-    break;
-  case kAbout:
-    ShowAbout();
-    break;
-  default:
-    break;
+    case kAddFiles: OnAddFiles(); break;
+    case kAddFolder: OnAddFolder(); break;
+    case kRemove: RemoveSelected(); break;
+    case kRemoveAll: RemoveAllRows(); break;
+    case kConvertAll: ConvertAll(); break;
+    case kConvertSelected: ConvertSelected(); break;
+    case kOptions: OnOptions(); break;
+    case kPlaySource:
+      if (first) OpenWithDesktop(QString::fromStdString(first->path));
+      break;
+    case kPlayDestination:
+      if (first && !first->outputPath.empty())
+        OpenWithDesktop(QString::fromStdString(first->outputPath));
+      break;
+    case kBrowseSource:
+      if (first) RevealInFileManager(QString::fromStdString(first->path));
+      break;
+    case kBrowseDestination:
+      if (first && !first->outputPath.empty())
+        RevealInFileManager(QString::fromStdString(first->outputPath));
+      break;
+    case kHelpTopics: OpenHelp(); break;
+    case kHomepage: OpenUrl(HomepageUrl()); break;
+    case kTellAFriend:
+      OpenUrl(QStringLiteral("mailto:?subject=Wavorax%20audio%20converter&body=") +
+              QString::fromLatin1(QUrl::toPercentEncoding(
+                  QStringLiteral("I convert my music with Wavorax, a batch audio converter: ") +
+                  HomepageUrl())));
+      break;
+    case kFeedback:
+      OpenUrl(QStringLiteral("mailto:support@quelbrook.example?subject=Wavorax%20") +
+              QStringLiteral(WAVORAX_VERSION));
+      break;
+    case kCheckVersion:
+      OpenUrl(HomepageUrl() + QStringLiteral("update/?version=") + QStringLiteral(WAVORAX_VERSION));
+      break;
+    case kAbout: ShowAbout(); break;
+    default: break;
   }
 }
 
-void CMainDlg::OpenUrl(const QString &url) {
-  QDesktopServices::openUrl(QUrl(url));
-}
+void CMainDlg::OpenUrl(const QString& url) { QDesktopServices::openUrl(QUrl(url)); }
 
 // ---- menus ----
 
-void CMainDlg::ShowContextMenu(const QPoint &globalPos) {
+void CMainDlg::ShowContextMenu(const QPoint& globalPos) {
   UpdateMenuStates();
   emit menuAboutToShow(contextMenu_);
   contextMenu_->exec(globalPos);
@@ -416,10 +362,9 @@ void CMainDlg::ShowHelpMenu() {
   helpMenu_->exec(helpButton_->mapToGlobal(QPoint(0, helpButton_->height())));
 }
 
-bool CMainDlg::eventFilter(QObject *watched, QEvent *event) {
-  if ((watched == view_ || watched == view_->viewport()) &&
-      event->type() == QEvent::ContextMenu) {
-    auto *menuEvent = static_cast<QContextMenuEvent *>(event);
+bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
+  if ((watched == view_ || watched == view_->viewport()) && event->type() == QEvent::ContextMenu) {
+    auto* menuEvent = static_cast<QContextMenuEvent*>(event);
     // From the keyboard the menu opens at the centre of the list.
     const QPoint at = menuEvent->reason() == QContextMenuEvent::Keyboard
                           ? view_->mapToGlobal(view_->rect().center())
@@ -434,20 +379,16 @@ bool CMainDlg::eventFilter(QObject *watched, QEvent *event) {
 
 std::vector<int> CMainDlg::SelectedRows() {
   std::vector<int> rows;
-  if (!view_ || !view_->selectionModel())
-    return rows;
-  for (const QModelIndex &index : view_->selectionModel()->selectedRows())
-    if (index.row() < list_.RowCount())
-      rows.push_back(index.row());
+  if (!view_ || !view_->selectionModel()) return rows;
+  for (const QModelIndex& index : view_->selectionModel()->selectedRows())
+    if (index.row() < list_.RowCount()) rows.push_back(index.row());
   std::sort(rows.begin(), rows.end());
   return rows;
 }
 
 void CMainDlg::SyncSelectionToList() {
-  for (int r = 0; r < list_.RowCount(); ++r)
-    list_.SetSelected(r, false);
-  for (int r : SelectedRows())
-    list_.SetSelected(r, true);
+  for (int r = 0; r < list_.RowCount(); ++r) list_.SetSelected(r, false);
+  for (int r : SelectedRows()) list_.SetSelected(r, true);
 }
 
 void CMainDlg::SyncSelectionFromList() {
@@ -455,13 +396,11 @@ void CMainDlg::SyncSelectionFromList() {
   for (int r = 0; r < list_.RowCount(); ++r)
     if (list_.IsSelected(r))
       selection.select(model_->index(r, 0), model_->index(r, kColumnCount - 1));
-  view_->selectionModel()->select(selection,
-                                  QItemSelectionModel::ClearAndSelect);
+  view_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
 
 void CMainDlg::SortBy(int column) {
-  if (busy_)
-    return;
+  if (busy_) return;
   SyncSelectionToList();
   model_->Sort(column);
   SyncSelectionFromList();
@@ -493,12 +432,12 @@ void CMainDlg::RemoveAllRows() {
 
 // ---- adding ----
 
-CProgressDlg *CMainDlg::OpenAddProgress(const QString &text) {
+CProgressDlg* CMainDlg::OpenAddProgress(const QString& text) {
   // The window is disabled first: a progress window opened after that keeps its
   // own input.
   busy_ = true;
   setEnabled(false);
-  auto *progress = new CProgressDlg(this);
+  auto* progress = new CProgressDlg(this);
   progress->textLabel()->setText(text);
   progress_ = progress;
   progress->ShowCentred();
@@ -508,74 +447,62 @@ CProgressDlg *CMainDlg::OpenAddProgress(const QString &text) {
 
 void CMainDlg::OnAddFiles() {
   const QStringList chosen = ChooseSourceFiles(this);
-  if (chosen.isEmpty())
-    return;
+  if (chosen.isEmpty()) return;
   QCoreApplication::processEvents();
   std::vector<std::string> paths;
-  for (const QString &path : chosen)
-    paths.push_back(path.toStdString());
+  for (const QString& path : chosen) paths.push_back(path.toStdString());
   // Chosen files are probed whatever their extension.
   AddCollected(paths, nullptr);
 }
 
 void CMainDlg::OnAddFolder() {
-  const QString folder =
-      ChooseFolder(this, QStringLiteral("Please choose a folder:"),
-                   QString::fromStdString(settings_.Folder));
-  if (folder.isEmpty())
-    return;
+  const QString folder = ChooseFolder(this, QStringLiteral("Please choose a folder:"),
+                                      QString::fromStdString(settings_.Folder));
+  if (folder.isEmpty()) return;
   settings_.Folder = folder.toStdString();
   store_.SaveSettings(settings_, kSaveFolder);
   QCoreApplication::processEvents();
-  CProgressDlg *progress =
-      OpenAddProgress(QStringLiteral("Searching files..."));
+  CProgressDlg* progress = OpenAddProgress(QStringLiteral("Searching files..."));
   progress->PumpMessages();
   std::vector<std::string> paths;
   CollectFolder(settings_, paths, settings_.Folder);
   AddCollected(paths, progress);
 }
 
-std::vector<std::string> CMainDlg::LocalPaths(const QMimeData *data) {
+std::vector<std::string> CMainDlg::LocalPaths(const QMimeData* data) {
   std::vector<std::string> paths;
-  if (!data || !data->hasUrls())
-    return paths;
-  for (const QUrl &url : data->urls())
+  if (!data || !data->hasUrls()) return paths;
+  for (const QUrl& url : data->urls())
     if (url.isLocalFile() && !url.toLocalFile().isEmpty())
       paths.push_back(url.toLocalFile().toStdString());
   return paths;
 }
 
-void CMainDlg::dragEnterEvent(QDragEnterEvent *event) {
-  if (!busy_ && !LocalPaths(event->mimeData()).empty())
-    event->acceptProposedAction();
+void CMainDlg::dragEnterEvent(QDragEnterEvent* event) {
+  if (!busy_ && !LocalPaths(event->mimeData()).empty()) event->acceptProposedAction();
 }
 
-void CMainDlg::dragMoveEvent(QDragMoveEvent *event) {
-  if (!busy_ && event->mimeData()->hasUrls())
-    event->acceptProposedAction();
+void CMainDlg::dragMoveEvent(QDragMoveEvent* event) {
+  if (!busy_ && event->mimeData()->hasUrls()) event->acceptProposedAction();
 }
 
-void CMainDlg::dropEvent(QDropEvent *event) {
+void CMainDlg::dropEvent(QDropEvent* event) {
   const std::vector<std::string> paths = LocalPaths(event->mimeData());
-  if (busy_ || paths.empty())
-    return;
+  if (busy_ || paths.empty()) return;
   event->acceptProposedAction();
   QStringList list;
-  for (const auto &p : paths)
-    list << QString::fromStdString(p);
+  for (const auto& p : paths) list << QString::fromStdString(p);
   // The drop's source waits for this event to return; the adding runs after it.
   QMetaObject::invokeMethod(
       this, [this, list] { AddDropped(list); }, Qt::QueuedConnection);
 }
 
-void CMainDlg::AddDropped(const QStringList &dropped) {
-  if (busy_ || dropped.isEmpty())
-    return;
-  CProgressDlg *progress =
-      OpenAddProgress(QStringLiteral("Searching files..."));
+void CMainDlg::AddDropped(const QStringList& dropped) {
+  if (busy_ || dropped.isEmpty()) return;
+  CProgressDlg* progress = OpenAddProgress(QStringLiteral("Searching files..."));
   progress->PumpMessages();
   std::vector<std::string> paths;
-  for (const QString &item : dropped) {
+  for (const QString& item : dropped) {
     const QFileInfo info(item);
     const std::string path = item.toStdString();
     // A link to a folder is a shortcut to a folder, which is not followed.
@@ -587,57 +514,56 @@ void CMainDlg::AddDropped(const QStringList &dropped) {
   AddCollected(paths, progress);
 }
 
-void CMainDlg::AddCollected(const std::vector<std::string> &paths,
-                            CProgressDlg *progress) {
+void CMainDlg::AddCollected(const std::vector<std::string>& paths, CProgressDlg* progress) {
   if (paths.empty()) {
     // Nothing admitted: the window closes without a message.
-    if (progress)
-      progress->Finish();
+    if (progress) progress->Finish();
     progress_ = nullptr;
     busy_ = false;
     setEnabled(true);
     return;
   }
-  if (!progress)
-    progress = OpenAddProgress(QString());
+  if (!progress) progress = OpenAddProgress(QString());
+  QElapsedTimer shown;
+  int lastRow = -1;
   const std::string failures = AddCollectedFiles(
       list_, paths, progress,
-      [this](const std::string &, CSourceList::AddResult result, int row) {
-        if (result != CSourceList::AddResult::Added)
-          return;
+      [this, &shown, &lastRow](const std::string&, CSourceList::AddResult result, int row) {
+        if (result != CSourceList::AddResult::Added) return;
+        lastRow = row;
+        // The list shows new rows as often as the progress window does, not once per file.
+        if (shown.isValid() && shown.elapsed() < 40) return;
         model_->RowsAppended();
         view_->scrollTo(model_->index(row, 0));
+        shown.start();
       });
   model_->RowsAppended();
+  if (lastRow >= 0) view_->scrollTo(model_->index(lastRow, 0));
   progress->Finish();
   progress_ = nullptr;
   busy_ = false;
   setEnabled(true);
-  if (!failures.empty())
-    ShowWarning(QString::fromStdString(FailureReport(failures)), this);
+  if (!failures.empty()) ShowWarning(QString::fromStdString(FailureReport(failures)), this);
 }
 
 // ---- converting ----
 
 void CMainDlg::ConvertAll() {
-  if (busy_)
-    return;
+  if (busy_) return;
   engine_.ConvertAll();
 }
 
 void CMainDlg::ConvertSelected() {
-  if (busy_)
-    return;
+  if (busy_) return;
   engine_.ConvertSelected();
 }
 
 int CMainDlg::RowCount() { return list_.RowCount(); }
 
-SourceEntry &CMainDlg::Entry(int row) { return list_.Entry(row); }
+SourceEntry& CMainDlg::Entry(int row) { return list_.Entry(row); }
 
 int CMainDlg::SelectedFormatCode() {
-  if (combo_->currentIndex() < 0)
-    return -1;
+  if (combo_->currentIndex() < 0) return -1;
   bool ok = false;
   const int code = combo_->currentData().toInt(&ok);
   return ok ? code : -1;
@@ -648,19 +574,18 @@ void CMainDlg::EnsureRowVisible(int row) {
     view_->scrollTo(model_->index(row, 0), QAbstractItemView::EnsureVisible);
 }
 
-void CMainDlg::SetRowStatus(int row, const std::string &text) {
-  if (row < 0 || row >= list_.RowCount())
-    return;
+void CMainDlg::SetRowStatus(int row, const std::string& text) {
+  if (row < 0 || row >= list_.RowCount()) return;
   list_.SetStatus(row, text);
   model_->StatusChanged(row);
   emit rowStatusChanged(row, QString::fromStdString(text));
 }
 
-void CMainDlg::RevealOutput(const std::string &path) {
+void CMainDlg::RevealOutput(const std::string& path) {
   RevealInFileManager(QString::fromStdString(path));
 }
 
-void CMainDlg::ShowInformation(const std::string &text) {
+void CMainDlg::ShowInformation(const std::string& text) {
   wavorax::ui::ShowInformation(QString::fromStdString(text), this);
 }
 
@@ -676,7 +601,7 @@ void CMainDlg::EndBatch() {
   QApplication::restoreOverrideCursor();
 }
 
-IConvertProgress &CMainDlg::OpenProgress() {
+IConvertProgress& CMainDlg::OpenProgress() {
   convertProgress_ = new CConvertProgressDlg(this);
   progress_ = convertProgress_;
   convertProgress_->ShowCentred();
@@ -685,8 +610,7 @@ IConvertProgress &CMainDlg::OpenProgress() {
 }
 
 void CMainDlg::CloseProgress() {
-  if (convertProgress_)
-    convertProgress_->Finish();
+  if (convertProgress_) convertProgress_->Finish();
   convertProgress_ = nullptr;
   progress_ = nullptr;
 }
@@ -696,24 +620,21 @@ void CMainDlg::CloseProgress() {
 void CMainDlg::OnOptions() {}
 
 void CMainDlg::ShowHelpOnFirstRun() {
-  if (store_.TakeFirstRun())
-    OpenHelpWindow(true);
+  if (store_.TakeFirstRun()) OpenHelpWindow(true);
 }
 
 void CMainDlg::OpenHelp() { OpenHelpWindow(false); }
 
 void CMainDlg::OpenHelpWindow(bool maximised) {
   if (help_) {
-    if (help_->isMinimized())
-      help_->showNormal();
+    if (help_->isMinimized()) help_->showNormal();
     help_->show();
     help_->raise();
     help_->activateWindow();
     return;
   }
   // Without its help the program carries on silently.
-  if (helpIndex_.isEmpty() || !QFileInfo(helpIndex_).isFile())
-    return;
+  if (helpIndex_.isEmpty() || !QFileInfo(helpIndex_).isFile()) return;
   help_ = new CHelpWindow(helpIndex_);
   help_->setWindowIcon(windowIcon());
   if (maximised)
@@ -723,8 +644,7 @@ void CMainDlg::OpenHelpWindow(bool maximised) {
 }
 
 void CMainDlg::CloseHelpWindow() {
-  if (!help_)
-    return;
+  if (!help_) return;
   help_->close();
   help_->deleteLater();
   help_ = nullptr;
@@ -733,25 +653,23 @@ void CMainDlg::CloseHelpWindow() {
 void CMainDlg::ShowAbout() {
   QDialog box(this);
   box.setWindowTitle(QStringLiteral("About Wavorax"));
-  auto *icon = new QLabel(&box);
+  auto* icon = new QLabel(&box);
   const qreal dpr = devicePixelRatioF();
   QPixmap pixmap = windowIcon().pixmap(QSize(64, 64), dpr);
   icon->setPixmap(pixmap);
-  auto *text = new QLabel(&box);
+  auto* text = new QLabel(&box);
   text->setTextFormat(Qt::RichText);
-  text->setText(
-      QStringLiteral(
-          "<p style='font-size:15px'><b>Wavorax</b></p><p>Version %1</p>"
-          "<p>A batch audio converter.<br>&copy; Quelbrook</p>")
-          .arg(QStringLiteral(WAVORAX_VERSION)));
-  auto *ok = new QPushButton(QStringLiteral("OK"), &box);
+  text->setText(QStringLiteral("<p style='font-size:15px'><b>Wavorax</b></p><p>Version %1</p>"
+                               "<p>A batch audio converter.<br>&copy; Quelbrook</p>")
+                    .arg(QStringLiteral(WAVORAX_VERSION)));
+  auto* ok = new QPushButton(QStringLiteral("OK"), &box);
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, &box, &QDialog::accept);
-  auto *row = new QHBoxLayout;
+  auto* row = new QHBoxLayout;
   row->addWidget(icon, 0, Qt::AlignTop);
   row->addSpacing(12);
   row->addWidget(text, 1);
-  auto *layout = new QVBoxLayout(&box);
+  auto* layout = new QVBoxLayout(&box);
   layout->setContentsMargins(16, 16, 16, 12);
   layout->addLayout(row);
   layout->addWidget(ok, 0, Qt::AlignRight);
@@ -763,34 +681,29 @@ void CMainDlg::ShowAbout() {
 
 void CMainDlg::EnsureSkin() {
   const qreal dpr = devicePixelRatioF();
-  if (!skin_.isNull() && qFuzzyCompare(skin_.devicePixelRatio(), dpr))
-    return;
+  if (!skin_.isNull() && qFuzzyCompare(skin_.devicePixelRatio(), dpr)) return;
   QPixmap skin(QSize(qCeil(kWidth * dpr), qCeil(kHeight * dpr)));
   skin.fill(QColor(0xE8, 0xEC, 0xF1));
   {
     QPainter painter(&skin);
     QSvgRenderer renderer(QStringLiteral(":/art/skin.svg"));
-    if (renderer.isValid())
-      renderer.render(&painter);
+    if (renderer.isValid()) renderer.render(&painter);
   }
   skin.setDevicePixelRatio(dpr);
   skin_ = skin;
   // Each button cuts its piece of the new skin at its next drawing.
-  for (const auto &[id, b] : buttons_)
-    b->SetSourceBackground(&skin_);
-  for (CSkinButton *b :
-       {helpButton_, minimiseButton_, closeButton_, linkButton_})
-    if (b)
-      b->SetSourceBackground(&skin_);
+  for (const auto& [id, b] : buttons_) b->SetSourceBackground(&skin_);
+  for (CSkinButton* b : {helpButton_, minimiseButton_, closeButton_, linkButton_})
+    if (b) b->SetSourceBackground(&skin_);
 }
 
-void CMainDlg::paintEvent(QPaintEvent *) {
+void CMainDlg::paintEvent(QPaintEvent*) {
   EnsureSkin();
   QPainter painter(this);
   painter.drawPixmap(0, 0, skin_);
 }
 
-void CMainDlg::mousePressEvent(QMouseEvent *event) {
+void CMainDlg::mousePressEvent(QMouseEvent* event) {
   // A press on a free spot of the surface moves the window, as its caption
   // would.
   if (event->button() == Qt::LeftButton && windowHandle()) {
@@ -801,12 +714,11 @@ void CMainDlg::mousePressEvent(QMouseEvent *event) {
   QWidget::mousePressEvent(event);
 }
 
-void CMainDlg::closeEvent(QCloseEvent *event) {
+void CMainDlg::closeEvent(QCloseEvent* event) {
   if (busy_) {
     // During adding or converting a close request asks to cancel; the work ends
     // the window's life, not the request.
-    if (progress_)
-      progress_->RequestCancel();
+    if (progress_) progress_->RequestCancel();
     event->ignore();
     return;
   }
@@ -820,4 +732,4 @@ void CMainDlg::closeEvent(QCloseEvent *event) {
   event->accept();
 }
 
-} // namespace wavorax::ui
+}  // namespace wavorax::ui

@@ -32,7 +32,7 @@ class CSourceTableModel;
 class CMainDlg final : public QWidget, public IBatchHost {
   Q_OBJECT
 
-public:
+ public:
   // Commands that menus and keys reach; their enabling follows the selection.
   enum Command {
     kAddFiles = 32773,
@@ -56,8 +56,7 @@ public:
 
   // Loads the settings from `store`, builds the window and, on the first run,
   // opens the help found at `helpIndex`.
-  CMainDlg(CSettingsStore &store, const QString &helpIndex,
-           QWidget *parent = nullptr);
+  CMainDlg(CSettingsStore& store, const QString& helpIndex, QWidget* parent = nullptr);
   ~CMainDlg() override;
 
   // Whether a command from a menu or a key would run now.
@@ -77,68 +76,67 @@ public:
   void CloseHelpWindow();
   void ShowAbout();
   // Adds dropped paths: folders are searched, files pass the admission rule.
-  void AddDropped(const QStringList &paths);
+  void AddDropped(const QStringList& paths);
   // Probes the collected paths with progress (a window already open, or a new
   // one), then shows the failure report.
-  void AddCollected(const std::vector<std::string> &paths,
-                    CProgressDlg *progress);
+  void AddCollected(const std::vector<std::string>& paths, CProgressDlg* progress);
 
   // Shows the context menu at a global position; the menus are built for each
   // showing.
-  void ShowContextMenu(const QPoint &globalPos);
+  void ShowContextMenu(const QPoint& globalPos);
   void ShowHelpMenu();
 
   // IBatchHost.
   int RowCount() override;
   std::vector<int> SelectedRows() override;
-  SourceEntry &Entry(int row) override;
+  SourceEntry& Entry(int row) override;
   int SelectedFormatCode() override;
   void EnsureRowVisible(int row) override;
-  void SetRowStatus(int row, const std::string &text) override;
-  void RevealOutput(const std::string &path) override;
-  void ShowInformation(const std::string &text) override;
+  void SetRowStatus(int row, const std::string& text) override;
+  void RevealOutput(const std::string& path) override;
+  void ShowInformation(const std::string& text) override;
   void BeginBatch() override;
   void EndBatch() override;
-  IConvertProgress &OpenProgress() override;
+  IConvertProgress& OpenProgress() override;
   void CloseProgress() override;
 
   // For the tests and the screenshots.
-  CSourceList &sourceList() { return list_; }
-  ConversionSettings &settings() { return settings_; }
-  CConversionEngine &engine() { return engine_; }
-  QTreeView *listView() const { return view_; }
-  QComboBox *formatCombo() const { return combo_; }
-  CSkinButton *button(int command) const;
-  CSkinButton *helpCaption() const { return helpButton_; }
-  CSkinButton *minimiseCaption() const { return minimiseButton_; }
-  CSkinButton *closeCaption() const { return closeButton_; }
-  CSkinButton *linkButton() const { return linkButton_; }
-  CHelpWindow *helpWindow() const { return help_; }
-  CProgressBase *activeProgress() const { return progress_; }
+  CSourceList& sourceList() { return list_; }
+  ConversionSettings& settings() { return settings_; }
+  CConversionEngine& engine() { return engine_; }
+  QTreeView* listView() const { return view_; }
+  QComboBox* formatCombo() const { return combo_; }
+  CSkinButton* button(int command) const;
+  CSkinButton* helpCaption() const { return helpButton_; }
+  CSkinButton* minimiseCaption() const { return minimiseButton_; }
+  CSkinButton* closeCaption() const { return closeButton_; }
+  CSkinButton* linkButton() const { return linkButton_; }
+  CHelpWindow* helpWindow() const { return help_; }
+  CProgressBase* activeProgress() const { return progress_; }
   // The menus as last built, and the one open now.
-  QMenu *contextMenu() const { return contextMenu_; }
-  QMenu *helpMenu() const { return helpMenu_; }
-  QAction *action(int command) const;
+  QMenu* contextMenu() const { return contextMenu_; }
+  QMenu* helpMenu() const { return helpMenu_; }
+  QAction* action(int command) const;
   bool busy() const { return busy_; }
 
-signals:
+ signals:
   // A progress window opened (adding or converting); tests drive it from here.
-  void progressOpened(CProgressBase *window);
+  void progressOpened(CProgressBase* window);
   // The engine wrote a row's Status.
-  void rowStatusChanged(int row, const QString &text);
+  void rowStatusChanged(int row, const QString& text);
   // A menu is about to run modally.
-  void menuAboutToShow(QMenu *menu);
+  void menuAboutToShow(QMenu* menu);
 
-protected:
-  void paintEvent(QPaintEvent *event) override;
-  void mousePressEvent(QMouseEvent *event) override;
-  void closeEvent(QCloseEvent *event) override;
-  void dragEnterEvent(QDragEnterEvent *event) override;
-  void dragMoveEvent(QDragMoveEvent *event) override;
-  void dropEvent(QDropEvent *event) override;
-  bool eventFilter(QObject *watched, QEvent *event) override;
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+ private:
   void BuildControls();
   void BuildMenus();
   void UpdateMenuStates();
@@ -149,30 +147,30 @@ private:
   void SyncSelectionToList();
   void SyncSelectionFromList();
   void SortBy(int column);
-  void OpenUrl(const QString &url);
-  CProgressDlg *OpenAddProgress(const QString &text);
-  static std::vector<std::string> LocalPaths(const QMimeData *data);
+  void OpenUrl(const QString& url);
+  CProgressDlg* OpenAddProgress(const QString& text);
+  static std::vector<std::string> LocalPaths(const QMimeData* data);
 
-  CSettingsStore &store_;
+  CSettingsStore& store_;
   QString helpIndex_;
   ConversionSettings settings_;
   CSourceList list_;
   CConversionEngine engine_;
-  CSourceTableModel *model_ = nullptr;
-  QTreeView *view_ = nullptr;
-  QComboBox *combo_ = nullptr;
-  std::vector<std::pair<int, CSkinButton *>> buttons_;
-  CSkinButton *helpButton_ = nullptr;
-  CSkinButton *minimiseButton_ = nullptr;
-  CSkinButton *closeButton_ = nullptr;
-  CSkinButton *linkButton_ = nullptr;
-  QMenu *contextMenu_ = nullptr;
-  QMenu *helpMenu_ = nullptr;
-  std::vector<std::pair<int, QAction *>> actions_;
+  CSourceTableModel* model_ = nullptr;
+  QTreeView* view_ = nullptr;
+  QComboBox* combo_ = nullptr;
+  std::vector<std::pair<int, CSkinButton*>> buttons_;
+  CSkinButton* helpButton_ = nullptr;
+  CSkinButton* minimiseButton_ = nullptr;
+  CSkinButton* closeButton_ = nullptr;
+  CSkinButton* linkButton_ = nullptr;
+  QMenu* contextMenu_ = nullptr;
+  QMenu* helpMenu_ = nullptr;
+  std::vector<std::pair<int, QAction*>> actions_;
   QPixmap skin_;
   QPointer<CHelpWindow> help_;
   QPointer<CProgressBase> progress_;
-  CConvertProgressDlg *convertProgress_ = nullptr;
+  CConvertProgressDlg* convertProgress_ = nullptr;
   bool busy_ = false;
 };
 
@@ -180,4 +178,4 @@ private:
 // commands.
 QString HomepageUrl();
 
-} // namespace wavorax::ui
+}  // namespace wavorax::ui

@@ -25,16 +25,16 @@ QFont WindowFont() {
   return font;
 }
 
-QLabel *MakeLabel(QWidget *parent, int y) {
-  auto *label = new QLabel(parent);
+QLabel* MakeLabel(QWidget* parent, int y) {
+  auto* label = new QLabel(parent);
   label->setGeometry(kMargin, y, kLineWidth, 15);
   label->setTextFormat(Qt::PlainText);
   label->setFont(WindowFont());
   return label;
 }
 
-QProgressBar *MakeBar(QWidget *parent, int y) {
-  auto *bar = new QProgressBar(parent);
+QProgressBar* MakeBar(QWidget* parent, int y) {
+  auto* bar = new QProgressBar(parent);
   bar->setGeometry(kMargin, y, kLineWidth, 21);
   bar->setTextVisible(false);
   bar->setRange(0, 100);
@@ -42,9 +42,9 @@ QProgressBar *MakeBar(QWidget *parent, int y) {
   return bar;
 }
 
-} // namespace
+}  // namespace
 
-CProgressBase::CProgressBase(QWidget *owner, int width, int height)
+CProgressBase::CProgressBase(QWidget* owner, int width, int height)
     : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint) {
   setAttribute(Qt::WA_DeleteOnClose, false);
   setModal(false);
@@ -54,19 +54,17 @@ CProgressBase::CProgressBase(QWidget *owner, int width, int height)
   cancel_->setAutoDefault(false);
   cancel_->setDefault(false);
   // Cancel only raises the flag: the owner ends the work and closes the window.
-  connect(cancel_, &QPushButton::clicked, this,
-          [this] { cancelRequested_ = true; });
+  connect(cancel_, &QPushButton::clicked, this, [this] { cancelRequested_ = true; });
 }
 
 void CProgressBase::ShowCentred() {
   QRect area;
-  if (QWidget *owner = parentWidget()) {
+  if (QWidget* owner = parentWidget()) {
     area = owner->window()->frameGeometry();
-  } else if (QScreen *screen = QGuiApplication::primaryScreen()) {
+  } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
     area = screen->availableGeometry();
   }
-  if (area.isValid())
-    move(area.center() - QPoint(width() / 2, height() / 2));
+  if (area.isValid()) move(area.center() - QPoint(width() / 2, height() / 2));
   show();
   // The owner may be disabled for the length of the work; this window takes its
   // input.
@@ -80,7 +78,7 @@ void CProgressBase::Finish() {
   deleteLater();
 }
 
-void CProgressBase::closeEvent(QCloseEvent *event) {
+void CProgressBase::closeEvent(QCloseEvent* event) {
   if (finishing_) {
     QDialog::closeEvent(event);
     return;
@@ -98,7 +96,7 @@ void CProgressBase::reject() {
     cancelRequested_ = true;
 }
 
-void CProgressBase::paintEvent(QPaintEvent *event) {
+void CProgressBase::paintEvent(QPaintEvent* event) {
   QDialog::paintEvent(event);
   // Without a caption the window still needs an edge against what lies behind
   // it.
@@ -110,40 +108,50 @@ void CProgressBase::paintEvent(QPaintEvent *event) {
   painter.drawLine(1, 1, 1, height() - 3);
 }
 
-void CProgressBase::SetLabel(QLabel *label, const QString &text) {
-  if (label->text() != text)
-    label->setText(text);
+void CProgressBase::SetLabel(QLabel* label, const QString& text) {
+  if (label->text() != text) label->setText(text);
 }
 
-void CProgressBase::SetBar(QProgressBar *bar, int value) {
-  if (bar->value() != value)
-    bar->setValue(value);
+void CProgressBase::SetBar(QProgressBar* bar, int value) {
+  if (bar->value() != value) bar->setValue(value);
 }
 
-CProgressDlg::CProgressDlg(QWidget *owner) : CProgressBase(owner, 480, 101) {
+CProgressDlg::CProgressDlg(QWidget* owner) : CProgressBase(owner, 480, 101) {
   setWindowTitle(QStringLiteral("Wavorax"));
   text_ = MakeLabel(this, 10);
   bar_ = MakeBar(this, 29);
   cancel_->setGeometry(201, 63, 75, 26);
 }
 
-void CProgressDlg::SetText(const std::string &text) {
-  SetLabel(text_, QString::fromStdString(text));
+// A drop of thousands of files adds hundreds of them per second; the window shows the latest
+// state at most every 40 ms, while the events (and Cancel) are still taken after every file.
+constexpr int kShowIntervalMs = 40;
+
+void CProgressDlg::SetText(const std::string& text) {
+  pendingText_ = QString::fromStdString(text);
+  if (!shown_.isValid()) Show();
 }
 
 void CProgressDlg::SetRange(int maximum) {
   bar_->setRange(0, std::max(0, maximum));
   bar_->setValue(0);
+  pendingValue_ = 0;
 }
 
-void CProgressDlg::Step() {
-  SetBar(bar_, std::min(bar_->maximum(), bar_->value() + 1));
+void CProgressDlg::Step() { pendingValue_ = std::min(bar_->maximum(), pendingValue_ + 1); }
+
+void CProgressDlg::Show() {
+  if (!pendingText_.isNull()) SetLabel(text_, pendingText_);
+  SetBar(bar_, pendingValue_);
+  shown_.start();
 }
 
-void CProgressDlg::PumpMessages() { QCoreApplication::processEvents(); }
+void CProgressDlg::PumpMessages() {
+  if (!shown_.isValid() || shown_.elapsed() >= kShowIntervalMs) Show();
+  QCoreApplication::processEvents();
+}
 
-CConvertProgressDlg::CConvertProgressDlg(QWidget *owner)
-    : CProgressBase(owner, 480, 154) {
+CConvertProgressDlg::CConvertProgressDlg(QWidget* owner) : CProgressBase(owner, 480, 154) {
   setWindowTitle(QStringLiteral("Wavorax"));
   fileText_ = MakeLabel(this, 10);
   fileBar_ = MakeBar(this, 29);
@@ -152,24 +160,19 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget *owner)
   cancel_->setGeometry(202, 117, 75, 26);
 }
 
-void CConvertProgressDlg::SetFileText(const std::string &text) {
+void CConvertProgressDlg::SetFileText(const std::string& text) {
   SetLabel(fileText_, QString::fromStdString(text));
 }
 
-int CConvertProgressDlg::FileBarWidth() {
-  return std::max(1, fileBar_->width());
-}
+int CConvertProgressDlg::FileBarWidth() { return std::max(1, fileBar_->width()); }
 
 void CConvertProgressDlg::SetFileBarRange(int maximum) {
-  if (fileBar_->maximum() != maximum)
-    fileBar_->setRange(0, std::max(0, maximum));
+  if (fileBar_->maximum() != maximum) fileBar_->setRange(0, std::max(0, maximum));
 }
 
-void CConvertProgressDlg::SetFileBarPos(int position) {
-  SetBar(fileBar_, position);
-}
+void CConvertProgressDlg::SetFileBarPos(int position) { SetBar(fileBar_, position); }
 
-void CConvertProgressDlg::SetOverallText(const std::string &text) {
+void CConvertProgressDlg::SetOverallText(const std::string& text) {
   SetLabel(overallText_, QString::fromStdString(text));
 }
 
@@ -179,13 +182,12 @@ void CConvertProgressDlg::SetOverallRange(int maximum) {
 }
 
 void CConvertProgressDlg::StepOverall() {
-  SetBar(overallBar_,
-         std::min(overallBar_->maximum(), overallBar_->value() + 1));
+  SetBar(overallBar_, std::min(overallBar_->maximum(), overallBar_->value() + 1));
 }
 
 void CConvertProgressDlg::PumpMessages() { QCoreApplication::processEvents(); }
 
-void CConvertProgressDlg::mousePressEvent(QMouseEvent *event) {
+void CConvertProgressDlg::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton && windowHandle()) {
     windowHandle()->startSystemMove();
     event->accept();
@@ -194,4 +196,4 @@ void CConvertProgressDlg::mousePressEvent(QMouseEvent *event) {
   CProgressBase::mousePressEvent(event);
 }
 
-} // namespace wavorax::ui
+}  // namespace wavorax::ui

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QString>
 
 #include "engine/Progress.h"
@@ -23,26 +24,26 @@ namespace wavorax::ui {
 class CProgressBase : public QDialog {
   Q_OBJECT
 
-public:
+ public:
   bool cancelRequested() const { return cancelRequested_; }
   void RequestCancel() { cancelRequested_ = true; }
   // Closes the window for good; it deletes itself once closed.
   void Finish();
-  QPushButton *cancelButton() const { return cancel_; }
+  QPushButton* cancelButton() const { return cancel_; }
   // Centres the window over its owner (or the screen without one) and shows it.
   void ShowCentred();
 
-protected:
-  CProgressBase(QWidget *owner, int width, int height);
-  static void SetLabel(QLabel *label, const QString &text);
-  static void SetBar(QProgressBar *bar, int value);
-  void closeEvent(QCloseEvent *event) override;
+ protected:
+  CProgressBase(QWidget* owner, int width, int height);
+  static void SetLabel(QLabel* label, const QString& text);
+  static void SetBar(QProgressBar* bar, int value);
+  void closeEvent(QCloseEvent* event) override;
   void reject() override;
-  void paintEvent(QPaintEvent *event) override;
+  void paintEvent(QPaintEvent* event) override;
 
-  QPushButton *cancel_ = nullptr;
+  QPushButton* cancel_ = nullptr;
 
-private:
+ private:
   bool cancelRequested_ = false;
   bool finishing_ = false;
 };
@@ -50,54 +51,59 @@ private:
 class CProgressDlg final : public CProgressBase, public IAddProgress {
   Q_OBJECT
 
-public:
-  explicit CProgressDlg(QWidget *owner);
+ public:
+  explicit CProgressDlg(QWidget* owner);
 
-  void SetText(const std::string &text) override;
+  void SetText(const std::string& text) override;
   void SetRange(int maximum) override;
   void Step() override;
   bool CancelRequested() override { return cancelRequested(); }
   void PumpMessages() override;
 
-  QLabel *textLabel() const { return text_; }
-  QProgressBar *bar() const { return bar_; }
+  QLabel* textLabel() const { return text_; }
+  QProgressBar* bar() const { return bar_; }
 
-private:
-  QLabel *text_;
-  QProgressBar *bar_;
+ private:
+  // Shows the latest text and count; the adding calls in far more often than a person reads.
+  void Show();
+
+  QLabel* text_;
+  QProgressBar* bar_;
+  QString pendingText_;
+  int pendingValue_ = 0;
+  QElapsedTimer shown_;
 };
 
-class CConvertProgressDlg final : public CProgressBase,
-                                  public IConvertProgress {
+class CConvertProgressDlg final : public CProgressBase, public IConvertProgress {
   Q_OBJECT
 
-public:
-  explicit CConvertProgressDlg(QWidget *owner);
+ public:
+  explicit CConvertProgressDlg(QWidget* owner);
 
-  void SetFileText(const std::string &text) override;
+  void SetFileText(const std::string& text) override;
   int FileBarWidth() override;
   void SetFileBarRange(int maximum) override;
   void SetFileBarPos(int position) override;
-  void SetOverallText(const std::string &text) override;
+  void SetOverallText(const std::string& text) override;
   void SetOverallRange(int maximum) override;
   void StepOverall() override;
   bool CancelRequested() override { return cancelRequested(); }
   void PumpMessages() override;
 
-  QLabel *fileLabel() const { return fileText_; }
-  QProgressBar *fileBar() const { return fileBar_; }
-  QLabel *overallLabel() const { return overallText_; }
-  QProgressBar *overallBar() const { return overallBar_; }
+  QLabel* fileLabel() const { return fileText_; }
+  QProgressBar* fileBar() const { return fileBar_; }
+  QLabel* overallLabel() const { return overallText_; }
+  QProgressBar* overallBar() const { return overallBar_; }
 
-protected:
+ protected:
   // Captionless, so the whole surface drags the window.
-  void mousePressEvent(QMouseEvent *event) override;
+  void mousePressEvent(QMouseEvent* event) override;
 
-private:
-  QLabel *fileText_;
-  QProgressBar *fileBar_;
-  QLabel *overallText_;
-  QProgressBar *overallBar_;
+ private:
+  QLabel* fileText_;
+  QProgressBar* fileBar_;
+  QLabel* overallText_;
+  QProgressBar* overallBar_;
 };
 
-} // namespace wavorax::ui
+}  // namespace wavorax::ui

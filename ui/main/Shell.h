@@ -7,12 +7,12 @@
 namespace wavorax::ui {
 
 // Opens a file or folder with the desktop's handler (xdg-open).
-void OpenWithDesktop(const QString &path);
+void OpenWithDesktop(const QString& path);
 
 // Shows the file selected in the file manager through
 // org.freedesktop.FileManager1.ShowItems on the session bus. When no file
 // manager answers, the containing folder is opened instead. The call does not
 // wait: the answer comes while the event loop runs.
-void RevealInFileManager(const QString &path);
+void RevealInFileManager(const QString& path);
 
-} // namespace wavorax::ui
+}  // namespace wavorax::ui

@@ -3,19 +3,19 @@
 namespace wavorax::ui {
 
 namespace {
-const char *const kTitles[kColumnCount] = {"File",  "Length",   "Bit Rate",
+const char* const kTitles[kColumnCount] = {"File",  "Length",   "Bit Rate",
                                            "Freq.", "Channels", "Status"};
 const int kWidths[kColumnCount] = {152, 55, 70, 70, 60, 145};
-} // namespace
+}  // namespace
 
-CSourceTableModel::CSourceTableModel(CSourceList &list, QObject *parent)
+CSourceTableModel::CSourceTableModel(CSourceList& list, QObject* parent)
     : QAbstractTableModel(parent), list_(list), shownRows_(list.RowCount()) {}
 
-int CSourceTableModel::rowCount(const QModelIndex &parent) const {
+int CSourceTableModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : shownRows_;
 }
 
-int CSourceTableModel::columnCount(const QModelIndex &parent) const {
+int CSourceTableModel::columnCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : kColumnCount;
 }
 
@@ -24,47 +24,37 @@ int CSourceTableModel::ColumnWidth(int column) {
 }
 
 Qt::Alignment CSourceTableModel::ColumnAlignment(int column) {
-  const bool right =
-      column == kColLength || column == kColBitRate || column == kColFreq;
+  const bool right = column == kColLength || column == kColBitRate || column == kColFreq;
   return (right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
 }
 
-QVariant CSourceTableModel::data(const QModelIndex &index, int role) const {
-  if (!index.isValid() || index.row() >= shownRows_ ||
-      index.row() >= list_.RowCount())
-    return {};
+QVariant CSourceTableModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= shownRows_ || index.row() >= list_.RowCount()) return {};
   if (role == Qt::DisplayRole)
     return QString::fromStdString(list_.Text(index.row(), index.column()));
-  if (role == Qt::TextAlignmentRole)
-    return QVariant::fromValue(ColumnAlignment(index.column()));
+  if (role == Qt::TextAlignmentRole) return QVariant::fromValue(ColumnAlignment(index.column()));
   if (role == Qt::ToolTipRole && index.column() == kColFile)
     return QString::fromStdString(list_.Entry(index.row()).path);
   return {};
 }
 
-QVariant CSourceTableModel::headerData(int section, Qt::Orientation orientation,
-                                       int role) const {
-  if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount)
-    return {};
-  if (role == Qt::DisplayRole)
-    return QString::fromLatin1(kTitles[section]);
-  if (role == Qt::TextAlignmentRole)
-    return QVariant::fromValue(ColumnAlignment(section));
+QVariant CSourceTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount) return {};
+  if (role == Qt::DisplayRole) return QString::fromLatin1(kTitles[section]);
+  if (role == Qt::TextAlignmentRole) return QVariant::fromValue(ColumnAlignment(section));
   return {};
 }
 
 void CSourceTableModel::RowsAppended() {
   const int count = list_.RowCount();
-  if (count <= shownRows_)
-    return;
+  if (count <= shownRows_) return;
   beginInsertRows({}, shownRows_, count - 1);
   shownRows_ = count;
   endInsertRows();
 }
 
 void CSourceTableModel::StatusChanged(int row) {
-  if (row < 0 || row >= shownRows_)
-    return;
+  if (row < 0 || row >= shownRows_) return;
   const QModelIndex cell = index(row, kColStatus);
   emit dataChanged(cell, cell, {Qt::DisplayRole});
 }
@@ -80,4 +70,4 @@ void CSourceTableModel::Sort(int column) {
   emit layoutChanged();
 }
 
-} // namespace wavorax::ui
+}  // namespace wavorax::ui

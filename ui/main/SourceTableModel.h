@@ -12,14 +12,13 @@ namespace wavorax::ui {
 class CSourceTableModel : public QAbstractTableModel {
   Q_OBJECT
 
-public:
-  explicit CSourceTableModel(CSourceList &list, QObject *parent = nullptr);
+ public:
+  explicit CSourceTableModel(CSourceList& list, QObject* parent = nullptr);
 
-  int rowCount(const QModelIndex &parent = {}) const override;
-  int columnCount(const QModelIndex &parent = {}) const override;
-  QVariant data(const QModelIndex &index, int role) const override;
-  QVariant headerData(int section, Qt::Orientation orientation,
-                      int role) const override;
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
   // Rows appended to the list since the view last heard of them.
   void RowsAppended();
@@ -33,9 +32,9 @@ public:
   static int ColumnWidth(int column);
   static Qt::Alignment ColumnAlignment(int column);
 
-private:
-  CSourceList &list_;
+ private:
+  CSourceList& list_;
   int shownRows_ = 0;
 };
 
-} // namespace wavorax::ui
+}  // namespace wavorax::ui

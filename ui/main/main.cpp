@@ -3,7 +3,7 @@
 
 #include "ui/main/Application.h"
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationDisplayName(QStringLiteral("Wavorax"));
   QGuiApplication::setDesktopFileName(QStringLiteral("wavorax"));

@@ -1,0 +1,160 @@
+// The desktop program's speed:
+// - start-up: from starting the process to the first painted main window (goal < 0.5 s),
+//   against a bare Qt program that paints one empty window of the same size;
+// - adding a folder of 1000 three-second WAV files through the window's adding path (folder
+//   scan, probing, rows, progress window, events pumped between files), against
+//   `wavorax-cli --list -j 1` on the same folder.
+// Everything runs on the offscreen platform with a settings store of its own.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "app/SettingsStore.h"
+#include "tests/support/TestSupport.h"
+#include "ui/main/Application.h"
+#include "ui/main/MainDlg.h"
+
+using namespace wavorax;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+const std::string kCli = std::string(WAVORAX_CLI);
+
+// Ends the process once the watched window has painted.
+class CFirstPaint : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint) {
+      QObject::eventFilter(watched, event);
+      // The paint being delivered is the first frame; nothing after it is measured.
+      QMetaObject::invokeMethod(
+          qApp,
+          [] {
+            std::fflush(stdout);
+            _exit(0);
+          },
+          Qt::QueuedConnection);
+    }
+    return false;
+  }
+};
+
+// Child modes: start the program (or a bare window) and exit at its first paint.
+int StartChild(bool bare) {
+  static int argc = 1;
+  static char name[] = "bench_gui";
+  static char* argv[] = {name, nullptr};
+  QApplication app(argc, argv);
+  CFirstPaint watcher;
+  if (bare) {
+    QWidget window;
+    window.setFixedSize(699, 538);
+    window.installEventFilter(&watcher);
+    window.show();
+    return QApplication::exec();
+  }
+  ui::StartOptions options;
+  options.onShown = [&](ui::CMainDlg& window) { window.installEventFilter(&watcher); };
+  return ui::RunProgram(options);
+}
+
+double TimeChild(const char* self, const char* mode) {
+  const auto start = Clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    execl(self, self, mode, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "bench_gui: %s ended with status %d\n", mode, status);
+    return -1;
+  }
+  return seconds;
+}
+
+double BestChild(const char* self, const char* mode, int runs) {
+  double best = 1e9;
+  for (int i = 0; i < runs; ++i) best = std::min(best, TimeChild(self, mode));
+  return best;
+}
+
+double Seconds(Clock::time_point since) {
+  return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (argc > 1 && std::strcmp(argv[1], "--child-program") == 0) return StartChild(false);
+  if (argc > 1 && std::strcmp(argv[1], "--child-bare") == 0) return StartChild(true);
+
+  QTemporaryDir home;
+  qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit());
+  qputenv("HOME", home.path().toLocal8Bit());
+
+  // Start-up. The first start opens the help; the timed ones are the later starts.
+  TimeChild(argv[0], "--child-program");
+  const double program = BestChild(argv[0], "--child-program", 5);
+  const double bare = BestChild(argv[0], "--child-bare", 5);
+  std::puts("Start to first painted main window (best of 5):");
+  std::printf("  wavorax %.3f s, bare Qt window %.3f s, ratio %.2f (goal: wavorax < 0.5 s)\n",
+              program, bare, program / bare);
+
+  // Adding a folder of 1000 three-second files.
+  constexpr int kFiles = 1000;
+  test::TempDir media;
+  const std::string folder = media / "folder";
+  std::filesystem::create_directories(folder);
+  const auto tone = test::Sine(440.0, 44100, 44100 * 3);
+  std::vector<std::int16_t> stereo(tone.size() * 2);
+  for (std::size_t i = 0; i < tone.size(); ++i) stereo[2 * i] = stereo[2 * i + 1] = tone[i];
+  for (int i = 0; i < kFiles; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/tone%04d.wav", i);
+    test::WriteWav16(folder + name, stereo, 2, 44100);
+  }
+
+  int argcApp = 1;
+  QApplication app(argcApp, argv);
+  double window = 1e9;
+  int rows = 0;
+  for (int run = 0; run < 3; ++run) {
+    CSettingsStore store;
+    ui::CMainDlg dlg(store, QString());
+    dlg.show();
+    QCoreApplication::processEvents();
+    const auto start = Clock::now();
+    dlg.AddDropped({QString::fromStdString(folder)});
+    window = std::min(window, Seconds(start));
+    rows = dlg.sourceList().RowCount();
+    dlg.close();
+  }
+  double cli = 1e9;
+  for (int run = 0; run < 3; ++run) {
+    const auto start = Clock::now();
+    const auto result =
+        test::Run(test::ShellQuote(kCli) + " --list -j 1 " + test::ShellQuote(folder));
+    cli = std::min(cli, Seconds(start));
+    if (result.exitCode != 0) std::fprintf(stderr, "bench_gui: wavorax-cli --list failed\n");
+  }
+  std::printf("\nAdding a folder of %d three-second stereo files (best of 3, %d rows):\n", kFiles,
+              rows);
+  std::printf("  window %.3f s (%.0f files/s), wavorax-cli --list -j 1 %.3f s, ratio %.2f\n",
+              window, kFiles / window, cli, window / cli);
+  return rows == kFiles ? 0 : 1;
+}
