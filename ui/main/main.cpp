@@ -6,6 +6,6 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationDisplayName(QStringLiteral("Wavorax"));
-  QGuiApplication::setDesktopFileName(QStringLiteral("wavorax"));
+  QGuiApplication::setDesktopFileName(QStringLiteral("example.quelbrook.Wavorax"));
   return wavorax::ui::RunProgram({});
 }
