@@ -1,6 +1,8 @@
 // Driving the options windows the way a user does: clicks, keys and list choices.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>

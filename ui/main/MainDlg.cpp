@@ -32,6 +32,7 @@
 #include "ui/main/ProgressDlg.h"
 #include "ui/main/Shell.h"
 #include "ui/main/SourceTableModel.h"
+#include "ui/options/OptSheet.h"
 
 #ifndef WAVORAX_VERSION
 #define WAVORAX_VERSION "0"
@@ -617,7 +618,7 @@ void CMainDlg::CloseProgress() {
 
 // ---- options, help, about ----
 
-void CMainDlg::OnOptions() {}
+void CMainDlg::OnOptions() { RunOptionsSheet(settings_, store_, this); }
 
 void CMainDlg::ShowHelpOnFirstRun() {
   if (store_.TakeFirstRun()) OpenHelpWindow(true);
