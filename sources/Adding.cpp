@@ -83,6 +83,9 @@ std::string LocalPathOfUrl(const std::string& url) {
 // like a link would otherwise wait for a writer for good) and read up to a bound (a device
 // such as /dev/zero behind the name would otherwise never end).
 bool ReadLinkFile(const std::string& path, std::string& text) {
+  // Checked before opening too: opening some devices has effects of its own.
+  struct stat before {};
+  if (::stat(path.c_str(), &before) != 0 || !S_ISREG(before.st_mode)) return false;
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st {};
