@@ -388,7 +388,7 @@ int main(int argc, char** argv) {
       return;
     }
     std::lock_guard lock(orderMutex);
-    finished[i] = OneLine(entries[i]->path) + ": " + status;
+    finished[i] = OneLine(entries[i]->path + ": " + status);
     done[i] = true;
     while (printed < count && done[printed]) progress.Line(finished[printed++]);
   };
