@@ -5,6 +5,8 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDropEvent>
+#include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
@@ -189,6 +191,97 @@ TEST_F(MainWindowFixture, FormatChoiceSurvivesRestart) {
   Start();
   EXPECT_EQ(window->formatCombo()->currentText(), " to AAC");
   EXPECT_EQ(window->settings().OutputFormat, kTargetAac);
+}
+
+TEST_F(MainWindowFixture, HeaderClickSortsRowsAndSelectionFollows) {
+  Start();
+  Add({Tone("long.wav", 3), Tone("short.wav", 1), Tone("mid.wav", 2)});
+  Select({0});
+  QHeaderView* header = window->listView()->header();
+  const QPoint length(header->sectionViewportPosition(kColLength) + 5, header->height() / 2);
+  auto order = [&] {
+    std::vector<std::string> names;
+    for (int r = 0; r < window->listView()->model()->rowCount(); ++r)
+      names.push_back(
+          window->listView()->model()->index(r, kColFile).data().toString().toStdString());
+    return names;
+  };
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, length);
+  EXPECT_EQ(order(), (std::vector<std::string>{"short.wav", "mid.wav", "long.wav"}));
+  EXPECT_EQ(window->SelectedRows(), std::vector<int>{2});
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, length);
+  EXPECT_EQ(order(), (std::vector<std::string>{"long.wav", "mid.wav", "short.wav"}));
+  EXPECT_EQ(window->SelectedRows(), std::vector<int>{0});
+  EXPECT_EQ(window->sourceList().Entry(0).path, media / "long.wav");
+}
+
+// ---- the dialogs of Add Files and Add Folder ----
+
+// Runs `act` on the file dialog that the next command opens.
+void OnNextFileDialog(const std::function<void(QFileDialog&)>& act) {
+  auto* poll = new QTimer;
+  poll->setInterval(10);
+  QObject::connect(poll, &QTimer::timeout, [poll, act] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!dialog || !dialog->isVisible()) return;
+    poll->stop();
+    poll->deleteLater();
+    act(*dialog);
+  });
+  poll->start();
+}
+
+TEST_F(MainWindowFixture, CtrlOAddsChosenFilesWhateverTheirExtension) {
+  Start();
+  window->settings().BatchAddWAV = 0;  // the filter governs folders and drops only
+  Tone("a.wav");
+  Tone("b.data");
+  QStringList filters;
+  OnNextFileDialog([&](QFileDialog& dialog) {
+    filters = dialog.nameFilters();
+    dialog.setDirectory(QString::fromStdString(media.path()));
+    dialog.selectFile(QStringLiteral("\"a.wav\" \"b.data\""));
+    static_cast<QDialog&>(dialog).accept();
+  });
+  QApplication::setActiveWindow(window.get());
+  QTest::keyClick(window->windowHandle(), Qt::Key_O, Qt::ControlModifier);
+  ASSERT_EQ(filters.size(), 25);
+  EXPECT_TRUE(filters.front().startsWith("All Support Formats (*.mp3 *.mp2 *.mp1 *.wav"));
+  EXPECT_TRUE(filters[20].startsWith("MO3 Musicss"));
+  EXPECT_TRUE(filters.back().startsWith("All Files"));
+  ASSERT_EQ(window->sourceList().RowCount(), 2);
+  EXPECT_EQ(window->sourceList().Entry(0).path, media / "a.wav");
+  EXPECT_EQ(window->sourceList().Entry(1).path, media / "b.data");
+}
+
+TEST_F(MainWindowFixture, AddFolderSavesTheFolderAndOpensOnItNextTime) {
+  Start();
+  fs::create_directories(media / "music");
+  Tone("music/one.wav");
+  OnNextFileDialog([&](QFileDialog& dialog) {
+    EXPECT_EQ(dialog.fileMode(), QFileDialog::Directory);
+    dialog.setDirectory(QString::fromStdString(media.path()));
+    dialog.selectFile(QString::fromStdString(media / "music"));
+    static_cast<QDialog&>(dialog).accept();
+  });
+  QTest::mouseClick(window->button(Cmd::kAddFolder), Qt::LeftButton);
+  EXPECT_EQ(window->sourceList().RowCount(), 1);
+  {
+    ConversionSettings saved;
+    CSettingsStore(StoreFile().toStdString()).LoadSettings(saved);
+    EXPECT_EQ(saved.Folder, media / "music/");  // saved at once, not at the end
+  }
+  window->close();
+  Start();
+  QString openedOn;
+  OnNextFileDialog([&](QFileDialog& dialog) {
+    openedOn = dialog.directory().absolutePath();
+    dialog.reject();
+  });
+  QTest::mouseClick(window->button(Cmd::kAddFolder), Qt::LeftButton);
+  EXPECT_EQ(openedOn.toStdString(), media / "music");
+  EXPECT_EQ(window->sourceList().RowCount(), 0);
+  EXPECT_TRUE(Recorder().messages.empty());
 }
 
 // ---- start-up and help ----
