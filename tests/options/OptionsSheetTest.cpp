@@ -47,6 +47,7 @@ TEST_P(SheetSession, StoresWhatTheUserChose) {
   if (c.prepare) c.prepare(before);
   COptSheet sheet(before, nullptr);
   sheet.show();
+  QApplication::setActiveWindow(&sheet);
   c.drive(sheet);
   QApplication::processEvents();
 
@@ -302,7 +303,8 @@ std::vector<SheetCase> AacFamilyCases(int page) {
                   QWidget* off[] = {p->RateButton(0), p->QualityEdit(), p->BitRateList(),
                                     p->TnsBox(), p->BlockButton(2)};
                   for (QWidget* w : off) EXPECT_FALSE(w->isEnabled());
-                  Click(p->AutoBox());
+                  QTest::keyClick(&s, Qt::Key_U, Qt::AltModifier);  // A&uto, by its mnemonic
+                  QTest::qWait(200);  // a mnemonic clicks after its press animation
                   EXPECT_TRUE(p->QualityEdit()->isEnabled());
                   EXPECT_FALSE(p->BitRateList()->isEnabled());
                   Click(p->RateButton(0));
