@@ -95,7 +95,7 @@ COptOutputPage::COptOutputPage(QWidget* parent) : COptPage(parent) {
   example_ = new QLabel(
       QStringLiteral("For example: original file is \"/home/u/Music/pop/1.mp3\" and output "
                      "folder is \"/data/Output.\" If the option is checked, the output folder "
-                     "will be \"/data/Output/home/u/Music/pop.\""),
+                     "will be\n\"/data/Output/home/u/Music/pop.\""),
       this);
   example_->setWordWrap(true);
   targetExists_ = MakeCodedList(
