@@ -647,8 +647,8 @@ void CMainDlg::OpenHelpWindow(bool maximised) {
 void CMainDlg::CloseHelpWindow() {
   if (!help_) return;
   help_->close();
-  help_->deleteLater();
-  help_ = nullptr;
+  // The help window has no parent to delete it, and the program may end right after this.
+  delete help_.data();
 }
 
 void CMainDlg::ShowAbout() {
