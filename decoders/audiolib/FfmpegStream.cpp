@@ -64,6 +64,24 @@ bool IsTrackerDemuxer(const AVInputFormat* format) {
                     std::strcmp(format->name, "libmodplug") == 0);
 }
 
+// Whether FFmpeg must read into the file to learn what the list shows. Most headers tell the
+// codec, rate, channels and exact length of every stream; reading on would open each decoder
+// a second time (for Vorbis, with its tables) only to learn the sample format, which the
+// first decoded frame tells anyway. Streams of unknown length (MP3 without a Xing header,
+// ADTS AAC) and files with other kinds of streams are read as FFmpeg does by default.
+bool NeedsStreamInfo(const AVFormatContext* format) {
+  if (format->nb_streams == 0) return true;
+  for (unsigned i = 0; i < format->nb_streams; ++i) {
+    const AVStream* st = format->streams[i];
+    const AVCodecParameters* p = st->codecpar;
+    if (p->codec_type != AVMEDIA_TYPE_AUDIO || p->codec_id == AV_CODEC_ID_NONE ||
+        p->sample_rate <= 0 || p->ch_layout.nb_channels <= 0 || st->duration == AV_NOPTS_VALUE ||
+        st->duration <= 0)
+      return true;
+  }
+  return false;
+}
+
 bool IsUnsigned8(int format) { return format == AV_SAMPLE_FMT_U8 || format == AV_SAMPLE_FMT_U8P; }
 
 // The stream reads only the bytes it was given: playlists and references to other files
@@ -193,7 +211,7 @@ bool FfmpegStream::Open(std::unique_ptr<ByteSource> source) {
   format_.reset(raw);
 
   // Failing to learn every parameter is not fatal: the first decoded frame settles them.
-  avformat_find_stream_info(format_.get(), nullptr);
+  if (NeedsStreamInfo(format_.get())) avformat_find_stream_info(format_.get(), nullptr);
 
   const AVCodec* decoder = nullptr;
   streamIndex_ = av_find_best_stream(format_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
