@@ -10,8 +10,14 @@ extern "C" {
 #include <libavutil/mathematics.h>
 }
 
+#include <taglib/mp4coverart.h>
+#include <taglib/mp4file.h>
+#include <taglib/mp4item.h>
+#include <taglib/mp4tag.h>
+
 #include <array>
 #include <cstring>
+#include <map>
 #include <vector>
 
 namespace wavorax {
@@ -88,6 +94,11 @@ struct Mp4File {
   std::uint32_t movieTimeScale = 0;
   int audioProfile = -1;
   bool headerWritten = false;
+  // Items the muxer cannot write, added after it closed the file.
+  std::string path;
+  std::vector<std::uint8_t> cover;
+  TagLib::MP4::CoverArt::Format coverFormat = TagLib::MP4::CoverArt::Unknown;
+  std::map<std::string, std::string> freeForm;
 
   ~Mp4File() {
     if (format) {
@@ -107,6 +118,7 @@ Mp4FilePtr MP4Create(const std::string& path) {
   // Unless told to be bit-exact, the muxer names itself in an item of its own ("©too
   // Lavf..."); a file's items are those that the tag choice sets and nothing else.
   file->format->flags |= AVFMT_FLAG_BITEXACT;
+  file->path = path;
   file->packet.reset(av_packet_alloc());
   if (!file->packet) return nullptr;
   // "file:" keeps a name such as "a:b.m4a" from being read as a protocol address.
@@ -229,6 +241,29 @@ bool MP4SetMetadataTrack(MP4FileHandle file, std::uint16_t track, std::uint16_t 
   return SetMetadata(file, "track", text);
 }
 
+bool MP4SetMetadataCoverArt(MP4FileHandle file, const std::uint8_t* bytes, std::uint32_t size) {
+  if (!file || !bytes || size == 0) return false;
+  // The item's data type tells players how to read the picture, so it follows the bytes'
+  // signature rather than anything a source's tag declared.
+  TagLib::MP4::CoverArt::Format format = TagLib::MP4::CoverArt::Unknown;
+  static constexpr std::uint8_t kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (size >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF)
+    format = TagLib::MP4::CoverArt::JPEG;
+  else if (size >= 8 && std::memcmp(bytes, kPng, 8) == 0)
+    format = TagLib::MP4::CoverArt::PNG;
+  else
+    return false;
+  file->cover.assign(bytes, bytes + size);
+  file->coverFormat = format;
+  return true;
+}
+
+bool MP4SetMetadataFreeForm(MP4FileHandle file, std::string_view name, std::string_view value) {
+  if (!file || name.empty()) return false;
+  file->freeForm[std::string(name)] = std::string(value);
+  return true;
+}
+
 bool MP4WriteSample(MP4FileHandle file, MP4TrackId id, const std::uint8_t* bytes,
                     std::uint32_t numBytes, MP4Duration duration, MP4Duration renderingOffset,
                     bool isSyncSample) {
@@ -267,6 +302,50 @@ bool MP4WriteSample(MP4FileHandle file, MP4TrackId id, const std::uint8_t* bytes
   return true;
 }
 
+namespace {
+
+// Adds the cover and the free-form items to the closed file's ilst. The muxer put the index
+// after the media, so the items grow only the index and no chunk offset changes.
+bool AddLateItems(const Mp4File& file) {
+  if (file.cover.empty() && file.freeForm.empty()) return true;
+  TagLib::MP4::File mp4(file.path.c_str(), false);
+  if (!mp4.isValid() || !mp4.tag()) return false;
+  TagLib::MP4::Tag* tag = mp4.tag();
+  if (!file.cover.empty()) {
+    const TagLib::ByteVector data(reinterpret_cast<const char*>(file.cover.data()),
+                                  static_cast<unsigned int>(file.cover.size()));
+    TagLib::MP4::CoverArtList covers;
+    covers.append(TagLib::MP4::CoverArt(file.coverFormat, data));
+    tag->setItem("covr", TagLib::MP4::Item(covers));
+  }
+  for (const auto& [name, value] : file.freeForm)
+    tag->setItem(
+        "----:com.apple.iTunes:" + TagLib::String(name, TagLib::String::UTF8),
+        TagLib::MP4::Item(TagLib::StringList(TagLib::String(value, TagLib::String::UTF8))));
+  if (!mp4.save()) return false;
+  // TagLib does not report every failed write (a full disk half-way through the index), so
+  // the file is read again: a cut index leaves atoms longer than the file, which makes it
+  // invalid, and each item must have arrived whole.
+  TagLib::MP4::File check(file.path.c_str(), false);
+  if (!check.isValid() || !check.tag()) return false;
+  const TagLib::MP4::ItemMap items = check.tag()->itemMap();
+  if (!file.cover.empty()) {
+    const auto it = items.find("covr");
+    if (it == items.end()) return false;
+    const TagLib::MP4::CoverArtList covers = it->second.toCoverArtList();
+    if (covers.size() != 1 || covers.front().data().size() != file.cover.size()) return false;
+  }
+  for (const auto& [name, value] : file.freeForm) {
+    const auto it =
+        items.find("----:com.apple.iTunes:" + TagLib::String(name, TagLib::String::UTF8));
+    if (it == items.end() || it->second.toStringList().toString().to8Bit(true) != value)
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool MP4Close(Mp4FilePtr& file) {
   if (!file) return false;
   bool ok = file->headerWritten || WriteHeader(*file);
@@ -275,6 +354,7 @@ bool MP4Close(Mp4FilePtr& file) {
   avio_flush(file->format->pb);
   ok = ok && !file->format->pb->error;
   ok = avio_closep(&file->format->pb) >= 0 && ok;
+  if (ok) ok = AddLateItems(*file);
   file.reset();
   return ok;
 }

@@ -4,8 +4,9 @@
 //
 // The muxer's header is written when the first sample arrives (or at close), so metadata and
 // track settings made after the track was added still reach the file. Metadata becomes
-// iTunes-style ilst items (©nam ©ART ©alb ©day ©gen ©cmt trkn) holding UTF-8 text; the
-// muxer also adds its own ©too item naming itself.
+// iTunes-style ilst items (©nam ©ART ©alb ©day ©gen ©cmt trkn) holding UTF-8 text. The
+// muxer writes no cover nor free-form items, so those are added with TagLib once the muxer
+// has closed the file; the index sits at the end, so no sample moves.
 //
 // Every call reports failure, so that a writer never takes a broken file for a good one; a
 // full disk shows up in the sample writes or, at the latest, in MP4Close.
@@ -70,6 +71,13 @@ bool MP4SetMetadataGenre(MP4FileHandle file, std::string_view value);
 bool MP4SetMetadataComment(MP4FileHandle file, std::string_view value);
 // Track number and total (0 = no total). Track 0 means no track number.
 bool MP4SetMetadataTrack(MP4FileHandle file, std::uint16_t track, std::uint16_t totalTracks);
+
+// The cover picture (covr), JPEG or PNG as its signature says. False, with nothing stored,
+// for anything else or an empty picture; a later call replaces the picture.
+bool MP4SetMetadataCoverArt(MP4FileHandle file, const std::uint8_t* bytes, std::uint32_t size);
+// A free-form text item in the iTunes name space ("----" com.apple.iTunes `name`); a later
+// call with the same name replaces it.
+bool MP4SetMetadataFreeForm(MP4FileHandle file, std::string_view name, std::string_view value);
 
 // Appends one sample (one AAC frame) lasting `duration` ticks of the track's time scale.
 // A rendering offset on a track's first sample marks that many ticks at its start as the

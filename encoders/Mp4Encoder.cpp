@@ -1,8 +1,24 @@
 #include "encoders/Mp4Encoder.h"
 
+#include <cinttypes>
+#include <cstdio>
+
 #include "base/Cp1252.h"
 
 namespace wavorax {
+
+std::string GaplessInfo(std::uint32_t priming, std::uint64_t frames, std::uint32_t frameLength,
+                        std::uint64_t length) {
+  const std::uint64_t stored = frames * frameLength;
+  const std::uint64_t used = std::uint64_t{priming} + length;
+  const std::uint64_t padding = stored > used ? stored - used : 0;
+  char text[160];
+  std::snprintf(text, sizeof text, " 00000000 %08" PRIX32 " %08" PRIX32 " %016" PRIX64, priming,
+                static_cast<std::uint32_t>(padding), length);
+  std::string info(text);
+  for (int i = 0; i < 8; ++i) info += " 00000000";
+  return info;
+}
 
 CMp4Encoder::~CMp4Encoder() { Close(); }
 
@@ -71,6 +87,12 @@ bool CMp4Encoder::SetMetadata(std::string_view title, std::string_view artist,
   return ok;
 }
 
+bool CMp4Encoder::SetCoverArt(std::span<const std::uint8_t> picture) {
+  if (!container_ || picture.size() > 0xFFFFFFFFu) return false;
+  return MP4SetMetadataCoverArt(container_.get(), picture.data(),
+                                static_cast<std::uint32_t>(picture.size()));
+}
+
 bool CMp4Encoder::EncodeBuffered(int& produced) {
   clock_.Feed(input_.fill() / static_cast<std::size_t>(channels_));
   produced = faacEncEncode(encoder_.get(), input_.data(), static_cast<unsigned int>(input_.fill()),
@@ -82,9 +104,11 @@ bool CMp4Encoder::EncodeBuffered(int& produced) {
   // A frame wholly past the end of the fed samples has nothing to present, and a sample
   // without duration would share its decode time with the one before it: it is dropped.
   if (s.duration == 0) return true;
-  return MP4WriteSample(container_.get(), track_, output_.data(),
-                        static_cast<std::uint32_t>(produced), s.duration, s.renderingOffset,
-                        true);
+  if (!MP4WriteSample(container_.get(), track_, output_.data(),
+                      static_cast<std::uint32_t>(produced), s.duration, s.renderingOffset, true))
+    return false;
+  ++framesWritten_;
+  return true;
 }
 
 template <typename Sample, typename Widen>
@@ -111,6 +135,10 @@ bool CMp4Encoder::Close() {
     int produced = 0;
     ok = EncodeBuffered(produced);
     while (ok && produced > 0) ok = EncodeBuffered(produced);
+    if (ok)
+      ok = MP4SetMetadataFreeForm(
+          container_.get(), "iTunSMPB",
+          GaplessInfo(clock_.frameLength(), framesWritten_, clock_.frameLength(), clock_.fed()));
   } else {
     ok = false;  // never started: there is no track to make a file of
   }
@@ -121,6 +149,7 @@ bool CMp4Encoder::Close() {
   input_.Release();
   output_.clear();
   output_.shrink_to_fit();
+  framesWritten_ = 0;
   sampleRate_ = channels_ = bitsPerSample_ = 0;
   inputSamples_ = maxOutputBytes_ = 0;
   started_ = false;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,13 @@ class Mp4SampleClock {
   std::uint64_t written_ = 0;
 };
 
+// The iTunSMPB text as iTunes writes it: twelve hex words, each after a space; the second is
+// the priming (encoder delay), the third the padding after the last real sample, the fourth
+// (16 digits) the number of real samples, the rest zero. The padding is what the stored
+// frames hold beyond priming and length, 0 if they hold less.
+std::string GaplessInfo(std::uint32_t priming, std::uint64_t frames, std::uint32_t frameLength,
+                        std::uint64_t length);
+
 class CMp4Encoder {
  public:
   static constexpr std::uint32_t kMovieTimeScale = 90000;
@@ -74,12 +82,17 @@ class CMp4Encoder {
   bool SetMetadata(std::string_view title, std::string_view artist, std::string_view album,
                    std::string_view genre, std::string_view year, std::string_view comment,
                    int track);
+  // The cover picture (JPEG or PNG), between Open and Close. False, storing nothing, for any
+  // other picture.
+  bool SetCoverArt(std::span<const std::uint8_t> picture);
   // As CAacEncoder's; each finished frame becomes one sample of the track. False when not
   // started, on an encoder error, or when the container cannot write (full disk).
   bool Write16(const std::int16_t* left, const std::int16_t* right, int count);
   bool Write8(const std::uint8_t* left, const std::uint8_t* right, int count);
-  // Encodes what is buffered, drains the encoder, completes and closes the file. False
-  // when any of that fails. True, doing nothing, when closed.
+  // Encodes what is buffered, drains the encoder, completes and closes the file. Besides
+  // the edit list, the file gets the iTunSMPB item that players without edit-list support
+  // read for gapless playback (see GaplessInfo). False when any of that fails. True, doing
+  // nothing, when closed.
   bool Close();
 
   int sampleRate() const { return sampleRate_; }
@@ -107,6 +120,7 @@ class CMp4Encoder {
   AacFrameBuffer input_;
   std::vector<std::uint8_t> output_;
   Mp4SampleClock clock_;
+  std::uint64_t framesWritten_ = 0;
   bool started_ = false;
 };
 

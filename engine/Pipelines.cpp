@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "decoders/SourceType.h"
+#include "decoders/audiolib/CoverArt.h"
 #include "encoders/AacEncoder.h"
 #include "encoders/Mp3Encoder.h"
 #include "encoders/Mp4Encoder.h"
@@ -520,6 +521,10 @@ int ConvertToMp4(const PipelineContext& ctx, int sourceType, const std::string& 
                                  user.comment, UserTrackNumber(user, ctx.batchSequenceNumber));
     }
     if (s.M4AID3TagType == kTagTransfer) {
+      // The cover goes along with the texts. One that is too large or of another type is
+      // simply left out (ReadFrontCover returns nothing for it); it never fails the file.
+      const std::vector<std::uint8_t> cover = ReadFrontCover(sourcePath);
+      if (!cover.empty()) encoder.SetCoverArt(cover);
       std::string title, artist, album, year, genre, comment, track;
       if (decoder.ReadTags(title, artist, album, year, genre, comment, track))
         return encoder.SetMetadata(title, artist, album, genre, year, comment, TrackNumberOf(track));
