@@ -81,6 +81,7 @@ const std::vector<SettingField>& SettingFields() {
       for (const auto& flag : BatchAddFlags())
         if (std::strcmp(flag.name, name) == 0) f.push_back(Int(flag.name, flag.field));
     }
+    f.push_back(Int("BatchAddCUE", &CS::BatchAddCUE));
     const SettingField rest[] = {
         Int("OutputFormat", &CS::OutputFormat, 16),
         Int("AutoDestMP3EncodingParam", &CS::AutoDestMP3EncodingParam),

@@ -88,6 +88,8 @@ struct ConversionSettings {
                BatchAddM4B = 1, BatchAddMP4 = 1, BatchAddM4V = 1, BatchAddAC3 = 1,
                BatchAddADX = 1, BatchAddAPE = 1, BatchAddMAC = 1, BatchAddMPC = 1,
                BatchAddMPplus = 1, BatchAddMPP = 1, BatchAddSPX = 1, BatchAddTTA = 1;
+  // Disc images (.cue, .toc, .nrg) for the same commands: each adds its audio tracks.
+  std::int32_t BatchAddCUE = 1;
   std::int32_t OutputFormat = kTargetMp3;
 
   bool operator==(const ConversionSettings&) const = default;

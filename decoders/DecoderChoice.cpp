@@ -2,6 +2,8 @@
 
 #include "decoders/SourceType.h"
 #include "decoders/audiolib/BassDecoder.h"
+#include "decoders/cd/CdDecoder.h"
+#include "decoders/cd/CdTrackPath.h"
 #include "decoders/own/AmrDecoder.h"
 #include "decoders/own/AuDecoder.h"
 #include "decoders/own/Mp3Decoder.h"
@@ -20,6 +22,10 @@ std::unique_ptr<CDecoder> TryOpen(std::unique_ptr<CDecoder> decoder, const std::
 
 std::unique_ptr<CDecoder> OpenDecoderFor(int sourceType, const std::string& path,
                                          int musicSampleRate) {
+  // A track of a disc ("Track03.cda" below a drive or an image) is read from the disc; a
+  // file of that name takes the usual way.
+  if (IsCdTrackPath(path))
+    if (auto decoder = TryOpen(std::make_unique<CCdDecoder>(), path, 0)) return decoder;
   switch (sourceType) {
     case kSourceAu:
       return TryOpen(std::make_unique<CAuDecoder>(), path, 0);

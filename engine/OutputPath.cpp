@@ -6,6 +6,7 @@
 
 
 #include "base/Paths.h"
+#include "decoders/cd/CdTrackPath.h"
 
 namespace wavorax {
 
@@ -91,7 +92,11 @@ Resolution ResolveOutputPathClaiming(const ConversionSettings& settings, SourceE
         if (ok) base += WithoutTail(FileNameOf(source), extensionLength);
       }
     } else {
-      base = WithoutTail(source, extensionLength);
+      // A disc image's track goes beside the image; a drive's track keeps the drive's path,
+      // where nothing can be created, so that the documents folder takes over.
+      const std::string cdFolder = CdTrackOutputFolder(source);
+      base = cdFolder.empty() ? WithoutTail(source, extensionLength)
+                              : cdFolder + WithoutTail(FileNameOf(source), extensionLength);
     }
 
     if (ok) {

@@ -13,6 +13,8 @@
 #include <thread>
 
 #include "base/Paths.h"
+#include "decoders/cd/CdDisc.h"
+#include "decoders/cd/CdTrackPath.h"
 
 namespace wavorax {
 
@@ -20,7 +22,7 @@ const std::vector<std::string>& ScanPatterns() {
   static const std::vector<std::string> patterns = {
       "*.mp3",  "*.mp2", "*.mp1", "*.wav",  "*.ogg",    "*.oga", "*.mod", "*.xm",   "*.it",
       "*.s3m",  "*.mtm", "*.umx", "*.mo3",  "*.au",     "*.snd", "*.amr", "*.aiff", "*.aif",
-      "*.aifc", "*.afc", "*.cda", "*.flac", "*.wma",    "*.wmv", "*.asf", "*.wv",   "*.aac",
+      "*.aifc", "*.afc", "*.cda", "*.cue", "*.toc", "*.nrg", "*.flac", "*.wma",    "*.wmv", "*.asf", "*.wv",   "*.aac",
       "*.m4a",  "*.m4b", "*.mp4", "*.m4v",  "*.ac3",    "*.adx", "*.ape", "*.mac",  "*.mpc",
       "*.mp+",  "*.mpp", "*.spx", "*.tta",  "*.desktop"};
   return patterns;
@@ -28,6 +30,10 @@ const std::vector<std::string>& ScanPatterns() {
 
 bool AcceptsExtension(const ConversionSettings& settings, const std::string& extension) {
   if (extension.empty()) return false;
+  // One flag admits every kind of disc image.
+  if (EqualsNoCase(extension, ".cue") || EqualsNoCase(extension, ".toc") ||
+      EqualsNoCase(extension, ".nrg"))
+    return settings.BatchAddCUE != 0;
   for (const auto& flag : BatchAddFlags())
     if (EqualsNoCase(extension, flag.extension)) return settings.*(flag.field) != 0;
   return false;
@@ -342,8 +348,30 @@ class ProbeAhead {
 
 }  // namespace
 
-std::string AddCollectedFiles(CSourceList& list, const std::vector<std::string>& paths,
+namespace {
+
+// A disc image or a drive stands for its audio tracks, in track order. One that cannot be
+// read stays as it is, so that it is reported with the files that failed to load.
+std::vector<std::string> WithDiscTracks(const std::vector<std::string>& collected) {
+  std::vector<std::string> paths;
+  for (const std::string& path : collected) {
+    if (IsDiscImagePath(path) || IsBlockDevice(path)) {
+      const std::vector<std::string> tracks = ExpandCdTracks(path);
+      if (!tracks.empty()) {
+        paths.insert(paths.end(), tracks.begin(), tracks.end());
+        continue;
+      }
+    }
+    paths.push_back(path);
+  }
+  return paths;
+}
+
+}  // namespace
+
+std::string AddCollectedFiles(CSourceList& list, const std::vector<std::string>& collected,
                               IAddProgress* progress, const AddObserver& onEach, int jobs) {
+  const std::vector<std::string> paths = WithDiscTracks(collected);
   const int total = static_cast<int>(paths.size());
   // Rows may name files that were deleted or replaced since they were added.
   list.RefreshIdentities();

@@ -9,6 +9,7 @@
 
 #include "base/Paths.h"
 #include "decoders/SourceType.h"
+#include "decoders/cd/CdTrackPath.h"
 
 namespace wavorax {
 
@@ -59,9 +60,11 @@ void CSourceList::RefreshIdentities() {
 std::optional<SourceEntry> CSourceList::Probe(const DecoderOpener& opener,
                                               const std::string& path) {
   // Only regular files are probed: a FIFO or a device named like audio would block the
-  // probe or never end.
+  // probe or never end. A disc's track is no file, and an image stands only for its tracks.
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !opener) return std::nullopt;
+  const bool statted = ::stat(path.c_str(), &st) == 0;
+  if (!opener || IsDiscImagePath(path)) return std::nullopt;
+  if (statted ? !S_ISREG(st.st_mode) : !IsCdTrackPath(path)) return std::nullopt;
 
   const int type = SourceTypeOf(path);
   std::unique_ptr<CDecoder> decoder = opener(type, path, 0);
