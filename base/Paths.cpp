@@ -140,12 +140,17 @@ static std::string DocumentsFromUserDirs(const std::string& home) {
   return {};
 }
 
-std::string DocumentsFolder() {
+std::string DocumentsFolderPath() {
   const std::string home = HomeFolder();
   if (home.empty()) return {};
   std::string docs = DocumentsFromUserDirs(home);
   if (docs.empty()) docs = home + "/Documents";
-  if (!CreateFolderPath(docs)) return {};
+  return docs;
+}
+
+std::string DocumentsFolder() {
+  const std::string docs = DocumentsFolderPath();
+  if (docs.empty() || !CreateFolderPath(docs)) return {};
   return docs;
 }
 

@@ -53,5 +53,7 @@ void DeleteUnlessSame(const std::string& path, const std::string& keep);
 // The user's documents folder (XDG_DOCUMENTS_DIR, else ~/Documents), created when
 // missing. Empty when it cannot be determined or created.
 std::string DocumentsFolder();
+// The same folder's path without creating it, for planning; empty when it cannot be told.
+std::string DocumentsFolderPath();
 
 }  // namespace wavorax

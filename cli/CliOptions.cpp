@@ -170,6 +170,17 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
       o.list = true;
     } else if (option == "--json") {
       o.json = true;
+    } else if (option == "--dry-run") {
+      o.dryRun = true;
+    } else if (option == "--verify") {
+      o.assignments.push_back("VerifyOutputs=1");
+    } else if (option == "--files-from") {
+      if (!TakeValue(argc, argv, i, option, inlineValue, value, error)) return false;
+      if (value.empty()) {
+        error = "--files-from needs a file, or - for standard input";
+        return false;
+      }
+      o.filesFrom = value;
     } else if (option == "--mirror") {
       o.assignments.push_back("CreateDirs=1");
     } else if (option == "-f" || option == "--format") {
@@ -221,7 +232,7 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
   ConversionSettings probe;
   for (const auto& a : o.assignments)
     if (!ApplyAssignment(probe, a, error)) return false;
-  if (!o.help && o.sources.empty()) {
+  if (!o.help && o.sources.empty() && o.filesFrom.empty()) {
     error = "no source files or folders given";
     return false;
   }
@@ -245,6 +256,12 @@ Options:
                            user tag fields as MP3ID3Tag.title=..., M4AID3Tag.trackMode=1
       --settings FILE      read the settings from FILE instead of the user's store
   -j, --jobs N             convert N files at once (default: one per CPU)
+      --files-from FILE    also convert the sources listed in FILE (- for standard input),
+                           one per line or separated by NUL characters
+      --verify             decode each output again once written; one whose length differs
+                           from the source's is removed ("Verification Failure")
+      --dry-run            print each source with the output it would get (new, renamed
+                           to, overwrite, skipped, refused) and create nothing
       --list               print the rows (File, Length, Bit Rate, Freq., Channels) and
                            convert nothing
       --json               write one JSON object per line for every event

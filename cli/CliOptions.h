@@ -15,6 +15,9 @@ struct Options {
   bool list = false;
   bool help = false;
   bool json = false;
+  bool dryRun = false;
+  // A list of further sources, NUL- or newline-separated; "-" is standard input.
+  std::string filesFrom;
   // Settings changes in command-line order, as NAME=VALUE (the options -f, -o, --mirror and
   // --if-exists are turned into these too).
   std::vector<std::string> assignments;

@@ -3,6 +3,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <fstream>
+#include <iterator>
+#include <set>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -18,6 +21,7 @@ extern "C" {
 #include "cli/CliOptions.h"
 #include "decoders/DecoderChoice.h"
 #include "decoders/audiolib/AudioLib.h"
+#include "engine/OutputPath.h"
 #include "engine/ParallelBatch.h"
 #include "sources/Adding.h"
 #include "sources/SourceList.h"
@@ -257,6 +261,81 @@ void PrintTable(const CSourceList& list) {
   for (int r = 0; r < list.RowCount(); ++r) line([&](int c) { return list.Text(r, c); });
 }
 
+// The sources of --files-from: separated by NUL characters when the list holds any (as
+// find -print0 writes them, so that a name may hold a line feed), else one per line.
+bool ReadFileList(const std::string& from, std::vector<std::string>& sources) {
+  std::string text;
+  if (from == "-") {
+    text.assign(std::istreambuf_iterator<char>(std::cin), {});
+  } else {
+    std::ifstream in(from, std::ios::binary);
+    if (!in) return false;
+    text.assign(std::istreambuf_iterator<char>(in), {});
+    if (in.bad()) return false;
+  }
+  const char separator = text.find('\0') != std::string::npos ? '\0' : '\n';
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find(separator, start);
+    if (end == std::string::npos) end = text.size();
+    std::string name = text.substr(start, end - start);
+    // Lists written on other systems end their lines in CR LF.
+    if (separator == '\n' && !name.empty() && name.back() == '\r') name.pop_back();
+    if (!name.empty()) sources.push_back(std::move(name));
+    start = end + 1;
+  }
+  return true;
+}
+
+const char* PlanWord(PlannedAction action) {
+  switch (action) {
+    case PlannedAction::New: return "new";
+    case PlannedAction::Renamed: return "renamed";
+    case PlannedAction::Overwrite: return "overwrite";
+    case PlannedAction::Skipped: return "skipped";
+    case PlannedAction::SameAsSource: return "refused";
+    case PlannedAction::Failed: break;
+  }
+  return "failed";
+}
+
+// --dry-run: what each row's conversion would do with its output, in batch order, so that an
+// output an earlier row would write counts as existing for the later ones. True when every
+// row would convert.
+bool PrintPlans(const ConversionSettings& settings, const CSourceList& list, Reporter& out) {
+  std::set<std::string> planned;
+  bool all = true;
+  for (int r = 0; r < list.RowCount(); ++r) {
+    const std::string& source = list.Entry(r).path;
+    const OutputPlan plan = PlanOutputPath(settings, source, [&](const std::string& p) {
+      return planned.count(NormalisedAbsolute(p)) != 0;
+    });
+    const bool converts = !plan.path.empty();
+    if (converts)
+      planned.insert(NormalisedAbsolute(plan.path));
+    else
+      all = false;
+    if (out.json()) {
+      out.Json("{\"event\":\"plan\",\"index\":" + std::to_string(r) +
+               ",\"path\":" + JsonString(source) + ",\"action\":\"" + PlanWord(plan.action) +
+               "\",\"output\":" + JsonString(plan.path) + ",\"status\":" +
+               JsonString(converts ? FileNameOf(plan.path) : plan.outcome) + "}");
+      continue;
+    }
+    std::string line = source + ": ";
+    switch (plan.action) {
+      case PlannedAction::New: line += "new " + plan.path; break;
+      case PlannedAction::Renamed: line += "renamed to " + plan.path; break;
+      case PlannedAction::Overwrite: line += "overwrite " + plan.path; break;
+      case PlannedAction::Skipped: line += "skipped"; break;
+      case PlannedAction::SameAsSource: line += "refused as the source itself"; break;
+      case PlannedAction::Failed: line += plan.outcome; break;
+    }
+    out.Line(OneLine(line));
+  }
+  return all;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -296,6 +375,11 @@ int main(int argc, char** argv) {
     store->LoadSettings(settings);
   }
   for (const auto& a : options.assignments) cli::ApplyAssignment(settings, a, error);
+  if (!options.filesFrom.empty() && !ReadFileList(options.filesFrom, options.sources)) {
+    std::fprintf(stderr, "wavorax-cli: cannot read the list %s\n",
+                 OneLine(options.filesFrom).c_str());
+    return 1;
+  }
 
   // Files are taken whatever their extension, folders through the extension filter. The
   // scan and the probing both stop within a file of Ctrl+C.
@@ -347,6 +431,14 @@ int main(int argc, char** argv) {
 
   if (options.list) {
     if (!options.json) PrintTable(list);
+    std::fflush(stdout);
+    reportFailures();
+    return anyFailed ? 1 : 0;
+  }
+
+  if (options.dryRun) {
+    Reporter plans(options.json, list.RowCount());
+    if (!PrintPlans(settings, list, plans)) anyFailed = true;
     std::fflush(stdout);
     reportFailures();
     return anyFailed ? 1 : 0;

@@ -56,12 +56,48 @@ bool ProbeCreate(const std::string& target) {
   return true;
 }
 
-}  // namespace
+// A folder path could be created: its nearest existing ancestor is a folder that the user may
+// add entries to, and no existing part of the path is a file.
+bool CouldCreateFolder(const std::string& path) {
+  std::string at = path;
+  while (at.size() > 1 && at.back() == '/') at.pop_back();
+  for (;;) {
+    struct stat st {};
+    if (::stat(at.c_str(), &st) == 0)
+      return S_ISDIR(st.st_mode) &&
+             ::faccessat(AT_FDCWD, at.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+    const auto slash = at.rfind('/');
+    if (slash == std::string::npos)
+      at = ".";
+    else
+      at = slash == 0 ? "/" : at.substr(0, slash);
+  }
+}
 
-Resolution ResolveOutputPathClaiming(const ConversionSettings& settings, SourceEntry& entry,
-                                     std::string& outcome,
-                                     const std::function<bool(const std::string&)>& claimed) {
-  const auto busy = [&](const std::string& path) { return claimed && claimed(path); };
+// The side-effect-free counterpart of ProbeCreate.
+bool CouldCreate(const std::string& target) {
+  struct stat st {};
+  if (::lstat(target.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return false;
+    struct stat named {};
+    const bool namesFile = !S_ISLNK(st.st_mode) || ::stat(target.c_str(), &named) == 0;
+    if (namesFile && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return false;
+  }
+  const auto slash = target.rfind('/');
+  return CouldCreateFolder(slash == std::string::npos ? "." : target.substr(0, slash + 1));
+}
+
+// Resolution shared by real runs and dry runs. With `plan` set nothing is created: folders
+// and the target are only checked, and `claimed` paths count as existing files.
+Resolution Resolve(const ConversionSettings& settings, SourceEntry& entry, std::string& outcome,
+                   const std::function<bool(const std::string&)>& claimed, OutputPlan* plan) {
+  const auto busy = [&](const std::string& path) { return !plan && claimed && claimed(path); };
+  const auto exists = [&](const std::string& path) {
+    return FileExists(path) || (plan && claimed && claimed(path));
+  };
+  const auto makeFolder = [&](const std::string& path) {
+    return plan ? CouldCreateFolder(path) : CreateFolderPath(path);
+  };
   const std::string& source = entry.path;
   const std::string targetExtension = ExtensionOfTarget(settings.OutputFormat);
   if (targetExtension.empty()) return Resolution::Failed;
@@ -76,7 +112,7 @@ Resolution ResolveOutputPathClaiming(const ConversionSettings& settings, SourceE
     std::string base;
     bool ok = true;
     if (folderMode == kFolderCustom) {
-      if (folder.empty() || !CreateFolderPath(folder)) {
+      if (folder.empty() || !makeFolder(folder)) {
         outcome = FolderFailure(folder);
         ok = false;
       } else {
@@ -84,7 +120,7 @@ Resolution ResolveOutputPathClaiming(const ConversionSettings& settings, SourceE
         if (base.back() != '/') base += '/';
         if (mirror) {
           base += MirroredFolder(source);
-          if (!CreateFolderPath(base)) {
+          if (!makeFolder(base)) {
             outcome = FolderFailure(base);
             ok = false;
           }
@@ -102,27 +138,33 @@ Resolution ResolveOutputPathClaiming(const ConversionSettings& settings, SourceE
     if (ok) {
       std::string target = base + targetExtension;
       if (busy(target)) return Resolution::Busy;
-      if (FileExists(target)) {
+      PlannedAction action = PlannedAction::New;
+      if (exists(target)) {
         if (settings.TargetExistsOpt == kExistsOverwrite) {
           if (SameFile(target, source)) {
             outcome =
                 "Target file name is same as original file that can't be overwritten. Please "
                 "output files to a custom folder.";
+            if (plan) plan->action = PlannedAction::SameAsSource;
             return Resolution::Failed;
           }
+          action = PlannedAction::Overwrite;
         } else if (settings.TargetExistsOpt == kExistsSkip) {
           outcome = "Target exists and skipped";
+          if (plan) plan->action = PlannedAction::Skipped;
           return Resolution::Failed;
         } else {
+          action = PlannedAction::Renamed;
           for (int k = 1;; ++k) {
             target = base + "_" + std::to_string(k) + targetExtension;
             if (busy(target)) return Resolution::Busy;
-            if (!FileExists(target)) break;
+            if (!exists(target)) break;
           }
         }
       }
-      if (ProbeCreate(target)) {
+      if (plan ? CouldCreate(target) : ProbeCreate(target)) {
         entry.outputPath = target;
+        if (plan) plan->action = action;
         return Resolution::Resolved;
       }
       outcome = FileFailure(target);
@@ -132,12 +174,32 @@ Resolution ResolveOutputPathClaiming(const ConversionSettings& settings, SourceE
     // chose a custom folder.
     if (settings.OutputFiles2MyDocuments == 0 || retried) return Resolution::Failed;
     retried = true;
-    const std::string documents = DocumentsFolder();
+    const std::string documents = plan ? DocumentsFolderPath() : DocumentsFolder();
     if (documents.empty()) return Resolution::Failed;
     folder = documents;
     folderMode = kFolderCustom;
     mirror = settings.DestOutputFolderOpt == kFolderCustom && settings.CreateDirs != 0;
   }
+}
+
+}  // namespace
+
+Resolution ResolveOutputPathClaiming(const ConversionSettings& settings, SourceEntry& entry,
+                                     std::string& outcome,
+                                     const std::function<bool(const std::string&)>& claimed) {
+  return Resolve(settings, entry, outcome, claimed, nullptr);
+}
+
+OutputPlan PlanOutputPath(const ConversionSettings& settings, const std::string& source,
+                          const std::function<bool(const std::string&)>& planned) {
+  OutputPlan plan;
+  SourceEntry entry;
+  entry.path = source;
+  if (Resolve(settings, entry, plan.outcome, planned, &plan) == Resolution::Resolved)
+    plan.path = entry.outputPath;
+  else if (plan.action != PlannedAction::Skipped && plan.action != PlannedAction::SameAsSource)
+    plan.action = PlannedAction::Failed;
+  return plan;
 }
 
 bool ResolveOutputPath(const ConversionSettings& settings, SourceEntry& entry,

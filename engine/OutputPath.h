@@ -24,4 +24,17 @@ Resolution ResolveOutputPathClaiming(const ConversionSettings& settings, SourceE
                                      std::string& outcome,
                                      const std::function<bool(const std::string&)>& claimed);
 
+// What a conversion would do with its output, worked out without touching the disk: no folder
+// is created and no file is made, not even the probe file of a real resolution.
+enum class PlannedAction { New, Renamed, Overwrite, Skipped, SameAsSource, Failed };
+struct OutputPlan {
+  PlannedAction action = PlannedAction::Failed;
+  std::string path;     // the output path, for New, Renamed and Overwrite
+  std::string outcome;  // the row's Status for Skipped, SameAsSource and Failed
+};
+// `planned(path)` says that an earlier file of the same batch will have written the path, so
+// that later files see it as existing, as they would in the real run.
+OutputPlan PlanOutputPath(const ConversionSettings& settings, const std::string& source,
+                          const std::function<bool(const std::string&)>& planned);
+
 }  // namespace wavorax
