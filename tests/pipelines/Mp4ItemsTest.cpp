@@ -91,6 +91,56 @@ std::string FlacWithPicture(const test::TempDir& dir, const std::string& image) 
   return flac;
 }
 
+void Append32(std::vector<std::uint8_t>& out, std::uint32_t value, bool bigEndian) {
+  for (int i = 0; i < 4; ++i)
+    out.push_back(static_cast<std::uint8_t>(value >> (bigEndian ? 24 - 8 * i : 8 * i)));
+}
+
+// An Ogg Vorbis file whose comment holds a FLAC picture block (METADATA_BLOCK_PICTURE).
+std::string OggWithPicture(const test::TempDir& dir, const std::vector<std::uint8_t>& picture) {
+  const std::string ogg = dir / "source.ogg";
+  test::Run("oggenc --quiet -o " + ShellQuote(ogg) + " " + ShellQuote(Tone(dir)));
+  std::vector<std::uint8_t> block;
+  const std::string mime = "image/png";
+  Append32(block, 3, true);  // front cover
+  Append32(block, static_cast<std::uint32_t>(mime.size()), true);
+  block.insert(block.end(), mime.begin(), mime.end());
+  for (std::uint32_t v : {0u, 24u, 16u, 24u, 0u}) Append32(block, v, true);  // description, size
+  Append32(block, static_cast<std::uint32_t>(picture.size()), true);
+  block.insert(block.end(), picture.begin(), picture.end());
+  test::WriteFileBytes(dir / "block.bin", block);
+  test::Run("vorbiscomment -a -t \"METADATA_BLOCK_PICTURE=$(base64 -w0 " +
+            ShellQuote(dir / "block.bin") + ")\" " + ShellQuote(ogg));
+  return ogg;
+}
+
+// An MP3 from lame followed by an APEv2 tag (footer only) with a binary "Cover Art (Front)"
+// item: the picture's file name, a zero byte, the picture.
+std::string Mp3WithApeCover(const test::TempDir& dir, const std::vector<std::uint8_t>& picture) {
+  const std::string path = dir / "source.mp3";
+  test::Run("lame --quiet -b 64 " + ShellQuote(Tone(dir)) + " " + ShellQuote(path));
+  std::vector<std::uint8_t> value = {'f', '.', 'j', 'p', 'g', 0};
+  value.insert(value.end(), picture.begin(), picture.end());
+  std::vector<std::uint8_t> item;
+  Append32(item, static_cast<std::uint32_t>(value.size()), false);
+  Append32(item, 2, false);  // binary
+  const std::string key = "Cover Art (Front)";
+  item.insert(item.end(), key.begin(), key.end());
+  item.push_back(0);
+  item.insert(item.end(), value.begin(), value.end());
+  auto file = test::ReadFileBytes(path);
+  file.insert(file.end(), item.begin(), item.end());
+  const std::string preamble = "APETAGEX";
+  file.insert(file.end(), preamble.begin(), preamble.end());
+  Append32(file, 2000, false);
+  Append32(file, static_cast<std::uint32_t>(item.size() + 32), false);
+  Append32(file, 1, false);  // one item
+  Append32(file, 0, false);  // flags: footer of a tag without header
+  file.insert(file.end(), 8, 0);
+  test::WriteFileBytes(path, file);
+  return path;
+}
+
 // The pictures AtomicParsley finds in an MP4 file, in order.
 std::vector<std::vector<std::uint8_t>> Pictures(const test::TempDir& dir, const std::string& mp4) {
   const std::string folder = dir / "pix";
@@ -107,7 +157,16 @@ std::vector<std::vector<std::uint8_t>> Pictures(const test::TempDir& dir, const 
   return pictures;
 }
 
-enum class Source { Mp3Jpeg, FlacPng, M4aFromMp3, FlacGif, Mp3AtLimit, Mp3OverLimit };
+enum class Source {
+  Mp3Jpeg,
+  FlacPng,
+  OggPng,
+  Mp3Ape,
+  M4aFromMp3,
+  FlacGif,
+  Mp3AtLimit,
+  Mp3OverLimit
+};
 struct CoverCase {
   const char* label;
   Source source;
@@ -129,6 +188,14 @@ TEST_P(CoverArt, GoesAlongOnlyWhenTransferredAndUsable) {
     case Source::FlacPng:
       picture = Image(dir, "png");
       source = FlacWithPicture(dir, dir / "cover.png");
+      break;
+    case Source::OggPng:
+      picture = Image(dir, "png");
+      source = OggWithPicture(dir, picture);
+      break;
+    case Source::Mp3Ape:
+      picture = Image(dir, "jpg");
+      source = Mp3WithApeCover(dir, picture);
       break;
     case Source::FlacGif:
       picture = Image(dir, "gif");
@@ -170,6 +237,8 @@ TEST_P(CoverArt, GoesAlongOnlyWhenTransferredAndUsable) {
 INSTANTIATE_TEST_SUITE_P(Cases, CoverArt,
                          ::testing::Values(CoverCase{"Mp3Apic", Source::Mp3Jpeg, 1, true},
                                            CoverCase{"FlacPicture", Source::FlacPng, 1, true},
+                                           CoverCase{"OggPicture", Source::OggPng, 1, true},
+                                           CoverCase{"Mp3ApeTag", Source::Mp3Ape, 1, true},
                                            CoverCase{"M4aCovr", Source::M4aFromMp3, 1, true},
                                            CoverCase{"SixteenMiB", Source::Mp3AtLimit, 1, true},
                                            CoverCase{"UserTag", Source::Mp3Jpeg, 0, false},
