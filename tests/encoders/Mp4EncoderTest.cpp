@@ -302,6 +302,10 @@ TEST(Mp4Container, CallsReportWhatTheyCannotDo) {
   const std::uint8_t badConfig[1] = {0x12};
   EXPECT_FALSE(MP4SetTrackESConfiguration(file.get(), track, badConfig, 1));
   EXPECT_FALSE(MP4SetTrackESConfiguration(file.get(), track + 1, badConfig, 1));
+  // A cover is JPEG or PNG by its signature, or nothing.
+  const std::uint8_t gif[8] = {'G', 'I', 'F', '8', '9', 'a', 1, 0};
+  EXPECT_FALSE(MP4SetMetadataCoverArt(file.get(), gif, sizeof gif));
+  EXPECT_FALSE(MP4SetMetadataCoverArt(file.get(), gif, 0));
   EXPECT_FALSE(MP4Close(file));
   EXPECT_FALSE(file);
 
