@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 namespace wavorax {
 
@@ -119,6 +120,8 @@ const std::vector<SettingField>& SettingFields() {
         Int("AmplifyMp3Coeff", &CS::AmplifyMp3Coeff),
         Int("AmplifyWav", &CS::AmplifyWav),
         Int("AmplifyWavCoeff", &CS::AmplifyWavCoeff),
+        Int("ConvertJobs", &CS::ConvertJobs),
+        Int("VerifyOutputs", &CS::VerifyOutputs),
     };
     f.insert(f.end(), std::begin(rest), std::end(rest));
     return f;
@@ -138,7 +141,15 @@ std::int32_t CorrectLoadedValue(const std::string& name, std::int32_t value) {
   if (name == "WAVChannelNum") return (value >= 0 && value <= 2) ? value : 2;
   if (name == "M4AID3TagType") return (value >= 0 && value <= 2) ? value : 2;
   if (name == "AmplifyMp3Coeff" || name == "AmplifyWavCoeff") return std::clamp(value, 10, 3000);
+  if (name == "ConvertJobs")
+    return value >= 1 && value <= kMaxConvertJobs ? value : DefaultConvertJobs();
+  if (name == "VerifyOutputs") return value == 0 || value == 1 ? value : 0;
   return value;
+}
+
+std::int32_t DefaultConvertJobs() {
+  const unsigned cpus = std::thread::hardware_concurrency();
+  return static_cast<std::int32_t>(std::clamp(cpus, 1u, static_cast<unsigned>(kMaxConvertJobs)));
 }
 
 int Mp3ChannelModeFromPageIndex(int index) {

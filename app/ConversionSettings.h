@@ -32,6 +32,10 @@ enum : int {
 // Tag choices for MP3 and MP4-family targets.
 enum : int { kTagAddUser = 0, kTagTransfer = 1, kTagNone = 2 };
 
+// The default of ConvertJobs: the number of processors, within 1..kMaxConvertJobs.
+constexpr int kMaxConvertJobs = 64;
+std::int32_t DefaultConvertJobs();
+
 struct ConversionSettings {
   std::string Folder;  // last folder chosen for Add Folder
   std::int32_t AutoDestMP3EncodingParam = 1;
@@ -91,6 +95,10 @@ struct ConversionSettings {
   // Disc images (.cue, .toc, .nrg) for the same commands: each adds its audio tracks.
   std::int32_t BatchAddCUE = 1;
   std::int32_t OutputFormat = kTargetMp3;
+  // How many files the window converts at once (1 to 64; 1 converts on the window's thread).
+  std::int32_t ConvertJobs = DefaultConvertJobs();
+  // Whether each output is decoded again once written and compared with its source.
+  std::int32_t VerifyOutputs = 0;
 
   bool operator==(const ConversionSettings&) const = default;
 };
@@ -125,7 +133,8 @@ const std::vector<BatchAddFlag>& BatchAddFlags();
 
 // Returns the value the field takes when `value` is loaded for it: MP3ChannelMode outside
 // {0,1,3,4} becomes 1, WAVChannelNum outside 0..2 becomes 2, M4AID3TagType outside 0..2
-// becomes 2, AmplifyMp3Coeff and AmplifyWavCoeff are clamped to 10..3000. Every other field
+// becomes 2, AmplifyMp3Coeff and AmplifyWavCoeff are clamped to 10..3000, ConvertJobs outside
+// 1..64 becomes DefaultConvertJobs(), VerifyOutputs outside 0..1 becomes 0. Every other field
 // takes the value as stored.
 std::int32_t CorrectLoadedValue(const std::string& name, std::int32_t value);
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/ConversionSettings.h"
+#include "decoders/Decoder.h"
 #include "engine/Progress.h"
 #include "base/SourceEntry.h"
 
@@ -43,6 +44,10 @@ class CConversionEngine {
   void SetPipeline(int targetFormat, Pipeline pipeline);
   int RunPipeline(int targetFormat, int sourceType, const std::string& sourcePath,
                   const std::string& outputPath, IConvertProgress& progress);
+  // The decoders that files converted on worker threads open. With it, settings.ConvertJobs
+  // above 1 converts that many files at once through the target pipelines; without it, every
+  // batch runs the installed pipelines one file at a time.
+  void SetDecoderOpener(DecoderOpener opener) { opener_ = std::move(opener); }
 
   // 1-based position of the file being converted within the running batch; used as the
   // track number when a tag numbers files by their sequence.
@@ -53,7 +58,14 @@ class CConversionEngine {
  private:
   ConversionSettings& settings_;
   IBatchHost& host_;
+  // Converts on `jobs` worker threads while this thread shows their progress and writes the
+  // statuses; returns which entries were decided (all of them unless Cancel stopped the batch).
+  std::vector<bool> RunConcurrently(const std::vector<SourceEntry*>& entries,
+                                    const std::vector<int>& rows, int format, int jobs,
+                                    IConvertProgress& progress);
+
   std::map<int, Pipeline> pipelines_;
+  DecoderOpener opener_;
 };
 
 }  // namespace wavorax

@@ -26,6 +26,14 @@ class IConvertProgress {
   virtual bool CancelRequested() = 0;
   // Lets the display repaint and take Cancel between blocks.
   virtual void PumpMessages() = 0;
+
+  // Several files at once: the display shows the overall line first and, under it, one line
+  // and bar for each of `jobs` running files instead of the single per-file line.
+  virtual void SetJobCount(int jobs) { (void)jobs; }
+  // Line `job` (0-based) shows `text` and a bar at `percent` of 100; an empty text clears it.
+  virtual void SetJobLine(int job, const std::string& text, int percent) {
+    (void)job, (void)text, (void)percent;
+  }
 };
 
 // The window (or terminal) that owns the source list and the conversion progress display.
@@ -49,6 +57,13 @@ class IBatchHost {
   virtual void EndBatch() = 0;
   // Shows the conversion progress display; it stays valid until CloseProgress.
   virtual IConvertProgress& OpenProgress() = 0;
+  // The same for a batch that converts `jobs` files at once; a display that lays itself out
+  // for them before it shows overrides this.
+  virtual IConvertProgress& OpenProgressFor(int jobs) {
+    IConvertProgress& progress = OpenProgress();
+    progress.SetJobCount(jobs);
+    return progress;
+  }
   virtual void CloseProgress() = 0;
 };
 

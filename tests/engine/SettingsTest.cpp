@@ -103,11 +103,14 @@ INSTANTIATE_TEST_SUITE_P(
                       LoadCase{"M4AID3TagType", -1, 2}, LoadCase{"MP3ID3TagType", 3, 3},
                       LoadCase{"AmplifyWavCoeff", 5, 10}, LoadCase{"AmplifyWavCoeff", 5000, 3000},
                       LoadCase{"AmplifyMp3Coeff", 9, 10}, LoadCase{"AmplifyAACCoef", 5, 5},
-                      LoadCase{"TargetExistsOpt", 99, 99}));
+                      LoadCase{"TargetExistsOpt", 99, 99}, LoadCase{"ConvertJobs", 64, 64},
+                      LoadCase{"ConvertJobs", 0, DefaultConvertJobs()},
+                      LoadCase{"ConvertJobs", 65, DefaultConvertJobs()},
+                      LoadCase{"VerifyOutputs", 1, 1}, LoadCase{"VerifyOutputs", 2, 0}));
 
 TEST(Settings, FieldTableCoversEveryPersistedFieldOnce) {
   const auto& fields = SettingFields();
-  EXPECT_EQ(fields.size(), 85u);  // all 86 fields but LastOptionsPage
+  EXPECT_EQ(fields.size(), 87u);  // all 88 fields but LastOptionsPage
   std::set<std::string> names;
   int folderGroup = 0, formatGroup = 0;
   for (const auto& f : fields) {

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <functional>
 
@@ -136,7 +137,25 @@ INSTANTIATE_TEST_SUITE_P(
                   },
                   Ok,
                   {},
-                  [](const CS&, const CS& a) { EXPECT_EQ(a.TargetExistsOpt, 44); }}));
+                  [](const CS&, const CS& a) { EXPECT_EQ(a.TargetExistsOpt, 44); }},
+        // A count past the range shows as its nearest end.
+        SheetCase{[](CS& s) { s.ConvertJobs = 70; },
+                  [](COptSheet& s) {
+                    QSpinBox* jobs = s.GeneralPage()->JobsSpin();
+                    EXPECT_EQ(jobs->value(), 64);
+                    jobs->setFocus();
+                    jobs->selectAll();
+                    QTest::keyClicks(jobs, "3");
+                    // On its box: the row is wider than what a click hits.
+                    QCheckBox* verify = s.GeneralPage()->VerifyBox();
+                    QTest::mouseClick(verify, Qt::LeftButton, {}, QPoint(6, verify->height() / 2));
+                    Ok(s);
+                  },
+                  {},
+                  [](const CS&, const CS& a) {
+                    EXPECT_EQ(a.ConvertJobs, 3);
+                    EXPECT_EQ(a.VerifyOutputs, 1);
+                  }}));
 
 INSTANTIATE_TEST_SUITE_P(
     Mp3, SheetSession,

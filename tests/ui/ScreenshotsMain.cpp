@@ -1,6 +1,6 @@
 // screenshots_main OUTPUT-FOLDER SCALE: renders the main window (empty and with
-// converted rows), both progress windows, the context and help menus and the
-// help window to PNG files.
+// converted rows), both progress windows (converting with one and two files at
+// once), the context and help menus and the help window to PNG files.
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -151,6 +151,21 @@ int main(int argc, char** argv) {
     converting.ShowCentred();
     Settle();
     Save(converting.grab(), "progress-converting");
+    converting.Finish();
+  }
+  {
+    // Two files at once: the overall line first, then a line for each running file.
+    CConvertProgressDlg converting(&window);
+    converting.SetOverallRange(3);
+    converting.SetJobCount(2);
+    converting.SetOverallText("Converting 2 of 3 file(s) to MP3...");
+    converting.StepOverall();
+    converting.StepOverall();
+    converting.SetJobLine(0, "Converting Morning Walk.wav...87%", 87);
+    converting.SetJobLine(1, "Converting Harbour Lights.wav...42%", 42);
+    converting.ShowCentred();
+    Settle();
+    Save(converting.grab(), "progress-converting-two");
     converting.Finish();
   }
 

@@ -95,8 +95,10 @@ class MainWindowFixture : public testing::Test {
 
   std::string Status(int row) { return window->sourceList().Text(row, kColStatus); }
 
-  // Outputs go to a folder of their own and nothing is revealed.
+  // Outputs go to a folder of their own and nothing is revealed; files convert one at a time
+  // unless the test then asks for more.
   void ConvertInto(const std::string& folder) {
+    window->settings().ConvertJobs = 1;
     window->settings().DestOutputFolderOpt = kFolderCustom;
     window->settings().DestSpecifiedFolder = folder + "/";
     window->settings().BrowseOutputFolder = 0;

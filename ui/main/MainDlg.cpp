@@ -72,6 +72,7 @@ CMainDlg::CMainDlg(CSettingsStore& store, const QString& helpIndex, QWidget* par
       engine_(settings_, *this) {
   store_.LoadSettings(settings_);
   InstallPipelines(engine_, OpenDecoderFor);
+  engine_.SetDecoderOpener(OpenDecoderFor);
 
   setWindowTitle(QStringLiteral("Wavorax"));
   setWindowIcon(QIcon(QStringLiteral(":/art/wavorax.svg")));
@@ -602,8 +603,12 @@ void CMainDlg::EndBatch() {
   QApplication::restoreOverrideCursor();
 }
 
-IConvertProgress& CMainDlg::OpenProgress() {
+IConvertProgress& CMainDlg::OpenProgress() { return OpenProgressFor(1); }
+
+IConvertProgress& CMainDlg::OpenProgressFor(int jobs) {
   convertProgress_ = new CConvertProgressDlg(this);
+  // Laid out for its lines before it shows, so that it opens at its final size.
+  convertProgress_->SetJobCount(jobs);
   progress_ = convertProgress_;
   convertProgress_->ShowCentred();
   emit progressOpened(convertProgress_);

@@ -98,6 +98,7 @@ class CMainDlg final : public QWidget, public IBatchHost {
   void BeginBatch() override;
   void EndBatch() override;
   IConvertProgress& OpenProgress() override;
+  IConvertProgress& OpenProgressFor(int jobs) override;
   void CloseProgress() override;
 
   // For the tests and the screenshots.

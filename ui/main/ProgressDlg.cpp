@@ -8,7 +8,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QWindow>
+#include <algorithm>
 
 namespace wavorax::ui {
 
@@ -69,7 +72,8 @@ void CProgressBase::ShowCentred() {
   // The owner may be disabled for the length of the work; this window takes its
   // input.
   setEnabled(true);
-  raise();
+  // The offscreen platform has no stacking order and only warns about a raise.
+  if (QGuiApplication::platformName() != QLatin1String("offscreen")) raise();
 }
 
 void CProgressBase::Finish() {
@@ -186,6 +190,53 @@ void CConvertProgressDlg::StepOverall() {
 }
 
 void CConvertProgressDlg::PumpMessages() { QCoreApplication::processEvents(); }
+
+// With several files at once the overall line moves to the top and each running file gets a
+// line and a bar under it; past kMaxVisibleJobs the lines scroll, so the window stays on screen.
+constexpr int kJobPitch = 44;
+constexpr int kMaxVisibleJobs = 8;
+
+void CConvertProgressDlg::SetJobCount(int jobs) {
+  if (jobs <= 1 || !jobLines_.empty()) return;
+  fileText_->hide();
+  fileBar_->hide();
+  overallText_->move(kMargin, 10);
+  overallBar_->move(kMargin, 29);
+  const int visible = std::min(jobs, kMaxVisibleJobs);
+  QWidget* holder = this;
+  int top = 63;
+  if (jobs > visible) {
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setGeometry(0, top, width(), visible * kJobPitch);
+    holder = new QWidget;
+    holder->resize(width() - scroll->verticalScrollBar()->sizeHint().width(), jobs * kJobPitch);
+    scroll->setWidget(holder);
+    scroll->show();
+    top = 0;
+  }
+  for (int j = 0; j < jobs; ++j) {
+    QLabel* label = MakeLabel(holder, top + j * kJobPitch);
+    QProgressBar* bar = MakeBar(holder, top + j * kJobPitch + 18);
+    if (holder != this) {
+      label->setFixedWidth(holder->width() - 2 * kMargin);
+      bar->setFixedWidth(holder->width() - 2 * kMargin);
+    }
+    label->show();
+    bar->show();
+    jobLines_.emplace_back(label, bar);
+  }
+  const int bottom = 63 + visible * kJobPitch + 10;
+  cancel_->move(cancel_->x(), bottom);
+  setFixedSize(width(), bottom + 26 + 11);
+}
+
+void CConvertProgressDlg::SetJobLine(int job, const std::string& text, int percent) {
+  if (job < 0 || job >= static_cast<int>(jobLines_.size())) return;
+  SetLabel(jobLines_[job].first, QString::fromStdString(text));
+  SetBar(jobLines_[job].second, std::clamp(percent, 0, 100));
+}
 
 void CConvertProgressDlg::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton && windowHandle()) {

@@ -8,6 +8,8 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QString>
+#include <utility>
+#include <vector>
 
 #include "engine/Progress.h"
 #include "sources/Adding.h"
@@ -89,11 +91,15 @@ class CConvertProgressDlg final : public CProgressBase, public IConvertProgress 
   void StepOverall() override;
   bool CancelRequested() override { return cancelRequested(); }
   void PumpMessages() override;
+  void SetJobCount(int jobs) override;
+  void SetJobLine(int job, const std::string& text, int percent) override;
 
   QLabel* fileLabel() const { return fileText_; }
   QProgressBar* fileBar() const { return fileBar_; }
   QLabel* overallLabel() const { return overallText_; }
   QProgressBar* overallBar() const { return overallBar_; }
+  // The lines of the running files when several convert at once; empty otherwise.
+  const std::vector<std::pair<QLabel*, QProgressBar*>>& jobLines() const { return jobLines_; }
 
  protected:
   // Captionless, so the whole surface drags the window.
@@ -104,6 +110,7 @@ class CConvertProgressDlg final : public CProgressBase, public IConvertProgress 
   QProgressBar* fileBar_;
   QLabel* overallText_;
   QProgressBar* overallBar_;
+  std::vector<std::pair<QLabel*, QProgressBar*>> jobLines_;
 };
 
 }  // namespace wavorax::ui

@@ -9,7 +9,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "ui/common/Dialogs.h"
 #include "ui/common/Messenger.h"
@@ -121,6 +123,15 @@ COptOutputPage::COptOutputPage(QWidget* parent) : COptPage(parent) {
       new QCheckBox(QStringLiteral("&Browse output folder while conversion completes"), this);
   page->addWidget(myDocuments_);
   page->addWidget(browseOutput_);
+  jobs_ = new QSpinBox(this);
+  jobs_->setRange(1, kMaxConvertJobs);
+  auto* jobsRow = new QHBoxLayout;
+  jobsRow->addWidget(MakeBuddyLabel(QStringLiteral("Convert &N files at once"), jobs_, this));
+  jobsRow->addWidget(jobs_);
+  jobsRow->addStretch(1);
+  page->addLayout(jobsRow);
+  verify_ = new QCheckBox(QStringLiteral("&Verify each output after converting"), this);
+  page->addWidget(verify_);
   page->addStretch(1);
 
   connect(monoHelp_, &QPushButton::clicked, this, [this] {
@@ -151,6 +162,9 @@ void COptOutputPage::Load(const ConversionSettings& s) {
   SelectCode(targetExists_, s.TargetExistsOpt);
   myDocuments_->setChecked(s.OutputFiles2MyDocuments != 0);
   browseOutput_->setChecked(s.BrowseOutputFolder != 0);
+  // A count outside the range shows as its nearest end.
+  jobs_->setValue(std::clamp<int>(s.ConvertJobs, 1, kMaxConvertJobs));
+  verify_->setChecked(s.VerifyOutputs != 0);
   UpdateCustomFolder();
 }
 
@@ -171,6 +185,8 @@ void COptOutputPage::Store(ConversionSettings& s) const {
   s.TargetExistsOpt = SelectedCode(targetExists_, kExistsAutoRename);
   s.OutputFiles2MyDocuments = myDocuments_->isChecked() ? 1 : 0;
   s.BrowseOutputFolder = browseOutput_->isChecked() ? 1 : 0;
+  s.ConvertJobs = jobs_->value();
+  s.VerifyOutputs = verify_->isChecked() ? 1 : 0;
 }
 
 QRadioButton* COptOutputPage::MonoButton(int type) const {

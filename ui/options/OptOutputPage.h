@@ -4,6 +4,8 @@
 
 #include <vector>
 
+class QSpinBox;
+
 #include "ui/options/OptPage.h"
 
 namespace wavorax::ui {
@@ -34,6 +36,8 @@ class COptOutputPage : public COptPage {
   QComboBox* TargetExistsList() const { return targetExists_; }
   QCheckBox* MyDocumentsBox() const { return myDocuments_; }
   QCheckBox* BrowseOutputBox() const { return browseOutput_; }
+  QSpinBox* JobsSpin() const { return jobs_; }
+  QCheckBox* VerifyBox() const { return verify_; }
 
  private:
   void UpdateCustomFolder();
@@ -55,6 +59,8 @@ class COptOutputPage : public COptPage {
   QComboBox* targetExists_;
   QCheckBox* myDocuments_;
   QCheckBox* browseOutput_;
+  QSpinBox* jobs_;
+  QCheckBox* verify_;
 };
 
 }  // namespace wavorax::ui
