@@ -12,6 +12,7 @@
 #include "engine/OutputPath.h"
 #include "base/Paths.h"
 #include "engine/ParallelBatch.h"
+#include "engine/Verify.h"
 
 namespace wavorax {
 
@@ -126,7 +127,11 @@ void CConversionEngine::RunBatch(const std::vector<SourceEntry*>& entries,
         const int result =
             RunPipeline(format, entry.sourceType, entry.path, entry.outputPath, progress);
         converted = JudgeConversion(result, entry);
-        if (converted) {
+        if (converted && settings_.VerifyOutputs && opener_ &&
+            !VerifyConvertedOutput(settings_, entry, opener_)) {
+          converted = false;
+          outcome = kVerificationFailure;
+        } else if (converted) {
           host_.SetRowStatus(row, FileNameOf(entry.outputPath));
           progress.PumpMessages();
           if (progress.CancelRequested()) break;

@@ -10,6 +10,7 @@
 #include "engine/OutputPath.h"
 #include "base/Paths.h"
 #include "engine/Pipelines.h"
+#include "engine/Verify.h"
 
 namespace wavorax {
 
@@ -109,6 +110,11 @@ BatchSummary RunParallelBatch(const ConversionSettings& settings,
             PipelineFor(settings.OutputFormat, ctx, entry.sourceType, entry.path, entry.outputPath, progress);
         converted = JudgeConversion(result, entry);
         status = converted ? FileNameOf(entry.outputPath) : "Conversion Failure";
+        if (converted && settings.VerifyOutputs && !cancel.load() &&
+            !VerifyConvertedOutput(settings, entry, openDecoder)) {
+          converted = false;
+          status = kVerificationFailure;
+        }
       } else {
         status = outcome;
       }
