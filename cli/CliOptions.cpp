@@ -1,7 +1,10 @@
 #include "cli/CliOptions.h"
 
+#include <QCommandLineParser>
+#include <QStringList>
 #include <charconv>
 #include <cstring>
+#include <map>
 
 #include "base/Paths.h"
 
@@ -81,18 +84,32 @@ bool ApplyTagField(TagRecord& tag, const std::string& field, const std::string& 
   return false;
 }
 
-bool TakeValue(int argc, const char* const* argv, int& i, const std::string& option,
-               const char* inlineValue, std::string& value, std::string& error) {
-  if (inlineValue) {
-    value = inlineValue;
-    return true;
+// Arguments go through Qt's parser as Latin-1, one character per byte, so that a file name
+// that is not UTF-8 comes back byte for byte.
+QString Arg(const char* text) { return QString::fromLatin1(text); }
+std::string Bytes(const QString& text) { return text.toLatin1().toStdString(); }
+
+// The parser's own error texts, turned into this program's: unknown options are named as
+// given, a missing value names its option.
+std::string UsageError(const QCommandLineParser& parser, int argc, const char* const* argv) {
+  const QStringList unknown = parser.unknownOptionNames();
+  if (!unknown.isEmpty()) {
+    const std::string name = Bytes(unknown.front());
+    const std::string dashed = (name.size() == 1 ? "-" : "--") + name;
+    for (int i = 1; i < argc; ++i) {
+      const std::string arg = argv[i];
+      if (arg == "--") break;
+      if (arg.rfind(dashed, 0) == 0 &&
+          (arg.size() == dashed.size() || arg[dashed.size()] == '=' || name.size() == 1))
+        return "unknown option \"" + arg + "\"";
+    }
+    return "unknown option \"" + dashed + "\"";
   }
-  if (i + 1 >= argc) {
-    error = option + " needs a value";
-    return false;
-  }
-  value = argv[++i];
-  return true;
+  const std::string text = Bytes(parser.errorText());
+  const auto open = text.find('\''), close = text.rfind('\'');
+  if (text.rfind("Missing value", 0) == 0 && open != std::string::npos && close > open)
+    return text.substr(open + 1, close - open - 1) + " needs a value";
+  return text;
 }
 
 }  // namespace
@@ -139,84 +156,103 @@ bool ApplyAssignment(ConversionSettings& settings, const std::string& assignment
 }
 
 bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& error) {
+  QCommandLineParser parser;
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+  parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+  // Each option's canonical name, the first of its names.
+  const QList<QCommandLineOption> options = {
+      {{"h", "help"}, ""},
+      {"list", ""},
+      {"json", ""},
+      {"dry-run", ""},
+      {"verify", ""},
+      {"mirror", ""},
+      {"files-from", "", "FILE"},
+      {{"f", "format"}, "", "FORMAT"},
+      {{"o", "output-dir"}, "", "DIR"},
+      {"if-exists", "", "POLICY"},
+      {"set", "", "NAME=VALUE"},
+      {"settings", "", "FILE"},
+      {{"j", "jobs"}, "", "N"},
+  };
+  parser.addOptions(options);
+  // A switch given as --list=VALUE has always ignored the value.
+  QStringList arguments;
   bool onlySources = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (onlySources || arg.empty() || arg[0] != '-' || arg == "-") {
-      o.sources.push_back(arg);
-      continue;
+  for (int i = 0; i < argc; ++i) {
+    QString arg = Arg(argv[i]);
+    onlySources = onlySources || arg == "--";
+    const auto eq = arg.indexOf('=');
+    if (!onlySources && arg.startsWith("--") && eq > 2) {
+      const QString name = arg.mid(2, eq - 2);
+      for (const auto& option : options)
+        if (option.valueName().isEmpty() && option.names().contains(name)) arg.truncate(eq);
     }
-    if (arg == "--") {
-      onlySources = true;
-      continue;
-    }
-    // --name=value and -xVALUE forms.
-    const char* inlineValue = nullptr;
-    std::string option = arg;
-    if (arg.rfind("--", 0) == 0) {
-      const auto eq = arg.find('=');
-      if (eq != std::string::npos) {
-        option = arg.substr(0, eq);
-        inlineValue = argv[i] + eq + 1;
-      }
-    } else if (arg.size() > 2) {
-      option = arg.substr(0, 2);
-      inlineValue = argv[i] + 2;
-    }
-    std::string value;
-    if (option == "-h" || option == "--help") {
+    arguments << arg;
+  }
+  if (!parser.parse(arguments)) {
+    error = UsageError(parser, argc, argv);
+    return false;
+  }
+
+  // Options act in command-line order: a later -f or --set wins over an earlier one.
+  std::map<QString, QString> canonical;
+  for (const auto& option : options)
+    for (const QString& name : option.names()) canonical[name] = option.names().front();
+  std::map<QString, int> seen;
+  for (const QString& found : parser.optionNames()) {
+    const QString name = canonical[found];
+    const QStringList values = parser.values(name);
+    const int k = seen[name]++;
+    const std::string value = k < values.size() ? Bytes(values[k]) : std::string();
+    const std::string shown = Bytes((found.size() == 1 ? "-" : "--") + found);
+    if (name == "h") {
       o.help = true;
-    } else if (option == "--list") {
+    } else if (name == "list") {
       o.list = true;
-    } else if (option == "--json") {
+    } else if (name == "json") {
       o.json = true;
-    } else if (option == "--dry-run") {
+    } else if (name == "dry-run") {
       o.dryRun = true;
-    } else if (option == "--verify") {
+    } else if (name == "verify") {
       o.assignments.push_back("VerifyOutputs=1");
-    } else if (option == "--files-from") {
-      if (!TakeValue(argc, argv, i, option, inlineValue, value, error)) return false;
+    } else if (name == "mirror") {
+      o.assignments.push_back("CreateDirs=1");
+    } else if (name == "files-from") {
       if (value.empty()) {
         error = "--files-from needs a file, or - for standard input";
         return false;
       }
       o.filesFrom = value;
-    } else if (option == "--mirror") {
-      o.assignments.push_back("CreateDirs=1");
-    } else if (option == "-f" || option == "--format") {
-      if (!TakeValue(argc, argv, i, option, inlineValue, value, error)) return false;
+    } else if (name == "f") {
       int code = 0;
       if (!FormatCode(value, code)) {
         error = "unknown format \"" + value + "\" (mp3, wav, aac, mp4, m4a or m4b)";
         return false;
       }
       o.assignments.push_back("OutputFormat=" + std::to_string(code));
-    } else if (option == "-o" || option == "--output-dir") {
-      if (!TakeValue(argc, argv, i, option, inlineValue, value, error)) return false;
+    } else if (name == "o") {
       if (value.empty()) {
         error = "the output folder is empty";
         return false;
       }
       o.assignments.push_back("DestOutputFolderOpt=" + std::to_string(kFolderCustom));
       o.assignments.push_back("DestSpecifiedFolder=" + value);
-    } else if (option == "--if-exists") {
-      if (!TakeValue(argc, argv, i, option, inlineValue, value, error)) return false;
-      int code = value == "rename" ? kExistsAutoRename
+    } else if (name == "if-exists") {
+      int code = value == "rename"      ? kExistsAutoRename
                  : value == "overwrite" ? kExistsOverwrite
-                 : value == "skip" ? kExistsSkip : 0;
+                 : value == "skip"      ? kExistsSkip
+                                        : 0;
       if (!code) {
         error = "--if-exists takes rename, overwrite or skip";
         return false;
       }
       o.assignments.push_back("TargetExistsOpt=" + std::to_string(code));
-    } else if (option == "--set") {
-      if (!TakeValue(argc, argv, i, option, inlineValue, value, error)) return false;
+    } else if (name == "set") {
       o.assignments.push_back(value);
-    } else if (option == "--settings") {
-      if (!TakeValue(argc, argv, i, option, inlineValue, value, error)) return false;
+    } else if (name == "settings") {
       o.settingsFile = value;
-    } else if (option == "-j" || option == "--jobs") {
-      if (!TakeValue(argc, argv, i, option, inlineValue, value, error)) return false;
+    } else if (name == "j") {
       std::int32_t jobs = 0;
       if (!ParseInt(value, jobs) || jobs < 1 || jobs > 256) {
         error = "--jobs needs a number from 1 to 256";
@@ -224,10 +260,11 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
       }
       o.jobs = jobs;
     } else {
-      error = "unknown option \"" + arg + "\"";
+      error = "unknown option \"" + shown + "\"";
       return false;
     }
   }
+  for (const QString& source : parser.positionalArguments()) o.sources.push_back(Bytes(source));
   // Validate the assignments now, so that a bad --set is a usage error before any work.
   ConversionSettings probe;
   for (const auto& a : o.assignments)

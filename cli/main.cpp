@@ -3,13 +3,13 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <fstream>
-#include <iterator>
-#include <set>
 #include <csignal>
 #include <cstdio>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <mutex>
+#include <set>
 #include <thread>
 
 extern "C" {
@@ -86,21 +86,11 @@ std::string JsonString(const std::string& s) {
       continue;
     }
     switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
       default:
         if (c < 0x20 || c == 0x7F) {
           std::snprintf(buf, sizeof buf, "\\u%04x", c);
@@ -318,8 +308,8 @@ bool PrintPlans(const ConversionSettings& settings, const CSourceList& list, Rep
     if (out.json()) {
       out.Json("{\"event\":\"plan\",\"index\":" + std::to_string(r) +
                ",\"path\":" + JsonString(source) + ",\"action\":\"" + PlanWord(plan.action) +
-               "\",\"output\":" + JsonString(plan.path) + ",\"status\":" +
-               JsonString(converts ? FileNameOf(plan.path) : plan.outcome) + "}");
+               "\",\"output\":" + JsonString(plan.path) +
+               ",\"status\":" + JsonString(converts ? FileNameOf(plan.path) : plan.outcome) + "}");
       continue;
     }
     std::string line = source + ": ";

@@ -64,8 +64,7 @@ bool CouldCreateFolder(const std::string& path) {
   for (;;) {
     struct stat st {};
     if (::stat(at.c_str(), &st) == 0)
-      return S_ISDIR(st.st_mode) &&
-             ::faccessat(AT_FDCWD, at.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+      return S_ISDIR(st.st_mode) && ::faccessat(AT_FDCWD, at.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
     const auto slash = at.rfind('/');
     if (slash == std::string::npos)
       at = ".";
