@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
@@ -24,6 +25,7 @@
 
 #include "controls/SkinButton.h"
 #include "decoders/DecoderChoice.h"
+#include "decoders/cd/CdDisc.h"
 #include "engine/Pipelines.h"
 #include "sources/Adding.h"
 #include "ui/common/Dialogs.h"
@@ -239,6 +241,7 @@ void CMainDlg::BuildMenus() {
   contextMenu_->addSeparator();
   add(contextMenu_, "&Add Files...\tCtrl+O", kAddFiles);
   add(contextMenu_, "Add F&older", kAddFolder);
+  add(contextMenu_, "Add Audio &CD", kAddAudioCd);
   add(contextMenu_, "&Remove\tDel", kRemove);
   add(contextMenu_, "Remove Al&l", kRemoveAll);
 
@@ -309,6 +312,7 @@ void CMainDlg::Dispatch(int command) {
   switch (command) {
     case kAddFiles: OnAddFiles(); break;
     case kAddFolder: OnAddFolder(); break;
+    case kAddAudioCd: OnAddAudioCd(); break;
     case kRemove: RemoveSelected(); break;
     case kRemoveAll: RemoveAllRows(); break;
     case kConvertAll: ConvertAll(); break;
@@ -469,6 +473,28 @@ void CMainDlg::OnAddFolder() {
   std::vector<std::string> paths;
   CollectFolder(settings_, paths, settings_.Folder);
   AddCollected(paths, progress);
+}
+
+void CMainDlg::OnAddAudioCd() {
+  const std::vector<std::string> drives = AudioCdDrives();
+  if (drives.empty()) {
+    ::wavorax::ui::ShowInformation(QStringLiteral("There is no audio CD in any drive."), this);
+    return;
+  }
+  std::string drive = drives.front();
+  if (drives.size() > 1) {
+    QStringList names;
+    for (const std::string& d : drives) names << QString::fromStdString(d);
+    bool chosen = false;
+    const QString name = QInputDialog::getItem(this, QStringLiteral("Wavorax"),
+                                               QStringLiteral("Please choose a drive:"), names, 0,
+                                               false, &chosen);
+    if (!chosen) return;
+    drive = name.toStdString();
+  }
+  QCoreApplication::processEvents();
+  // The drive stands for its audio tracks when the collected paths are added.
+  AddCollected({drive}, nullptr);
 }
 
 std::vector<std::string> CMainDlg::LocalPaths(const QMimeData* data) {

@@ -37,6 +37,7 @@ class CMainDlg final : public QWidget, public IBatchHost {
   enum Command {
     kAddFiles = 32773,
     kAddFolder = 1024,
+    kAddAudioCd = 32791,
     kRemove = 32772,
     kRemoveAll = 1005,
     kConvertAll = 32787,
@@ -67,6 +68,8 @@ class CMainDlg final : public QWidget, public IBatchHost {
   // The commands.
   void OnAddFiles();
   void OnAddFolder();
+  // Adds every audio track of the disc in a drive, asking which drive when several hold one.
+  void OnAddAudioCd();
   void RemoveSelected();
   void RemoveAllRows();
   void ConvertAll();
