@@ -120,7 +120,15 @@ INSTANTIATE_TEST_SUITE_P(
                   [](const CS&, const CS& a) {
                     for (const BatchAddFlag& f : BatchAddFlags())
                       EXPECT_EQ(a.*f.field, std::string(f.extension) == ".flac") << f.name;
+                    EXPECT_EQ(a.BatchAddCUE, 0);
                   }},
+        SheetCase{[](CS& s) { s.BatchAddCUE = 0; },
+                  [](COptSheet& s) {
+                    Click(s.GeneralPage()->ExtensionBox(".cue, .toc, .nrg (CD images)"));
+                    Ok(s);
+                  },
+                  {},
+                  [](const CS&, const CS& a) { EXPECT_EQ(a.BatchAddCUE, 1); }},
         // A code outside the list shows the first item, which OK stores...
         SheetCase{[](CS& s) { s.TargetExistsOpt = 44; },
                   [](COptSheet& s) {

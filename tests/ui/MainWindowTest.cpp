@@ -245,9 +245,10 @@ TEST_F(MainWindowFixture, CtrlOAddsChosenFilesWhateverTheirExtension) {
   });
   QApplication::setActiveWindow(window.get());
   QTest::keyClick(window->windowHandle(), Qt::Key_O, Qt::ControlModifier);
-  ASSERT_EQ(filters.size(), 25);
+  ASSERT_EQ(filters.size(), 26);
   EXPECT_TRUE(filters.front().startsWith("All Support Formats (*.mp3 *.mp2 *.mp1 *.wav"));
-  EXPECT_TRUE(filters[20].startsWith("MO3 Musicss"));
+  EXPECT_TRUE(filters[8].startsWith("CD Images (*.cue *.toc *.nrg)"));
+  EXPECT_TRUE(filters[21].startsWith("MO3 Musicss"));
   EXPECT_TRUE(filters.back().startsWith("All Files"));
   ASSERT_EQ(window->sourceList().RowCount(), 2);
   EXPECT_EQ(window->sourceList().Entry(0).path, media / "a.wav");

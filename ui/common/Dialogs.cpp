@@ -38,7 +38,7 @@ QStringList SourceFileFilters() {
       "*.wmv *.asf *.wv "
       "*.aac *.m4a *.m4b *.mp4 *.m4v *.ac3 *.adx *.ape *.mac *.mpc *.mp+ *.mpp "
       "*.spx *.tta "
-      "*.amr)",
+      "*.amr *.cue *.toc *.nrg)",
       "MP3 Files (*.mp3 *.mp2 *.mp1)",
       "WAV Files (*.wav)",
       "OGG Files (*.ogg *.oga)",
@@ -46,6 +46,8 @@ QStringList SourceFileFilters() {
       "Windows Media Video (*.wmv)",
       "Advanced Systems Format (*.asf)",
       "CD Audio (*.cda)",
+      // Disc images expand to one row per audio track when they are added.
+      "CD Images (*.cue *.toc *.nrg)",
       "AIFF Files (*.aiff *.aif *.aifc *.afc)",
       "Free Lossless Audio Codec (*.flac)",
       "WavPack (*.wv)",

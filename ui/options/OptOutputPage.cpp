@@ -77,6 +77,13 @@ COptOutputPage::COptOutputPage(QWidget* parent) : COptPage(parent) {
   }
   page->addLayout(extensions);
   auto* checkRow = new QHBoxLayout;
+  // Disc images (cue sheets, TOC and NRG files) add one row per audio track. They share one
+  // flag, so they get one box, beside the grid rather than in it, and Check All and Uncheck
+  // All treat it like the others.
+  auto* discImages = new QCheckBox(QStringLiteral(".cue, .toc, .nrg (CD images)"), this);
+  extensionBoxes_.push_back(discImages);
+  extensionFlags_.push_back(&ConversionSettings::BatchAddCUE);
+  checkRow->addWidget(discImages);
   checkAll_ = new QPushButton(QStringLiteral("Check All"), this);
   uncheckAll_ = new QPushButton(QStringLiteral("Uncheck All"), this);
   checkRow->addStretch(1);
