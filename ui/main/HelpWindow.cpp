@@ -37,6 +37,8 @@ CHelpWindow::CHelpWindow(const QString& index, QWidget* parent) : QWidget(parent
   // Pages of the help open inside; links to the web go to the desktop's
   // browser.
   browser_->setOpenExternalLinks(true);
+  // Text that runs up to the frame is hard to read; the margin stays for every page loaded.
+  browser_->document()->setDocumentMargin(14);
   browser_->setOpenLinks(true);
   browser_->setSearchPaths({QFileInfo(index).absolutePath()});
   browser_->setSource(QUrl::fromLocalFile(index));
