@@ -139,38 +139,38 @@ void CMainDlg::BuildControls() {
   view_->installEventFilter(this);
   view_->viewport()->installEventFilter(this);
 
-  struct ButtonSpec {
+  struct CommandButtonLook {
     int command;
     const char* text;
     const char* image;
     int y;
     const char* tip;
   };
-  const ButtonSpec specs[] = {
+  const CommandButtonLook looks[] = {
       {kAddFiles, "&Add Files", "button-add-files", 72, "Add files"},
       {kAddFolder, "Add &Folder", "button-add-folder", 115, "Add files from a folder"},
       {kRemoveAll, "Remove A&ll", "button-remove-all", 161, "Remove all files in list"},
       {kConvertAll, "&Convert", "button-convert", 206, "Convert all files"},
       {kOptions, "&Options", "button-options", 278, "Options"},
   };
-  for (const ButtonSpec& spec : specs) {
+  for (const CommandButtonLook& look : looks) {
     auto* button = new CSkinButton(this);
-    button->setObjectName(QString::fromLatin1(spec.image));
-    button->setText(QString::fromLatin1(spec.text));
-    button->setToolTip(QString::fromLatin1(spec.tip));
+    button->setObjectName(QString::fromLatin1(look.image));
+    button->setText(QString::fromLatin1(look.text));
+    button->setToolTip(QString::fromLatin1(look.tip));
     button->SetTextFont(TahomaBold(), false);
     button->SetTextColours(QColor(53, 53, 53), QColor(53, 53, 53), false);
     button->SetTextOffset(0, -1, false);
     button->SetDrawBorder(false, false);
-    const QString base = QStringLiteral(":/art/") + QString::fromLatin1(spec.image);
+    const QString base = QStringLiteral(":/art/") + QString::fromLatin1(look.image);
     if (!button->SetBitmaps(base + QStringLiteral(".svg"), base + QStringLiteral("-hover.svg"),
                             true, false))
       button->resize(107, 27);
-    button->move(11, spec.y);
+    button->move(11, look.y);
     button->SetSourceBackground(&skin_, false);
     button->SetCursorShape(Qt::PointingHandCursor);
     button->setFocusPolicy(Qt::NoFocus);
-    buttons_.emplace_back(spec.command, button);
+    buttons_.emplace_back(look.command, button);
   }
   // Buttons always run their command; the commands guard themselves.
   connect(button(kAddFiles), &QAbstractButton::clicked, this, &CMainDlg::OnAddFiles);
