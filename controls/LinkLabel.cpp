@@ -51,9 +51,9 @@ QString KeyFileValue(const QString& path, const QString& group, const QString& k
   return {};
 }
 
-// The desktop file id of the user's default web browser: the handler of HTML documents (what
-// a Windows desktop finds under ".htm"), else of http links, from the mimeapps.list files in
-// the order the freedesktop specification searches them.
+// The desktop file id of the user's default web browser: the handler of HTML documents, else
+// of http links, from the mimeapps.list files, user's before system's, so that the user's own
+// choice wins as it does for every other desktop program.
 QString DefaultBrowserId() {
   const QString home = QDir::homePath();
   QStringList lists;
