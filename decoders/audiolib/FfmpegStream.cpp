@@ -1,5 +1,5 @@
-// Decode-only streams on FFmpeg: libavformat demuxes, libavcodec decodes, and libswresample
-// converts the decoder's sample format to the output width (never the rate or the channels).
+// Decode-only streams on FFmpeg: libavformat demuxes, libavcodec decodes, and the PCM
+// converter brings every frame to the output width and the first frame's rate and channels.
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -7,15 +7,15 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/dict.h>
 #include <libavutil/mem.h>
-#include <libswresample/swresample.h>
 }
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
-#include "decoders/audiolib/AudioLib.h"
 #include "base/ByteSource.h"
+#include "decoders/PcmConverter.h"
+#include "decoders/audiolib/AudioLib.h"
 #include "decoders/audiolib/TagText.h"
 
 namespace wavorax::audiolib {
@@ -41,20 +41,11 @@ struct FormatDeleter {
 struct CodecDeleter {
   void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
 };
-struct SwrDeleter {
-  void operator()(SwrContext* s) const { swr_free(&s); }
-};
 struct PacketDeleter {
   void operator()(AVPacket* p) const { av_packet_free(&p); }
 };
 struct FrameDeleter {
   void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct LayoutDeleter {
-  void operator()(AVChannelLayout* l) const {
-    av_channel_layout_uninit(l);
-    delete l;
-  }
 };
 
 bool IsTrackerDemuxer(const AVInputFormat* format) {
@@ -111,9 +102,7 @@ class FfmpegStream final : public Channel {
   bool DecodeMore();
   std::uint64_t Musepack8Frames();
   bool Append(const AVFrame* frame);
-  bool SetUpConverter(int inputFormat, int inputRate, int inputChannels);
-  bool Convert(const std::uint8_t* const* input, int samples);
-  bool FlushConverter();
+  void DropTakenPending();
   void LoadId3v1();
   void LoadId3v2();
   TagFields FfmpegMetadata() const;
@@ -125,14 +114,11 @@ class FfmpegStream final : public Channel {
   std::unique_ptr<AVIOContext, AvioDeleter> io_;
   std::unique_ptr<AVFormatContext, FormatDeleter> format_;
   std::unique_ptr<AVCodecContext, CodecDeleter> codec_;
-  std::unique_ptr<SwrContext, SwrDeleter> converter_;
-  std::unique_ptr<AVChannelLayout, LayoutDeleter> layout_;
+  PcmConverter converter_;
   std::unique_ptr<AVPacket, PacketDeleter> packet_;
   std::unique_ptr<AVFrame, FrameDeleter> frame_;
 
   int streamIndex_ = -1;
-  int inputFormat_ = AV_SAMPLE_FMT_NONE;
-  int inputRate_ = 0, inputChannels_ = 0;  // of the frames the converter is set up for
   AVSampleFormat outputFormat_ = AV_SAMPLE_FMT_S16;
   int bytesPerFrame_ = 0;
   std::int64_t audioStart_ = -1;
@@ -256,91 +242,32 @@ bool FfmpegStream::Open(std::unique_ptr<ByteSource> source) {
   return true;
 }
 
-bool FfmpegStream::SetUpConverter(int inputFormat, int inputRate, int inputChannels) {
-  // Samples still held by a resampling converter belong before the new frames.
-  if (!FlushConverter()) return false;
-  inputFormat_ = inputFormat;
-  inputRate_ = inputRate;
-  inputChannels_ = inputChannels;
-  converter_.reset();
-  if (inputFormat == outputFormat_ && inputRate == info_.frequency &&
-      inputChannels == info_.channels)
-    return true;  // already interleaved in the output width
-  // Usually only the sample format changes. Where the source changes its rate or channel
-  // count mid-stream (two files joined end to end), the later part is converted to the
-  // stream's first rate and channels: the caller set up its writer from the first frame.
-  AVChannelLayout inLayout{};
-  av_channel_layout_default(&inLayout, inputChannels);
-  SwrContext* raw = nullptr;
-  const int made =
-      swr_alloc_set_opts2(&raw, layout_.get(), outputFormat_, info_.frequency, &inLayout,
-                          static_cast<AVSampleFormat>(inputFormat), inputRate, 0, nullptr);
-  av_channel_layout_uninit(&inLayout);
-  if (made < 0) return false;
-  converter_.reset(raw);
-  return swr_init(converter_.get()) >= 0;
-}
-
-bool FfmpegStream::Convert(const std::uint8_t* const* input, int samples) {
+void FfmpegStream::DropTakenPending() {
   if (pendingOffset_ == pending_.size()) {
     pending_.clear();
     pendingOffset_ = 0;
   }
-  const int room = swr_get_out_samples(converter_.get(), samples);
-  if (room < 0) return false;
-  if (room == 0) return true;
-  const std::size_t at = pending_.size();
-  pending_.resize(at + static_cast<std::size_t>(room) * bytesPerFrame_);
-  std::uint8_t* out = pending_.data() + at;
-  const int done =
-      swr_convert(converter_.get(), &out, room, const_cast<const std::uint8_t**>(input), samples);
-  if (done < 0) {
-    pending_.resize(at);
-    return false;
-  }
-  pending_.resize(at + static_cast<std::size_t>(done) * bytesPerFrame_);
-  return true;
-}
-
-bool FfmpegStream::FlushConverter() {
-  // Only a converter that changes the rate holds samples back.
-  if (!converter_ || inputRate_ == info_.frequency) return true;
-  const bool ok = Convert(nullptr, 0);
-  converter_.reset();
-  return ok;
 }
 
 bool FfmpegStream::Append(const AVFrame* frame) {
   const int channels = frame->ch_layout.nb_channels;
   if (frame->sample_rate <= 0 || channels <= 0 || channels > 64) return false;
   if (info_.channels == 0) {
-    // First frame: fix the output format for the rest of the stream.
+    // First frame: fix the output format for the rest of the stream. Where the source
+    // changes its rate or channel count later (two files joined end to end), the later part
+    // is converted to these: the caller set up its writer from the first frame.
     info_.frequency = frame->sample_rate;
     info_.channels = channels;
     if (IsUnsigned8(frame->format)) {
       outputFormat_ = AV_SAMPLE_FMT_U8;
       info_.flags = kSample8Bits;
     }
-    bytesPerFrame_ = channels * av_get_bytes_per_sample(outputFormat_);
-    layout_.reset(new AVChannelLayout{});
-    av_channel_layout_default(layout_.get(), channels);
-    if (!SetUpConverter(frame->format, frame->sample_rate, channels)) return false;
-  } else if (frame->format != inputFormat_ || frame->sample_rate != inputRate_ ||
-             channels != inputChannels_) {
-    if (!SetUpConverter(frame->format, frame->sample_rate, channels)) return false;
+    converter_.SetOutput(outputFormat_, frame->sample_rate, channels);
+    bytesPerFrame_ = converter_.BytesPerFrame();
   }
-  if (frame->nb_samples <= 0) return true;
-
-  if (converter_) return Convert(frame->extended_data, frame->nb_samples);
-  if (pendingOffset_ == pending_.size()) {
-    pending_.clear();
-    pendingOffset_ = 0;
-  }
-  const std::size_t bytes = static_cast<std::size_t>(frame->nb_samples) * bytesPerFrame_;
-  const std::size_t at = pending_.size();
-  pending_.resize(at + bytes);
-  std::memcpy(pending_.data() + at, frame->extended_data[0], bytes);
-  return true;
+  DropTakenPending();
+  return converter_.Append(frame->extended_data, frame->format, frame->sample_rate, channels,
+                           frame->nb_samples, pending_);
 }
 
 // Decodes until at least one frame has been added to pending_; false at the end of the stream.
@@ -387,7 +314,8 @@ bool FfmpegStream::DecodeMore() {
   ended_ = true;
   // The tail that a resampling converter still holds.
   const std::size_t before = pending_.size() - pendingOffset_;
-  if (!FlushConverter()) failed_ = true;
+  DropTakenPending();
+  if (!converter_.Flush(pending_)) failed_ = true;
   return pending_.size() - pendingOffset_ > before;
 }
 

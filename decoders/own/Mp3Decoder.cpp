@@ -2,6 +2,10 @@
 
 #include <lame/lame.h>
 
+extern "C" {
+#include <libavutil/samplefmt.h>
+}
+
 #include <algorithm>
 #include <cstdarg>
 #include <cstring>
@@ -15,6 +19,13 @@ constexpr std::size_t kSearchChunk = 100;  // bytes fed while the first header i
 // The search may restart after a frame without a bit rate; real files need one or two
 // restarts, so this only stops crafted input from making the open crawl along forever.
 constexpr int kMaxSearchRestarts = 64;
+// The decoder gives a frame's samples once the frame's bytes are in, and it is fed a chunk at
+// a time, so the frame after the last one that gave samples starts no further back than a
+// chunk and a frame (1728 bytes at most) before the reading position.
+constexpr std::uint64_t kPartSearchBack = 4096;
+constexpr std::size_t kPartSearchBlock = 4096;
+// Frames in a row, each where the one before ends, that mark the start of another part.
+constexpr int kPartChainFrames = 3;
 
 // Each decoder has its own hip state, but LAME 3.100's hip_decode1_headersB decodes every
 // frame through one static scratch buffer, and hip_decode_init sets up shared tables. So
@@ -32,6 +43,34 @@ void Quiet(const char* /*format*/, va_list /*args*/) {}
 bool IsFrameSync(const std::uint8_t* b) {
   return b[0] == 0xFF && (b[1] & 0xE0) == 0xE0 && (b[1] & 0x18) != 0x08 && (b[1] & 0x06) != 0 &&
          (b[2] & 0xF0) != 0xF0 && (b[2] & 0x0C) != 0x0C && (b[3] & 0x03) != 2;
+}
+
+// What a hip decoder keeps to within one stream: MPEG version, layer, sample-rate index, and
+// mono or not. A frame that differs in any of these belongs to another part.
+int FormatKey(const std::uint8_t* b) {
+  return ((b[1] & 0x1E) << 8) | (b[2] & 0x0C) | ((b[3] >> 6) == 3 ? 1 : 0);
+}
+
+// A frame's length in bytes from its header, or 0 for free format (no bit rate given).
+int FrameLength(const std::uint8_t* b) {
+  static constexpr int kKbps[2][3][15] = {
+      {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+       {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+       {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
+      {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
+  static constexpr int kRates[3] = {44100, 48000, 32000};
+  const int version = (b[1] >> 3) & 3;  // 3: MPEG-1, 2: MPEG-2, 0: MPEG-2.5
+  const int layer = 4 - ((b[1] >> 1) & 3);
+  const int bitrateIndex = b[2] >> 4;
+  const int padding = (b[2] >> 1) & 1;
+  if (bitrateIndex == 0 || bitrateIndex == 15 || layer < 1 || layer > 3) return 0;
+  const int rate = kRates[(b[2] >> 2) & 3] >> (version == 3 ? 0 : version == 2 ? 1 : 2);
+  const int bits = kKbps[version == 3 ? 0 : 1][layer - 1][bitrateIndex] * 1000;
+  if (layer == 1) return (12 * bits / rate + padding) * 4;
+  if (layer == 3 && version != 3) return 72 * bits / rate + padding;
+  return 144 * bits / rate + padding;
 }
 
 }  // namespace
@@ -56,6 +95,11 @@ void CMp3Decoder::Close() {
   nominalBitrate = 0;
   id3v2Block.clear();
   id3v1Block.clear();
+  partKey = -1;
+  partStart = lastOutputAt = scannedTo = 0;
+  laterPart = partsEnded = false;
+  converted.clear();
+  convertedOffset = 0;
   ResetStreamInfo();
 }
 
@@ -177,6 +221,8 @@ int CMp3Decoder::SearchHeader() {
       if (!file->ReadExact(window + 7, 1)) return 0;
     }
     const bool freeFormat = (window[2] >> 4) == 0;
+    partKey = FormatKey(window);
+    partStart = file->Tell() - 8;
 
     if (DecodeFrame(window, 8, scratchLeft.data(), scratchRight.data(), true) == -1) return 0;
     while (!header.headerParsed) {
@@ -208,9 +254,123 @@ int CMp3Decoder::SearchHeader() {
     bytesPerSample = 2;
     bitrateKbps = nominalBitrate = header.bitrate;
     channelMode = (header.mode >= 0 && header.mode <= 2) ? header.mode : 3;
+    lastOutputAt = file->Tell();
     return 1;
   }
   return 0;
+}
+
+// One frame's samples from the current part: feeds the decoder a chunk at a time until it
+// gives a frame. 0 when the part ends, at the end of the file or where another part begins
+// (the reading position then stands at that part's first frame, with a decoder of its own).
+int CMp3Decoder::DecodeNext(std::int16_t* left, std::int16_t* right) {
+  std::size_t n = 0;
+  for (;;) {
+    const int result = DecodeFrame(input.data(), n, left, right, false);
+    if (result != 0) {
+      if (result > 0) lastOutputAt = file->Tell();
+      return result;
+    }
+    // Nothing decodable in what was fed: either a frame is not complete yet, or the decoder
+    // skips frames of a format other than its own, which begin another part.
+    if (n > 0) {
+      const std::int64_t other = FindOtherFormat(file->Tell());
+      if (other >= 0) return StartPart(static_cast<std::uint64_t>(other)) ? 0 : kReadFailed;
+    }
+    n = file->Read(input.data(), kReadChunk);
+    if (n == 0) {
+      const int last = DecodeFrame(input.data(), 0, left, right, false);
+      if (last > 0) return last;
+      const std::int64_t other = FindOtherFormat(file->Size());
+      if (other >= 0) return StartPart(static_cast<std::uint64_t>(other)) ? 0 : kReadFailed;
+      partsEnded = true;
+      return last;
+    }
+    position = std::max(position, file->Tell());
+  }
+}
+
+// The first frame before `upTo`, from about where the current part last gave samples, that
+// starts a run of frames in another format; -1 when there is none.
+std::int64_t CMp3Decoder::FindOtherFormat(std::uint64_t upTo) {
+  std::uint64_t from = lastOutputAt > kPartSearchBack ? lastOutputAt - kPartSearchBack : 0;
+  from = std::max({from, partStart, scannedTo});
+  upTo = std::min(upTo, file->Size());
+  std::uint8_t block[kPartSearchBlock];
+  while (from < upTo) {
+    const std::size_t got = file->ReadAt(from, block, sizeof block);
+    if (got < 4) break;
+    const auto last = static_cast<std::size_t>(std::min<std::uint64_t>(got - 4, upTo - 1 - from));
+    for (std::size_t i = 0; i <= last; ++i) {
+      const std::uint8_t* b = block + i;
+      if (IsFrameSync(b) && FormatKey(b) != partKey && StartsPart(from + i, FormatKey(b)))
+        return static_cast<std::int64_t>(from + i);
+    }
+    from += last + 1;
+  }
+  // Each place is looked at once: what follows it in the file does not change.
+  scannedTo = std::max(scannedTo, from);
+  return -1;
+}
+
+// Whether frames of one format follow each other from `at`: a few in a row, or fewer that
+// reach the end of the file or its ID3v1 tag. A stray sync pattern inside audio data
+// rarely has a second frame header where its length says.
+bool CMp3Decoder::StartsPart(std::uint64_t at, int key) {
+  const std::uint64_t size = file->Size();
+  for (int frames = 0; frames < kPartChainFrames; ++frames) {
+    std::uint8_t h[4];
+    const std::size_t got = file->ReadAt(at, h, sizeof h);
+    if (frames > 0 &&
+        (at == size || (at + 128 == size && got >= 3 && std::memcmp(h, "TAG", 3) == 0)))
+      return true;
+    if (got < 4 || !IsFrameSync(h) || FormatKey(h) != key) return false;
+    const int frameLength = FrameLength(h);
+    if (frameLength <= 0) return false;
+    at += static_cast<std::uint64_t>(frameLength);
+  }
+  return true;
+}
+
+// Gives the part that begins at `at` a decoder of its own; its samples go through the
+// converter from now on.
+bool CMp3Decoder::StartPart(std::uint64_t at) {
+  std::uint8_t h[4];
+  if (file->ReadAt(at, h, sizeof h) != sizeof h || !file->Seek(at)) return false;
+  hip.reset();  // its deleter takes the lock itself
+  {
+    std::lock_guard<std::mutex> lock(HipMutex());
+    hip.reset(hip_decode_init());
+  }
+  if (!hip) return false;
+  hip_set_errorf(hip.get(), Quiet);
+  hip_set_debugf(hip.get(), Quiet);
+  hip_set_msgf(hip.get(), Quiet);
+  if (!laterPart) converter.SetOutput(AV_SAMPLE_FMT_S16, sampleRate, outputChannels);
+  laterPart = true;
+  partKey = FormatKey(h);
+  partStart = lastOutputAt = scannedTo = at;
+  return true;
+}
+
+// Hands out up to one block of the converted samples.
+int CMp3Decoder::ReadConverted(std::int16_t* left, std::int16_t* right) {
+  const auto frameBytes = static_cast<std::size_t>(converter.BytesPerFrame());
+  const std::size_t frames =
+      std::min<std::size_t>(kDecodeBlock, (converted.size() - convertedOffset) / frameBytes);
+  const std::uint8_t* from = converted.data() + convertedOffset;
+  for (std::size_t i = 0; i < frames; ++i) {
+    std::int16_t s[2];
+    std::memcpy(s, from + i * frameBytes, frameBytes);
+    left[i] = s[0];
+    if (outputChannels == 2) right[i] = s[1];
+  }
+  convertedOffset += frames * frameBytes;
+  if (convertedOffset == converted.size()) {
+    converted.clear();
+    convertedOffset = 0;
+  }
+  return static_cast<int>(frames);
 }
 
 int CMp3Decoder::Read(void* left, void* right) {
@@ -220,18 +380,29 @@ int CMp3Decoder::Read(void* left, void* right) {
   // in mono, so it always gets a buffer.
   auto* outRight =
       (outputChannels == 2 && right) ? static_cast<std::int16_t*>(right) : scratchRight.data();
-  std::size_t n = 0;
+  if (!laterPart) {
+    const int result = DecodeNext(outLeft, outRight);
+    // A mono frame inside a stereo stream: give both sides the same signal.
+    if (result > 0 && outputChannels == 2 && header.stereo == 1)
+      std::copy_n(outLeft, std::min(result, kDecodeBlock), outRight);
+    if (!laterPart || result == kReadFailed) return result;
+  }
   for (;;) {
-    const int result = DecodeFrame(input.data(), n, outLeft, outRight, false);
-    if (result != 0) {
-      // A mono frame inside a stereo stream: give both sides the same signal.
-      if (result > 0 && outputChannels == 2 && header.stereo == 1)
-        std::copy_n(outLeft, std::min(result, kDecodeBlock), outRight);
-      return result;
+    if (converted.size() - convertedOffset >= static_cast<std::size_t>(converter.BytesPerFrame()))
+      return ReadConverted(outLeft, outRight);
+    if (partsEnded) return 0;
+    const int result = DecodeNext(scratchLeft.data(), scratchRight.data());
+    // A later part that the decoder refuses cannot be delivered: a failure, not an end.
+    if (result < 0) return kReadFailed;
+    if (result > 0) {
+      const std::uint8_t* planes[2] = {reinterpret_cast<const std::uint8_t*>(scratchLeft.data()),
+                                       reinterpret_cast<const std::uint8_t*>(scratchRight.data())};
+      if (!converter.Append(planes, AV_SAMPLE_FMT_S16P, header.samplerate, header.stereo,
+                            std::min(result, kDecodeBlock), converted))
+        return kReadFailed;
+    } else if (partsEnded && !converter.Flush(converted)) {
+      return kReadFailed;
     }
-    n = file->Read(input.data(), kReadChunk);
-    if (n == 0) return DecodeFrame(input.data(), 0, outLeft, outRight, false);
-    position += n;
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include "base/ByteSource.h"
 #include "decoders/Decoder.h"
+#include "decoders/PcmConverter.h"
 
 struct hip_global_struct;
 
@@ -42,6 +43,11 @@ class CMp3Decoder : public CDecoder {
   int SearchHeader();
   int DecodeFrame(const std::uint8_t* data, std::size_t size, std::int16_t* left,
                   std::int16_t* right, bool withDelay);
+  int DecodeNext(std::int16_t* left, std::int16_t* right);
+  std::int64_t FindOtherFormat(std::uint64_t upTo);
+  bool StartsPart(std::uint64_t at, int key);
+  bool StartPart(std::uint64_t at);
+  int ReadConverted(std::int16_t* left, std::int16_t* right);
 
   std::unique_ptr<ByteSource> ownedFile;
   ByteSource* file = nullptr;
@@ -59,6 +65,19 @@ class CMp3Decoder : public CDecoder {
   std::vector<std::uint8_t> id3v1Block;
   std::vector<std::uint8_t> input;  // one read's worth of compressed data
   std::vector<std::int16_t> scratchLeft, scratchRight;
+
+  // A stream may change its rate, channels or layer part-way (MP3 files joined end to end).
+  // The hip decoder keeps to one format, so each later part gets a decoder of its own, and
+  // its samples are converted to the first part's rate and channels.
+  int partKey = -1;                // the current part's version, layer, rate and mono bits
+  std::uint64_t partStart = 0;     // file offset of the current part's first frame
+  std::uint64_t lastOutputAt = 0;  // reading position when the part last gave samples
+  std::uint64_t scannedTo = 0;     // where the search for another format has looked up to
+  bool laterPart = false;          // decoding a part after the first, through `converter`
+  bool partsEnded = false;         // no further part follows
+  PcmConverter converter;
+  std::vector<std::uint8_t> converted;  // interleaved output not yet handed out
+  std::size_t convertedOffset = 0;
 };
 
 }  // namespace wavorax
