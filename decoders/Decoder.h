@@ -56,6 +56,11 @@ class CDecoder {
     if (size) *size = 0;
     return nullptr;
   }
+  // For a decoder that may wait long on a device, such as a drive retrying an unreadable
+  // sector: while Read waits it asks `keepWaiting` every few tens of milliseconds, and stops
+  // with kReadFailed when the answer is false. Without one, Read waits as long as it takes.
+  // Decoders of files never wait, and ignore it.
+  virtual void SetWaitCheck(std::function<bool()> /*keepWaiting*/) {}
   // Non-zero when text tags were found; fields not found keep the caller's values.
   // All texts are UTF-8.
   virtual int ReadTags(std::string& /*title*/, std::string& /*artist*/, std::string& /*album*/,

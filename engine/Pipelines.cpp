@@ -81,6 +81,11 @@ class FileProgress {
       p_.SetFileBarPos(bar);
       lastBar_ = bar;
     }
+    return Poll();
+  }
+
+  // Lets the window run for a moment; false when Cancel was pressed.
+  bool Poll() {
     p_.PumpMessages();
     return !p_.CancelRequested();
   }
@@ -107,6 +112,12 @@ class FileProgress {
 template <typename WriteBlock>
 bool PumpBlocks(CDecoder& decoder, int sourceType, InputBlock& in, FileProgress& progress,
                 WriteBlock write) {
+  // A decoder waiting on a slow drive keeps the window alive and Cancel within reach.
+  decoder.SetWaitCheck([&progress] { return progress.Poll(); });
+  struct Forget {
+    CDecoder& d;
+    ~Forget() { d.SetWaitCheck(nullptr); }
+  } forget{decoder};
   for (;;) {
     const int n = decoder.Read(in.L(), in.R());
     if (n == kReadFailed) return false;
@@ -431,12 +442,13 @@ void ApplyAacOptions(faacEncConfiguration* cfg, const AacOptions& o, int channel
     if (o.quality >= 10 && o.quality <= 500) cfg->quantqual = static_cast<unsigned long>(o.quality);
   } else {
     // The encoder's bit rate is per channel. A low rate cannot carry a high bit rate (8000 Hz
-    // mono holds 48 kbit/s at most), so the choice is held to what the rate allows rather
-    // than failing the file.
+    // mono holds 48 kbit/s at most), and the encoder takes no less than 8 kbit/s a channel, so
+    // the choice is held between the two rather than failing the file. 0 stays 0.
     const unsigned long perChannel = static_cast<unsigned long>(std::max(o.abrKbps, 0)) * 1000UL /
                                      static_cast<unsigned long>(std::max(channels, 1));
     cfg->bitRate = std::min(
         perChannel, AacMaxBitRatePerChannel(static_cast<unsigned long>(std::max(sampleRate, 0))));
+    if (perChannel != 0) cfg->bitRate = std::max(cfg->bitRate, kAacMinBitRatePerChannel);
   }
   if (o.mpegVersion >= 0) cfg->mpegVersion = static_cast<unsigned int>(o.mpegVersion);
   cfg->useTns = o.tns ? 1 : 0;
