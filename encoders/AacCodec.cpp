@@ -90,7 +90,8 @@ int faacEncSetConfiguration(faacEncHandle encoder, faacEncConfigurationPtr confi
     return 0;
   if (SampleRateIndex(encoder->sampleRate) < 0) return 0;
   const unsigned long maxBitRate = AacMaxBitRatePerChannel(encoder->sampleRate);
-  if (c.bitRate != 0 && (c.bitRate < 8000 || c.bitRate > maxBitRate)) return 0;
+  if (c.bitRate != 0 && (c.bitRate < kAacMinBitRatePerChannel || c.bitRate > maxBitRate))
+    return 0;
   if (c.quantqual < 10) c.quantqual = 10;
   if (c.quantqual > 500) c.quantqual = 500;
   if (c.bandWidth > encoder->sampleRate / 2) c.bandWidth = static_cast<unsigned int>(encoder->sampleRate / 2);

@@ -114,6 +114,8 @@ int faacEncClose(FaacEncoderPtr& encoder);
 // The highest bit rate per channel that faacEncSetConfiguration takes at `sampleRate`:
 // AAC's ceiling of 6144 bits per channel and frame of 1024 samples.
 unsigned long AacMaxBitRatePerChannel(unsigned long sampleRate);
+// The lowest bit rate per channel that faacEncSetConfiguration takes, at any rate.
+inline constexpr unsigned long kAacMinBitRatePerChannel = 8000;
 
 // Opens an encoder with the configuration our two writers start from: low complexity,
 // MPEG-4, no TNS, mid/side allowed, the encoder's own bandwidth, 16-bit input, and the given
