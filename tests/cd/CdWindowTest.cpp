@@ -64,15 +64,19 @@ class SlowDrive : public test::MainWindowFixture, public testing::WithParamInter
 TEST_P(SlowDrive, WindowStaysAliveAndCancelStopsWithinASecond) {
   Start();
   const wavorax::test::CdImage image = wavorax::test::MakeCdImage(media.path());
-  std::atomic<int> reads{0};
-  std::atomic<bool> stuck{false}, released{false};
-  SetCdReadHookForTesting([&](long, const std::atomic<bool>& abandoned) {
-    if (++reads < 3) return;
-    stuck = true;
+  // Shared with the hook, which a reading thread may still be leaving after the test.
+  struct Drive {
+    std::atomic<int> reads{0};
+    std::atomic<bool> stuck{false}, released{false};
+  };
+  auto drive = std::make_shared<Drive>();
+  SetCdReadHookForTesting([drive](long, const std::atomic<bool>& abandoned) {
+    if (++drive->reads < 3) return;
+    drive->stuck = true;
     const auto end = Clock::now() + std::chrono::seconds(60);
     while (!abandoned && Clock::now() < end)
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    released = true;
+    drive->released = true;
   });
   Add({CdTrackPath(image.cue, 1), CdTrackPath(image.cue, 2)});
   ConvertInto(media / "out");
@@ -85,7 +89,7 @@ TEST_P(SlowDrive, WindowStaysAliveAndCancelStopsWithinASecond) {
   watcher.setInterval(5);
   QObject::connect(&watcher, &QTimer::timeout, [&] {
     auto* progress = window->activeProgress();
-    if (!progress || !stuck) return;
+    if (!progress || !drive->stuck) return;
     if (++ticksWhileStuck < 20) return;
     watcher.stop();
     pressed = Clock::now();
@@ -94,13 +98,13 @@ TEST_P(SlowDrive, WindowStaysAliveAndCancelStopsWithinASecond) {
   watcher.start();
   window->ConvertAll();
   const auto stopped = Clock::now();
-  ASSERT_TRUE(stuck);
+  ASSERT_TRUE(drive->stuck);
   EXPECT_GE(ticksWhileStuck, 20);
   EXPECT_LT(stopped - pressed, std::chrono::seconds(1));
   EXPECT_EQ(Status(0), "Cancelled");
   EXPECT_TRUE(!fs::exists(media / "out") || fs::is_empty(media / "out"));
   // The read left behind in the drive is let go of at once, not after its minute.
-  EXPECT_TRUE(test::WaitFor([&] { return released.load(); }, 2000));
+  EXPECT_TRUE(test::WaitFor([&] { return drive->released.load(); }, 2000));
   EXPECT_TRUE(window->isEnabled());
 }
 
