@@ -126,19 +126,21 @@ int CMp3Decoder::OpenOnFile(ByteSource* source, const std::string& /*path*/) {
   return Start();
 }
 
-int CMp3Decoder::Start() {
+bool CMp3Decoder::NewHip() {
+  hip.reset();  // its deleter takes the lock itself
   {
     std::lock_guard<std::mutex> lock(HipMutex());
     hip.reset(hip_decode_init());
   }
-  if (!hip) {
-    Close();
-    return 0;
-  }
+  if (!hip) return false;
   hip_set_errorf(hip.get(), Quiet);
   hip_set_debugf(hip.get(), Quiet);
   hip_set_msgf(hip.get(), Quiet);
-  if (!SearchHeader()) {
+  return true;
+}
+
+int CMp3Decoder::Start() {
+  if (!NewHip() || !SearchHeader()) {
     Close();
     return 0;
   }
@@ -337,15 +339,7 @@ bool CMp3Decoder::StartsPart(std::uint64_t at, int key) {
 bool CMp3Decoder::StartPart(std::uint64_t at) {
   std::uint8_t h[4];
   if (file->ReadAt(at, h, sizeof h) != sizeof h || !file->Seek(at)) return false;
-  hip.reset();  // its deleter takes the lock itself
-  {
-    std::lock_guard<std::mutex> lock(HipMutex());
-    hip.reset(hip_decode_init());
-  }
-  if (!hip) return false;
-  hip_set_errorf(hip.get(), Quiet);
-  hip_set_debugf(hip.get(), Quiet);
-  hip_set_msgf(hip.get(), Quiet);
+  if (!NewHip()) return false;
   if (!laterPart) converter.SetOutput(AV_SAMPLE_FMT_S16, sampleRate, outputChannels);
   laterPart = true;
   partKey = FormatKey(h);

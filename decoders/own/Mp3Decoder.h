@@ -39,6 +39,7 @@ class CMp3Decoder : public CDecoder {
   struct HipDeleter {
     void operator()(hip_global_struct* hip) const;
   };
+  bool NewHip();
   int Start();
   int SearchHeader();
   int DecodeFrame(const std::uint8_t* data, std::size_t size, std::int16_t* left,
