@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "decoders/Decoder.h"
+#include "decoders/MpegHeader.h"
 #include "decoders/audiolib/AudioLib.h"
 
 namespace wavorax {
@@ -48,8 +49,5 @@ class CBassDecoder : public CDecoder {
   std::string path;
 };
 
-// Parses a 4-byte MPEG audio frame header. On success stores the bit rate in kbit/s (never 0:
-// free-format frames fail) and the channel mode (0 stereo, 1 joint, 2 dual, 3 mono).
-bool ParseMpegFrameHeader(const std::uint8_t header[4], int& bitrateKbps, int& channelMode);
 
 }  // namespace wavorax

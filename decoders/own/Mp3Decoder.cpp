@@ -1,5 +1,7 @@
 #include "decoders/own/Mp3Decoder.h"
 
+#include "decoders/MpegHeader.h"
+
 #include <lame/lame.h>
 
 extern "C" {
@@ -53,21 +55,14 @@ int FormatKey(const std::uint8_t* b) {
 
 // A frame's length in bytes from its header, or 0 for free format (no bit rate given).
 int FrameLength(const std::uint8_t* b) {
-  static constexpr int kKbps[2][3][15] = {
-      {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
-       {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
-       {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
-      {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
-       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
-       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
   static constexpr int kRates[3] = {44100, 48000, 32000};
+  int kbps = 0, mode = 0;
+  if (!ParseMpegFrameHeader(b, kbps, mode) || ((b[2] >> 2) & 3) == 3) return 0;
   const int version = (b[1] >> 3) & 3;  // 3: MPEG-1, 2: MPEG-2, 0: MPEG-2.5
   const int layer = 4 - ((b[1] >> 1) & 3);
-  const int bitrateIndex = b[2] >> 4;
   const int padding = (b[2] >> 1) & 1;
-  if (bitrateIndex == 0 || bitrateIndex == 15 || layer < 1 || layer > 3) return 0;
   const int rate = kRates[(b[2] >> 2) & 3] >> (version == 3 ? 0 : version == 2 ? 1 : 2);
-  const int bits = kKbps[version == 3 ? 0 : 1][layer - 1][bitrateIndex] * 1000;
+  const int bits = kbps * 1000;
   if (layer == 1) return (12 * bits / rate + padding) * 4;
   if (layer == 3 && version != 3) return 72 * bits / rate + padding;
   return 144 * bits / rate + padding;
