@@ -6,6 +6,8 @@
 #include <QContextMenuEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLineEdit>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -217,7 +219,7 @@ TEST_F(MainWindowFixture, HeaderClickSortsRowsAndSelectionFollows) {
 
 // ---- the dialogs of Add Files and Add Folder ----
 
-// Runs `act` on the file dialog that the next command opens.
+// Runs `act` on the file dialog that the next command opens, once it shows.
 void OnNextFileDialog(const std::function<void(QFileDialog&)>& act) {
   auto* poll = new QTimer;
   poll->setInterval(10);
@@ -231,6 +233,28 @@ void OnNextFileDialog(const std::function<void(QFileDialog&)>& act) {
   poll->start();
 }
 
+// Chooses `names` in `folder` as a user would: waits until the dialog's folder model lists
+// every one of them, then types them into the file-name field and accepts. What the dialog
+// returns depends on both the list's selection and the field, which its model fills in
+// from another thread and which focus decides whether selectFile may write, so the dialog
+// is only accepted once the listing is complete.
+void ChooseInDialog(QFileDialog& dialog, const std::string& folder, const QStringList& names) {
+  const QString dir = QString::fromStdString(folder);
+  dialog.setDirectory(dir);
+  auto* model = dialog.findChild<QFileSystemModel*>();
+  auto* field = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  ASSERT_TRUE(model && field);
+  ASSERT_TRUE(WaitFor([&] {
+    for (const QString& name : names)
+      if (!model->index(dir + QLatin1Char('/') + name).isValid()) return false;
+    return true;
+  })) << "the dialog never listed the folder";
+  QStringList quoted;
+  for (const QString& name : names) quoted << QLatin1Char('"') + name + QLatin1Char('"');
+  field->setText(names.size() == 1 ? names.front() : quoted.join(QLatin1Char(' ')));
+  static_cast<QDialog&>(dialog).accept();
+}
+
 TEST_F(MainWindowFixture, CtrlOAddsChosenFilesWhateverTheirExtension) {
   Start();
   window->settings().BatchAddWAV = 0;  // the filter governs folders and drops only
@@ -239,9 +263,8 @@ TEST_F(MainWindowFixture, CtrlOAddsChosenFilesWhateverTheirExtension) {
   QStringList filters;
   OnNextFileDialog([&](QFileDialog& dialog) {
     filters = dialog.nameFilters();
-    dialog.setDirectory(QString::fromStdString(media.path()));
-    dialog.selectFile(QStringLiteral("\"a.wav\" \"b.data\""));
-    static_cast<QDialog&>(dialog).accept();
+    dialog.selectNameFilter(filters.back());  // "All Files", so that b.data is listed too
+    ChooseInDialog(dialog, media.path(), {QStringLiteral("a.wav"), QStringLiteral("b.data")});
   });
   QApplication::setActiveWindow(window.get());
   QTest::keyClick(window->windowHandle(), Qt::Key_O, Qt::ControlModifier);
@@ -261,9 +284,7 @@ TEST_F(MainWindowFixture, AddFolderSavesTheFolderAndOpensOnItNextTime) {
   Tone("music/one.wav");
   OnNextFileDialog([&](QFileDialog& dialog) {
     EXPECT_EQ(dialog.fileMode(), QFileDialog::Directory);
-    dialog.setDirectory(QString::fromStdString(media.path()));
-    dialog.selectFile(QString::fromStdString(media / "music"));
-    static_cast<QDialog&>(dialog).accept();
+    ChooseInDialog(dialog, media.path(), {QStringLiteral("music")});
   });
   QTest::mouseClick(window->button(Cmd::kAddFolder), Qt::LeftButton);
   EXPECT_EQ(window->sourceList().RowCount(), 1);
