@@ -32,26 +32,26 @@ SettingField Tag(const char* name, TagRecord CS::*f) {
 
 const std::vector<BatchAddFlag>& BatchAddFlags() {
   static const std::vector<BatchAddFlag> flags = {
-      {"BatchAddMP3", ".mp3", &CS::BatchAddMP3},   {"BatchAddWAV", ".wav", &CS::BatchAddWAV},
-      {"BatchAddIT", ".it", &CS::BatchAddIT},      {"BatchAddMO3", ".mo3", &CS::BatchAddMO3},
-      {"BatchAddMOD", ".mod", &CS::BatchAddMOD},   {"BatchAddMP1", ".mp1", &CS::BatchAddMP1},
-      {"BatchAddMP2", ".mp2", &CS::BatchAddMP2},   {"BatchAddMTM", ".mtm", &CS::BatchAddMTM},
-      {"BatchAddOGG", ".ogg", &CS::BatchAddOGG},   {"BatchAddS3M", ".s3m", &CS::BatchAddS3M},
-      {"BatchAddUMX", ".umx", &CS::BatchAddUMX},   {"BatchAddXM", ".xm", &CS::BatchAddXM},
-      {"BatchAddAU", ".au", &CS::BatchAddAU},      {"BatchAddSND", ".snd", &CS::BatchAddSND},
-      {"BatchAddAMR", ".amr", &CS::BatchAddAMR},   {"BatchAddOGA", ".oga", &CS::BatchAddOGA},
-      {"BatchAddAIFF", ".aiff", &CS::BatchAddAIFF}, {"BatchAddAIF", ".aif", &CS::BatchAddAIF},
-      {"BatchAddAIFC", ".aifc", &CS::BatchAddAIFC}, {"BatchAddAFC", ".afc", &CS::BatchAddAFC},
-      {"BatchAddCDA", ".cda", &CS::BatchAddCDA},   {"BatchAddFLAC", ".flac", &CS::BatchAddFLAC},
-      {"BatchAddWMA", ".wma", &CS::BatchAddWMA},   {"BatchAddWMV", ".wmv", &CS::BatchAddWMV},
-      {"BatchAddASF", ".asf", &CS::BatchAddASF},   {"BatchAddWV", ".wv", &CS::BatchAddWV},
-      {"BatchAddAAC", ".aac", &CS::BatchAddAAC},   {"BatchAddM4A", ".m4a", &CS::BatchAddM4A},
-      {"BatchAddM4B", ".m4b", &CS::BatchAddM4B},   {"BatchAddMP4", ".mp4", &CS::BatchAddMP4},
-      {"BatchAddM4V", ".m4v", &CS::BatchAddM4V},   {"BatchAddAC3", ".ac3", &CS::BatchAddAC3},
-      {"BatchAddADX", ".adx", &CS::BatchAddADX},   {"BatchAddAPE", ".ape", &CS::BatchAddAPE},
-      {"BatchAddMAC", ".mac", &CS::BatchAddMAC},   {"BatchAddMPC", ".mpc", &CS::BatchAddMPC},
+      {"BatchAddMP3", ".mp3", &CS::BatchAddMP3},       {"BatchAddWAV", ".wav", &CS::BatchAddWAV},
+      {"BatchAddIT", ".it", &CS::BatchAddIT},          {"BatchAddMO3", ".mo3", &CS::BatchAddMO3},
+      {"BatchAddMOD", ".mod", &CS::BatchAddMOD},       {"BatchAddMP1", ".mp1", &CS::BatchAddMP1},
+      {"BatchAddMP2", ".mp2", &CS::BatchAddMP2},       {"BatchAddMTM", ".mtm", &CS::BatchAddMTM},
+      {"BatchAddOGG", ".ogg", &CS::BatchAddOGG},       {"BatchAddS3M", ".s3m", &CS::BatchAddS3M},
+      {"BatchAddUMX", ".umx", &CS::BatchAddUMX},       {"BatchAddXM", ".xm", &CS::BatchAddXM},
+      {"BatchAddAU", ".au", &CS::BatchAddAU},          {"BatchAddSND", ".snd", &CS::BatchAddSND},
+      {"BatchAddAMR", ".amr", &CS::BatchAddAMR},       {"BatchAddOGA", ".oga", &CS::BatchAddOGA},
+      {"BatchAddAIFF", ".aiff", &CS::BatchAddAIFF},    {"BatchAddAIF", ".aif", &CS::BatchAddAIF},
+      {"BatchAddAIFC", ".aifc", &CS::BatchAddAIFC},    {"BatchAddAFC", ".afc", &CS::BatchAddAFC},
+      {"BatchAddCDA", ".cda", &CS::BatchAddCDA},       {"BatchAddFLAC", ".flac", &CS::BatchAddFLAC},
+      {"BatchAddWMA", ".wma", &CS::BatchAddWMA},       {"BatchAddWMV", ".wmv", &CS::BatchAddWMV},
+      {"BatchAddASF", ".asf", &CS::BatchAddASF},       {"BatchAddWV", ".wv", &CS::BatchAddWV},
+      {"BatchAddAAC", ".aac", &CS::BatchAddAAC},       {"BatchAddM4A", ".m4a", &CS::BatchAddM4A},
+      {"BatchAddM4B", ".m4b", &CS::BatchAddM4B},       {"BatchAddMP4", ".mp4", &CS::BatchAddMP4},
+      {"BatchAddM4V", ".m4v", &CS::BatchAddM4V},       {"BatchAddAC3", ".ac3", &CS::BatchAddAC3},
+      {"BatchAddADX", ".adx", &CS::BatchAddADX},       {"BatchAddAPE", ".ape", &CS::BatchAddAPE},
+      {"BatchAddMAC", ".mac", &CS::BatchAddMAC},       {"BatchAddMPC", ".mpc", &CS::BatchAddMPC},
       {"BatchAddMPplus", ".mp+", &CS::BatchAddMPplus}, {"BatchAddMPP", ".mpp", &CS::BatchAddMPP},
-      {"BatchAddSPX", ".spx", &CS::BatchAddSPX},   {"BatchAddTTA", ".tta", &CS::BatchAddTTA},
+      {"BatchAddSPX", ".spx", &CS::BatchAddSPX},       {"BatchAddTTA", ".tta", &CS::BatchAddTTA},
   };
   return flags;
 }
@@ -70,14 +70,14 @@ const std::vector<SettingField>& SettingFields() {
     };
     // The flags are loaded in the order the store has always used, not declaration order.
     static const char* const kFlagLoadOrder[] = {
-        "BatchAddMP3",  "BatchAddWAV",  "BatchAddMP2", "BatchAddMP1",    "BatchAddOGG",
-        "BatchAddMOD",  "BatchAddIT",   "BatchAddMTM", "BatchAddS3M",    "BatchAddUMX",
-        "BatchAddXM",   "BatchAddMO3",  "BatchAddAU",  "BatchAddSND",    "BatchAddOGA",
-        "BatchAddAIFF", "BatchAddAIF",  "BatchAddAIFC", "BatchAddAFC",   "BatchAddCDA",
-        "BatchAddFLAC", "BatchAddWMA",  "BatchAddWMV", "BatchAddASF",    "BatchAddWV",
-        "BatchAddAAC",  "BatchAddM4A",  "BatchAddM4B", "BatchAddMP4",    "BatchAddM4V",
-        "BatchAddAC3",  "BatchAddADX",  "BatchAddAPE", "BatchAddMAC",    "BatchAddMPC",
-        "BatchAddMPplus", "BatchAddMPP", "BatchAddSPX", "BatchAddTTA",   "BatchAddAMR"};
+        "BatchAddMP3",    "BatchAddWAV", "BatchAddMP2",  "BatchAddMP1", "BatchAddOGG",
+        "BatchAddMOD",    "BatchAddIT",  "BatchAddMTM",  "BatchAddS3M", "BatchAddUMX",
+        "BatchAddXM",     "BatchAddMO3", "BatchAddAU",   "BatchAddSND", "BatchAddOGA",
+        "BatchAddAIFF",   "BatchAddAIF", "BatchAddAIFC", "BatchAddAFC", "BatchAddCDA",
+        "BatchAddFLAC",   "BatchAddWMA", "BatchAddWMV",  "BatchAddASF", "BatchAddWV",
+        "BatchAddAAC",    "BatchAddM4A", "BatchAddM4B",  "BatchAddMP4", "BatchAddM4V",
+        "BatchAddAC3",    "BatchAddADX", "BatchAddAPE",  "BatchAddMAC", "BatchAddMPC",
+        "BatchAddMPplus", "BatchAddMPP", "BatchAddSPX",  "BatchAddTTA", "BatchAddAMR"};
     for (const char* name : kFlagLoadOrder) {
       for (const auto& flag : BatchAddFlags())
         if (std::strcmp(flag.name, name) == 0) f.push_back(Int(flag.name, flag.field));
@@ -159,10 +159,14 @@ int Mp3ChannelModeFromPageIndex(int index) {
 
 int Mp3PageIndexFromChannelMode(int mode) {
   switch (mode) {
-    case 0: return 1;
-    case 1: return 0;
-    case 3: return 2;
-    default: return 3;
+    case 0:
+      return 1;
+    case 1:
+      return 0;
+    case 3:
+      return 2;
+    default:
+      return 3;
   }
 }
 
@@ -173,9 +177,12 @@ int WavChannelsFromPageIndex(int index) {
 
 int WavPageIndexFromChannels(int channels) {
   switch (channels) {
-    case 1: return 1;
-    case 2: return 0;
-    default: return 2;
+    case 1:
+      return 1;
+    case 2:
+      return 0;
+    default:
+      return 2;
   }
 }
 
@@ -235,25 +242,43 @@ WavPageValues WavPageFrom(const ConversionSettings& s) {
 }
 
 AacPageValues AacPageFrom(const ConversionSettings& s) {
-  return {s.AutoDestAACEncodingParam != 0, s.AACVBR ? 1 : 0, s.AACVBRQuality, s.AACABRBitRate,
-          s.AACMpegVersion == 1 ? 1 : 0, s.AACEnableTNS != 0, s.AACEnableMidside != 0,
+  return {s.AutoDestAACEncodingParam != 0,
+          s.AACVBR ? 1 : 0,
+          s.AACVBRQuality,
+          s.AACABRBitRate,
+          s.AACMpegVersion == 1 ? 1 : 0,
+          s.AACEnableTNS != 0,
+          s.AACEnableMidside != 0,
           s.AACBlockType};
 }
 
 AacPageValues M4aPageFrom(const ConversionSettings& s) {
-  return {s.AutoDestM4AEncodingParam != 0, s.M4AVBR ? 1 : 0, s.M4AVBRQuality, s.M4AABRBitRate,
-          0, s.M4AEnableTNS != 0, s.M4AEnableMidside != 0, s.M4ABlockType};
+  return {s.AutoDestM4AEncodingParam != 0,
+          s.M4AVBR ? 1 : 0,
+          s.M4AVBRQuality,
+          s.M4AABRBitRate,
+          0,
+          s.M4AEnableTNS != 0,
+          s.M4AEnableMidside != 0,
+          s.M4ABlockType};
 }
 
 std::string ExtensionOfTarget(int targetFormat) {
   switch (targetFormat) {
-    case kTargetMp3: return ".mp3";
-    case kTargetWav: return ".wav";
-    case kTargetAac: return ".aac";
-    case kTargetM4a: return ".m4a";
-    case kTargetMp4: return ".mp4";
-    case kTargetM4b: return ".m4b";
-    default: return {};
+    case kTargetMp3:
+      return ".mp3";
+    case kTargetWav:
+      return ".wav";
+    case kTargetAac:
+      return ".aac";
+    case kTargetM4a:
+      return ".m4a";
+    case kTargetMp4:
+      return ".mp4";
+    case kTargetM4b:
+      return ".m4b";
+    default:
+      return {};
   }
 }
 

@@ -82,16 +82,15 @@ struct ConversionSettings {
   std::int32_t OutputFiles2MyDocuments = 1;
   std::int32_t MonoType = 0;  // 0 (L+R)/2, 1 left, 2 right
   // Extension filter for Add Folder, drops and shortcut targets.
-  std::int32_t BatchAddMP3 = 1, BatchAddWAV = 1, BatchAddIT = 1, BatchAddMO3 = 1,
-               BatchAddMOD = 1, BatchAddMP1 = 1, BatchAddMP2 = 1, BatchAddMTM = 1,
-               BatchAddOGG = 1, BatchAddS3M = 1, BatchAddUMX = 1, BatchAddXM = 1,
-               BatchAddAU = 1, BatchAddSND = 1, BatchAddAMR = 1, BatchAddOGA = 1,
-               BatchAddAIFF = 1, BatchAddAIF = 1, BatchAddAIFC = 1, BatchAddAFC = 1,
-               BatchAddCDA = 1, BatchAddFLAC = 1, BatchAddWMA = 1, BatchAddWMV = 1,
-               BatchAddASF = 1, BatchAddWV = 1, BatchAddAAC = 1, BatchAddM4A = 1,
-               BatchAddM4B = 1, BatchAddMP4 = 1, BatchAddM4V = 1, BatchAddAC3 = 1,
-               BatchAddADX = 1, BatchAddAPE = 1, BatchAddMAC = 1, BatchAddMPC = 1,
-               BatchAddMPplus = 1, BatchAddMPP = 1, BatchAddSPX = 1, BatchAddTTA = 1;
+  std::int32_t BatchAddMP3 = 1, BatchAddWAV = 1, BatchAddIT = 1, BatchAddMO3 = 1, BatchAddMOD = 1,
+               BatchAddMP1 = 1, BatchAddMP2 = 1, BatchAddMTM = 1, BatchAddOGG = 1, BatchAddS3M = 1,
+               BatchAddUMX = 1, BatchAddXM = 1, BatchAddAU = 1, BatchAddSND = 1, BatchAddAMR = 1,
+               BatchAddOGA = 1, BatchAddAIFF = 1, BatchAddAIF = 1, BatchAddAIFC = 1,
+               BatchAddAFC = 1, BatchAddCDA = 1, BatchAddFLAC = 1, BatchAddWMA = 1, BatchAddWMV = 1,
+               BatchAddASF = 1, BatchAddWV = 1, BatchAddAAC = 1, BatchAddM4A = 1, BatchAddM4B = 1,
+               BatchAddMP4 = 1, BatchAddM4V = 1, BatchAddAC3 = 1, BatchAddADX = 1, BatchAddAPE = 1,
+               BatchAddMAC = 1, BatchAddMPC = 1, BatchAddMPplus = 1, BatchAddMPP = 1,
+               BatchAddSPX = 1, BatchAddTTA = 1;
   // Disc images (.cue, .toc, .nrg) for the same commands: each adds its audio tracks.
   std::int32_t BatchAddCUE = 1;
   std::int32_t OutputFormat = kTargetMp3;

@@ -44,9 +44,9 @@ bool ReadTag(const QVariant& v, TagRecord& out) {
   const QByteArray bytes = v.toByteArray();
   if (bytes.size() != static_cast<qsizetype>(kTagRecordImageSize)) return false;
   TagRecord record;
-  if (!TagRecordFromBytes(std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                    kTagRecordImageSize),
-                          record))
+  if (!TagRecordFromBytes(
+          std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()), kTagRecordImageSize),
+          record))
     return false;
   out = record;
   return true;
@@ -54,8 +54,7 @@ bool ReadTag(const QVariant& v, TagRecord& out) {
 
 }  // namespace
 
-CSettingsStore::CSettingsStore()
-    : settings_(std::make_unique<QSettings>("Quelbrook", "Wavorax")) {}
+CSettingsStore::CSettingsStore() : settings_(std::make_unique<QSettings>("Quelbrook", "Wavorax")) {}
 
 CSettingsStore::CSettingsStore(const std::string& file)
     : settings_(std::make_unique<QSettings>(QString::fromStdString(file), QSettings::IniFormat)) {}

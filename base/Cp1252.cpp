@@ -135,8 +135,8 @@ std::string Utf8ToCp1252(std::string_view utf8) {
       char* inPtr = in;
       char* outPtr = result;
       std::size_t inLeft = n, outLeft = sizeof result;
-      const std::size_t r = ::iconv(static_cast<iconv_t>(cd.get()), &inPtr, &inLeft, &outPtr,
-                                    &outLeft);
+      const std::size_t r =
+          ::iconv(static_cast<iconv_t>(cd.get()), &inPtr, &inLeft, &outPtr, &outLeft);
       if (r == static_cast<std::size_t>(-1) || outPtr != result + 1) {
         out += '?';
         // Reset the descriptor after a refused character.

@@ -6,9 +6,9 @@
 namespace wavorax {
 
 struct SourceEntry {
-  std::string path;      // full path of the source as added
-  int channels = 0;      // from the decoder, for every type but MPEG
-  int channelMode = 4;   // MPEG channel mode, for MPEG sources only
+  std::string path;     // full path of the source as added
+  int channels = 0;     // from the decoder, for every type but MPEG
+  int channelMode = 4;  // MPEG channel mode, for MPEG sources only
   int sampleRate = 0;
   int durationSeconds = 0;
   int bitrateKbps = 0;

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "base/Paths.h"
 #include "decoders/DecoderChoice.h"
 #include "decoders/SourceType.h"
 #include "decoders/audiolib/AudioLib.h"
 #include "decoders/audiolib/BassDecoder.h"
-#include "base/Paths.h"
 #include "tests/support/TestSupport.h"
 
 using namespace wavorax;

@@ -49,8 +49,8 @@ std::vector<std::int16_t> MakeMusic(std::size_t frames) {
 
 // Reads the canonical WAV written by WriteWav16 and hands planar blocks to `write`, as the
 // WAV decoder would.
-bool FeedWav(const std::string& path, const std::function<bool(const std::int16_t*,
-                                                                const std::int16_t*, int)>& write) {
+bool FeedWav(const std::string& path,
+             const std::function<bool(const std::int16_t*, const std::int16_t*, int)>& write) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) return false;
   std::fseek(f, 44, SEEK_SET);
@@ -110,8 +110,8 @@ bool OursM4a(const std::string& in, const std::string& out) {
 
 bool Ffmpeg(const std::string& in, const std::string& codec, const std::string& out) {
   // One thread, as our writers use: the comparison is of the work around the same library.
-  return test::Run("ffmpeg -v error -nostdin -y -threads 1 -i " + test::ShellQuote(in) +
-                   " -c:a " + codec + " -b:a 128k " + test::ShellQuote(out))
+  return test::Run("ffmpeg -v error -nostdin -y -threads 1 -i " + test::ShellQuote(in) + " -c:a " +
+                   codec + " -b:a 128k " + test::ShellQuote(out))
              .exitCode == 0;
 }
 

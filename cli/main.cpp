@@ -86,11 +86,21 @@ std::string JsonString(const std::string& s) {
       continue;
     }
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (c < 0x20 || c == 0x7F) {
           std::snprintf(buf, sizeof buf, "\\u%04x", c);
@@ -279,12 +289,18 @@ bool ReadFileList(const std::string& from, std::vector<std::string>& sources) {
 
 const char* PlanWord(PlannedAction action) {
   switch (action) {
-    case PlannedAction::New: return "new";
-    case PlannedAction::Renamed: return "renamed";
-    case PlannedAction::Overwrite: return "overwrite";
-    case PlannedAction::Skipped: return "skipped";
-    case PlannedAction::SameAsSource: return "refused";
-    case PlannedAction::Failed: break;
+    case PlannedAction::New:
+      return "new";
+    case PlannedAction::Renamed:
+      return "renamed";
+    case PlannedAction::Overwrite:
+      return "overwrite";
+    case PlannedAction::Skipped:
+      return "skipped";
+    case PlannedAction::SameAsSource:
+      return "refused";
+    case PlannedAction::Failed:
+      break;
   }
   return "failed";
 }
@@ -314,12 +330,24 @@ bool PrintPlans(const ConversionSettings& settings, const CSourceList& list, Rep
     }
     std::string line = source + ": ";
     switch (plan.action) {
-      case PlannedAction::New: line += "new " + plan.path; break;
-      case PlannedAction::Renamed: line += "renamed to " + plan.path; break;
-      case PlannedAction::Overwrite: line += "overwrite " + plan.path; break;
-      case PlannedAction::Skipped: line += "skipped"; break;
-      case PlannedAction::SameAsSource: line += "refused as the source itself"; break;
-      case PlannedAction::Failed: line += plan.outcome; break;
+      case PlannedAction::New:
+        line += "new " + plan.path;
+        break;
+      case PlannedAction::Renamed:
+        line += "renamed to " + plan.path;
+        break;
+      case PlannedAction::Overwrite:
+        line += "overwrite " + plan.path;
+        break;
+      case PlannedAction::Skipped:
+        line += "skipped";
+        break;
+      case PlannedAction::SameAsSource:
+        line += "refused as the source itself";
+        break;
+      case PlannedAction::Failed:
+        line += plan.outcome;
+        break;
     }
     out.Line(OneLine(line));
   }

@@ -28,9 +28,8 @@ constexpr unsigned int kMaxPacketBytesPerChannel = 8192;
 // The ADTS frame length field has 13 bits.
 constexpr unsigned int kMaxAdtsFrameBytes = (1u << 13) - 1;
 
-constexpr std::array<unsigned long, 13> kSampleRates = {96000, 88200, 64000, 48000, 44100,
-                                                        32000, 24000, 22050, 16000, 12000,
-                                                        11025, 8000,  7350};
+constexpr std::array<unsigned long, 13> kSampleRates = {
+    96000, 88200, 64000, 48000, 44100, 32000, 24000, 22050, 16000, 12000, 11025, 8000, 7350};
 
 int SampleRateIndex(unsigned long rate) {
   for (std::size_t i = 0; i < kSampleRates.size(); ++i)
@@ -52,7 +51,7 @@ struct FaacEncoder {
   std::unique_ptr<AVPacket, PacketFree> packet;
   std::deque<std::vector<std::uint8_t>> ready;  // finished frames not yet handed out
   std::int64_t nextPts = 0;
-  bool begun = false;     // input has reached the codec; the setup is final
+  bool begun = false;       // input has reached the codec; the setup is final
   bool inputEnded = false;  // the codec has been told that the input is over
 };
 
@@ -90,11 +89,11 @@ int faacEncSetConfiguration(faacEncHandle encoder, faacEncConfigurationPtr confi
     return 0;
   if (SampleRateIndex(encoder->sampleRate) < 0) return 0;
   const unsigned long maxBitRate = AacMaxBitRatePerChannel(encoder->sampleRate);
-  if (c.bitRate != 0 && (c.bitRate < kAacMinBitRatePerChannel || c.bitRate > maxBitRate))
-    return 0;
+  if (c.bitRate != 0 && (c.bitRate < kAacMinBitRatePerChannel || c.bitRate > maxBitRate)) return 0;
   if (c.quantqual < 10) c.quantqual = 10;
   if (c.quantqual > 500) c.quantqual = 500;
-  if (c.bandWidth > encoder->sampleRate / 2) c.bandWidth = static_cast<unsigned int>(encoder->sampleRate / 2);
+  if (c.bandWidth > encoder->sampleRate / 2)
+    c.bandWidth = static_cast<unsigned int>(encoder->sampleRate / 2);
 
   const AVCodec* aac = avcodec_find_encoder_by_name("aac");
   if (!aac) return 0;
@@ -203,7 +202,7 @@ void PutAdtsHeader(const FaacEncoder& e, unsigned int frameBytes, std::uint8_t* 
   h[3] = static_cast<std::uint8_t>(((ch & 3) << 6) | (frameBytes >> 11));
   h[4] = static_cast<std::uint8_t>((frameBytes >> 3) & 0xFF);
   h[5] = static_cast<std::uint8_t>(((frameBytes & 7) << 5) | 0x1F);  // buffer fullness 0x7FF
-  h[6] = 0xFC;                                                        // one raw data block
+  h[6] = 0xFC;                                                       // one raw data block
 }
 
 }  // namespace
@@ -268,9 +267,9 @@ unsigned long AacMaxBitRatePerChannel(unsigned long sampleRate) {
 FaacEncoderPtr OpenWriterEncoder(int sampleRate, int channels, unsigned int outputFormat,
                                  faacEncConfigurationPtr* config, unsigned long* inputSamples,
                                  unsigned long* maxOutputBytes) {
-  FaacEncoderPtr encoder = faacEncOpen(static_cast<unsigned long>(sampleRate),
-                                       static_cast<unsigned int>(channels), inputSamples,
-                                       maxOutputBytes);
+  FaacEncoderPtr encoder =
+      faacEncOpen(static_cast<unsigned long>(sampleRate), static_cast<unsigned int>(channels),
+                  inputSamples, maxOutputBytes);
   if (!encoder) return nullptr;
   faacEncConfigurationPtr c = faacEncGetCurrentConfiguration(encoder.get());
   if (!c) return nullptr;

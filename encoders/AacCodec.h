@@ -80,8 +80,8 @@ using FaacEncoderPtr = std::unique_ptr<FaacEncoder, FaacEncoderCloser>;
 // Creates an encoder for one or two channels at `sampleRate`. `inputSamples` receives the
 // samples of all channels that make one frame (1024 per channel), `maxOutputBytes` the size
 // of the largest frame faacEncEncode can return, ADTS header included (more than FAAC's
-// 768 bytes per channel: in quality mode this encoder may exceed AAC's bit-rate ceiling). Null for a channel
-// count other than 1 or 2 or a rate that is not positive; a rate AAC has no table for is
+// 768 bytes per channel: in quality mode this encoder may exceed AAC's bit-rate ceiling). Null for
+// a channel count other than 1 or 2 or a rate that is not positive; a rate AAC has no table for is
 // refused by faacEncSetConfiguration.
 FaacEncoderPtr faacEncOpen(unsigned long sampleRate, unsigned int numChannels,
                            unsigned long* inputSamples, unsigned long* maxOutputBytes);

@@ -4,8 +4,7 @@ namespace wavorax {
 
 CAacEncoder::~CAacEncoder() { Close(); }
 
-bool CAacEncoder::Open(const std::string& path, int sampleRate, int channels,
-                       int bitsPerSample) {
+bool CAacEncoder::Open(const std::string& path, int sampleRate, int channels, int bitsPerSample) {
   Close();
   if (sampleRate <= 0 || channels <= 0) return false;
   sampleRate_ = sampleRate;

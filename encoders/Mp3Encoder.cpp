@@ -66,8 +66,8 @@ void CMp3Encoder::SetChannels(int channels) {
 
 void CMp3Encoder::SetMode(int mode) {
   if (!lame_) return;
-  const MPEG_mode m = (mode == JOINT_STEREO || mode == MONO) ? static_cast<MPEG_mode>(mode)
-                                                              : STEREO;
+  const MPEG_mode m =
+      (mode == JOINT_STEREO || mode == MONO) ? static_cast<MPEG_mode>(mode) : STEREO;
   lame_set_mode(lame_.get(), m);
 }
 

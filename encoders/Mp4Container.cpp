@@ -112,8 +112,7 @@ void Mp4FileCloser::operator()(Mp4File* file) const { delete file; }
 
 Mp4FilePtr MP4Create(const std::string& path) {
   Mp4FilePtr file(new Mp4File);
-  if (avformat_alloc_output_context2(&file->format, nullptr, "mp4", nullptr) < 0 ||
-      !file->format)
+  if (avformat_alloc_output_context2(&file->format, nullptr, "mp4", nullptr) < 0 || !file->format)
     return nullptr;
   // Unless told to be bit-exact, the muxer names itself in an item of its own ("©too
   // Lavf..."); a file's items are those that the tag choice sets and nothing else.
@@ -122,8 +121,7 @@ Mp4FilePtr MP4Create(const std::string& path) {
   file->packet.reset(av_packet_alloc());
   if (!file->packet) return nullptr;
   // "file:" keeps a name such as "a:b.m4a" from being read as a protocol address.
-  if (avio_open(&file->format->pb, ("file:" + path).c_str(), AVIO_FLAG_WRITE) < 0)
-    return nullptr;
+  if (avio_open(&file->format->pb, ("file:" + path).c_str(), AVIO_FLAG_WRITE) < 0) return nullptr;
   return file;
 }
 
@@ -133,8 +131,8 @@ bool MP4SetTimeScale(MP4FileHandle file, std::uint32_t timeScale) {
   return true;
 }
 
-MP4TrackId MP4AddAudioTrack(MP4FileHandle file, std::uint32_t timeScale,
-                            MP4Duration sampleDuration, std::uint8_t audioType) {
+MP4TrackId MP4AddAudioTrack(MP4FileHandle file, std::uint32_t timeScale, MP4Duration sampleDuration,
+                            std::uint8_t audioType) {
   if (!file || file->headerWritten || timeScale == 0 || timeScale > 0x7FFFFFFF)
     return MP4_INVALID_TRACK_ID;
   // Fixed-duration samples are not offered: every AAC writer gives each sample its own.
@@ -278,8 +276,8 @@ bool MP4WriteSample(MP4FileHandle file, MP4TrackId id, const std::uint8_t* bytes
   // the presentation at the first real sample.
   const AVRational from{1, static_cast<int>(track->timeScale)};
   const AVRational to = track->stream->time_base;
-  const auto start = static_cast<std::int64_t>(track->nextDts) -
-                     static_cast<std::int64_t>(track->priming);
+  const auto start =
+      static_cast<std::int64_t>(track->nextDts) - static_cast<std::int64_t>(track->priming);
   const auto end = start + static_cast<std::int64_t>(duration);
   const std::int64_t ts = av_rescale_q(start, from, to);
 

@@ -50,8 +50,7 @@ bool MP4SetTimeScale(MP4FileHandle file, std::uint32_t timeScale);
 // Adds an AAC track whose samples are timed in `timeScale` ticks per second. Each sample
 // carries its own duration, so `sampleDuration` must be MP4_INVALID_DURATION. Returns the
 // track id, or MP4_INVALID_TRACK_ID when the type is not AAC or the header is already out.
-MP4TrackId MP4AddAudioTrack(MP4FileHandle file, std::uint32_t timeScale,
-                            MP4Duration sampleDuration,
+MP4TrackId MP4AddAudioTrack(MP4FileHandle file, std::uint32_t timeScale, MP4Duration sampleDuration,
                             std::uint8_t audioType = MP4_MPEG4_AUDIO_TYPE);
 
 // The audio profile of the initial object descriptor (iods).
@@ -59,8 +58,8 @@ bool MP4SetAudioProfileLevel(MP4FileHandle file, std::uint8_t value);
 
 // The track's AudioSpecificConfig; the channel count and sample rate come from it. False
 // when it cannot be read or the header is already out.
-bool MP4SetTrackESConfiguration(MP4FileHandle file, MP4TrackId track,
-                                const std::uint8_t* config, std::uint32_t size);
+bool MP4SetTrackESConfiguration(MP4FileHandle file, MP4TrackId track, const std::uint8_t* config,
+                                std::uint32_t size);
 
 // Metadata items; the texts are UTF-8. May be called any time before MP4Close.
 bool MP4SetMetadataName(MP4FileHandle file, std::string_view value);

@@ -22,8 +22,7 @@ std::string GaplessInfo(std::uint32_t priming, std::uint64_t frames, std::uint32
 
 CMp4Encoder::~CMp4Encoder() { Close(); }
 
-bool CMp4Encoder::Open(const std::string& path, int sampleRate, int channels,
-                       int bitsPerSample) {
+bool CMp4Encoder::Open(const std::string& path, int sampleRate, int channels, int bitsPerSample) {
   Close();
   if (sampleRate <= 0 || channels <= 0) return false;
   sampleRate_ = sampleRate;
@@ -66,8 +65,8 @@ bool CMp4Encoder::Start() {
 }
 
 bool CMp4Encoder::SetMetadata(std::string_view title, std::string_view artist,
-                              std::string_view album, std::string_view genre,
-                              std::string_view year, std::string_view comment, int track) {
+                              std::string_view album, std::string_view genre, std::string_view year,
+                              std::string_view comment, int track) {
   if (!container_) return false;
   MP4FileHandle file = container_.get();
   bool ok = true;

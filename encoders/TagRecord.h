@@ -65,7 +65,7 @@ using Id3v1Block = std::array<std::uint8_t, kId3v1Size>;
 // Texts are UTF-8; they are converted to Windows-1252 before they are cut to their fields,
 // so that a character is never split and each character takes one byte.
 Id3v1Block BuildId3v1(std::string_view title, std::string_view artist, std::string_view album,
-                      std::string_view year, std::string_view comment, int genre,
-                      bool hasTrack, int track);
+                      std::string_view year, std::string_view comment, int genre, bool hasTrack,
+                      int track);
 
 }  // namespace wavorax

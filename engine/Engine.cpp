@@ -9,8 +9,8 @@
 #include <mutex>
 #include <thread>
 
-#include "engine/OutputPath.h"
 #include "base/Paths.h"
+#include "engine/OutputPath.h"
 #include "engine/ParallelBatch.h"
 #include "engine/Verify.h"
 
@@ -19,15 +19,26 @@ namespace wavorax {
 std::string OverallText(int targetFormat, int number, int count) {
   const char* target = "MP3";
   switch (targetFormat) {
-    case kTargetWav: target = "WAV"; break;
-    case kTargetAac: target = "AAC"; break;
-    case kTargetM4a: target = "M4A"; break;
-    case kTargetMp4: target = "MP4"; break;
-    case kTargetM4b: target = "M4B"; break;
-    default: break;
+    case kTargetWav:
+      target = "WAV";
+      break;
+    case kTargetAac:
+      target = "AAC";
+      break;
+    case kTargetM4a:
+      target = "M4A";
+      break;
+    case kTargetMp4:
+      target = "MP4";
+      break;
+    case kTargetM4b:
+      target = "M4B";
+      break;
+    default:
+      break;
   }
-  return "Converting " + std::to_string(number) + " of " + std::to_string(count) +
-         " file(s) to " + target + "...";
+  return "Converting " + std::to_string(number) + " of " + std::to_string(count) + " file(s) to " +
+         target + "...";
 }
 
 std::string FileText(const std::string& name, int percent) {
@@ -37,8 +48,7 @@ std::string FileText(const std::string& name, int percent) {
 bool JudgeConversion(int pipelineResult, const SourceEntry& entry) {
   std::uint64_t size = 0;
   // A pipeline that claims success but left nothing behind did not convert the file.
-  const bool converted =
-      pipelineResult != 0 && QueryFileSize(entry.outputPath, size) && size != 0;
+  const bool converted = pipelineResult != 0 && QueryFileSize(entry.outputPath, size) && size != 0;
   // A pipeline that fails removes its own output; an empty file left by one that claimed
   // success is no output either.
   if (!converted && pipelineResult != 0) DeleteUnlessSame(entry.outputPath, entry.path);
@@ -250,7 +260,9 @@ std::vector<bool> CConversionEngine::RunConcurrently(const std::vector<SourceEnt
           showLine(e.index, 0);
           break;
         }
-        case Event::kProgress: showLine(e.index, e.percent); break;
+        case Event::kProgress:
+          showLine(e.index, e.percent);
+          break;
         case Event::kFinish: {
           // A file refused before it started (skipped, no folder) counts here.
           if (jobOf[e.index] < 0) {

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "app/ConversionSettings.h"
+#include "base/SourceEntry.h"
 #include "decoders/Decoder.h"
 #include "engine/Progress.h"
-#include "base/SourceEntry.h"
 
 namespace wavorax {
 

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-
 #include "base/Paths.h"
 #include "decoders/cd/CdTrackPath.h"
 

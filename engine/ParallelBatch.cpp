@@ -6,9 +6,9 @@
 #include <set>
 #include <thread>
 
+#include "base/Paths.h"
 #include "engine/Engine.h"
 #include "engine/OutputPath.h"
-#include "base/Paths.h"
 #include "engine/Pipelines.h"
 #include "engine/Verify.h"
 
@@ -48,12 +48,16 @@ class JobProgress : public IConvertProgress {
 int PipelineFor(int format, const PipelineContext& ctx, int sourceType, const std::string& src,
                 const std::string& out, IConvertProgress& progress) {
   switch (format) {
-    case kTargetWav: return ConvertToWav(ctx, sourceType, src, out, progress);
-    case kTargetAac: return ConvertToAac(ctx, sourceType, src, out, progress);
+    case kTargetWav:
+      return ConvertToWav(ctx, sourceType, src, out, progress);
+    case kTargetAac:
+      return ConvertToAac(ctx, sourceType, src, out, progress);
     case kTargetM4a:
     case kTargetMp4:
-    case kTargetM4b: return ConvertToMp4(ctx, sourceType, src, out, progress);
-    default: return ConvertToMp3(ctx, sourceType, src, out, progress);
+    case kTargetM4b:
+      return ConvertToMp4(ctx, sourceType, src, out, progress);
+    default:
+      return ConvertToMp3(ctx, sourceType, src, out, progress);
   }
 }
 
@@ -106,8 +110,8 @@ BatchSummary RunParallelBatch(const ConversionSettings& settings,
         if (events.onStart) events.onStart(i, entry);
         JobProgress progress(i, cancel, events);
         const PipelineContext ctx{settings, i + 1, openDecoder};
-        const int result =
-            PipelineFor(settings.OutputFormat, ctx, entry.sourceType, entry.path, entry.outputPath, progress);
+        const int result = PipelineFor(settings.OutputFormat, ctx, entry.sourceType, entry.path,
+                                       entry.outputPath, progress);
         converted = JudgeConversion(result, entry);
         status = converted ? FileNameOf(entry.outputPath) : "Conversion Failure";
         if (converted && settings.VerifyOutputs && !cancel.load() &&

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "app/ConversionSettings.h"
-#include "decoders/Decoder.h"
 #include "base/SourceEntry.h"
+#include "decoders/Decoder.h"
 
 namespace wavorax {
 

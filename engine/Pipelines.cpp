@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "base/Paths.h"
 #include "decoders/SourceType.h"
 #include "decoders/audiolib/CoverArt.h"
 #include "encoders/AacEncoder.h"
@@ -15,7 +16,6 @@
 #include "encoders/WavWriter.h"
 #include "engine/Amplify.h"
 #include "engine/Engine.h"
-#include "base/Paths.h"
 #include "engine/Resampler.h"
 
 namespace wavorax {
@@ -165,7 +165,11 @@ std::string CutUtf8(const std::string& text, std::size_t count) {
   std::size_t i = 0, chars = 0;
   while (i < text.size() && chars < count) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
-    std::size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
+    std::size_t len = c < 0x80         ? 1
+                      : (c >> 5) == 6  ? 2
+                      : (c >> 4) == 14 ? 3
+                      : (c >> 3) == 30 ? 4
+                                       : 1;
     if (i + len > text.size()) len = text.size() - i;
     i += len;
     ++chars;
@@ -199,8 +203,8 @@ int MusicRenderRateForMp3(const ConversionSettings& s) {
 }
 
 int SnapMp3BitRate(int kbps, int outputSampleRate) {
-  static const int kRates[] = {8,   16,  24,  32,  40,  48,  56,  64,  80,
-                               96,  112, 128, 144, 160, 192, 224, 256, 320};
+  static const int kRates[] = {8,  16,  24,  32,  40,  48,  56,  64,  80,
+                               96, 112, 128, 144, 160, 192, 224, 256, 320};
   int rate;
   if (kbps < 8) {
     rate = 8;
@@ -277,15 +281,18 @@ int ConvertToWav(const PipelineContext& ctx, int sourceType, const std::string& 
     void* left = choose ? chosen : in.L();
     void* right = choose ? nullptr : in.R();
     if (convert) {
-      resampler.Process(left, right, n, convLeft.data(), convRight.empty() ? nullptr : convRight.data(), &n);
+      resampler.Process(left, right, n, convLeft.data(),
+                        convRight.empty() ? nullptr : convRight.data(), &n);
       left = convLeft.data();
       right = convRight.empty() ? nullptr : convRight.data();
     }
     if (factor != 0.0f) {
       if (bits == 16)
-        AmplifyPcm16(static_cast<std::int16_t*>(left), static_cast<std::int16_t*>(right), n, channels, factor);
+        AmplifyPcm16(static_cast<std::int16_t*>(left), static_cast<std::int16_t*>(right), n,
+                     channels, factor);
       else
-        AmplifyPcm8(static_cast<std::uint8_t*>(left), static_cast<std::uint8_t*>(right), n, channels, factor);
+        AmplifyPcm8(static_cast<std::uint8_t*>(left), static_cast<std::uint8_t*>(right), n,
+                    channels, factor);
     }
     return bits == 16 ? writer.Write16(static_cast<const std::int16_t*>(left),
                                        static_cast<const std::int16_t*>(right), n)
@@ -324,13 +331,15 @@ int ConvertToMp3(const PipelineContext& ctx, int sourceType, const std::string& 
     if (sourceType == kSourceMpeg) {
       if (const std::uint8_t* v1 = decoder->GetId3v1Tag()) encoder.SetId3v1Tag(v1);
       std::uint32_t size = 0;
-      if (const std::uint8_t* v2 = decoder->GetId3v2Tag(&size); v2 && size) encoder.SetId3v2Tag(v2, size);
+      if (const std::uint8_t* v2 = decoder->GetId3v2Tag(&size); v2 && size)
+        encoder.SetId3v2Tag(v2, size);
     } else {
       std::string title, artist, album, year, genre, comment, track;
       if (decoder->ReadTags(title, artist, album, year, genre, comment, track)) {
         const int trackNumber = TrackNumberOf(track);
-        const Id3v1Block block = BuildId3v1(title, artist, album, year, comment,
-                                            GenreIndexFromName(genre), trackNumber > 0, trackNumber);
+        const Id3v1Block block =
+            BuildId3v1(title, artist, album, year, comment, GenreIndexFromName(genre),
+                       trackNumber > 0, trackNumber);
         encoder.SetId3v1Tag(block.data());
       }
     }
@@ -409,7 +418,8 @@ int ConvertToMp3(const PipelineContext& ctx, int sourceType, const std::string& 
     void* left = choose ? (s.MonoType == 2 ? in.R() : in.L()) : in.L();
     void* right = choose ? nullptr : in.R();
     if (srcBits == 8) {
-      widen.Process(left, right, n, wideLeft.data(), wideRight.empty() ? nullptr : wideRight.data(), &n);
+      widen.Process(left, right, n, wideLeft.data(), wideRight.empty() ? nullptr : wideRight.data(),
+                    &n);
       left = wideLeft.data();
       right = wideRight.empty() ? nullptr : wideRight.data();
     }
@@ -500,7 +510,8 @@ int ConvertAacFamily(const PipelineContext& ctx, int sourceType, const std::stri
   ApplyAacOptions(encoder.GetConfiguration(), options, decoder->GetOutputChannels(),
                   decoder->GetSampleRate());
   bool ok = encoder.Start() && tag(encoder, *decoder);
-  if (ok) ok = FeedAacFamily(*decoder, sourceType, encoder, factor, FileNameOf(sourcePath), progress);
+  if (ok)
+    ok = FeedAacFamily(*decoder, sourceType, encoder, factor, FileNameOf(sourcePath), progress);
   decoder->Close();
   decoder.reset();
   const bool closed = encoder.Close();
@@ -539,7 +550,8 @@ int ConvertToMp4(const PipelineContext& ctx, int sourceType, const std::string& 
       if (!cover.empty()) encoder.SetCoverArt(cover);
       std::string title, artist, album, year, genre, comment, track;
       if (decoder.ReadTags(title, artist, album, year, genre, comment, track))
-        return encoder.SetMetadata(title, artist, album, genre, year, comment, TrackNumberOf(track));
+        return encoder.SetMetadata(title, artist, album, genre, year, comment,
+                                   TrackNumberOf(track));
     }
     return true;
   };

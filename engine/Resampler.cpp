@@ -42,13 +42,15 @@ void CResampler::ToChannels(Block& b, int targetChannels) {
       const auto* r = static_cast<const std::int16_t*>(b.right);
       // Shifting the signed sum rounds toward minus infinity, as an arithmetic mean of
       // integers should when it must pick one side.
-      for (int i = 0; i < b.n; ++i) out[i] = static_cast<std::int16_t>((int(l[i]) + int(r[i])) >> 1);
+      for (int i = 0; i < b.n; ++i)
+        out[i] = static_cast<std::int16_t>((int(l[i]) + int(r[i])) >> 1);
       b.left = out;
     } else {
       auto* out = static_cast<std::uint8_t*>(mix_.Reserve(std::size_t(b.n)));
       const auto* l = static_cast<const std::uint8_t*>(b.left);
       const auto* r = static_cast<const std::uint8_t*>(b.right);
-      for (int i = 0; i < b.n; ++i) out[i] = static_cast<std::uint8_t>((unsigned(l[i]) + unsigned(r[i])) >> 1);
+      for (int i = 0; i < b.n; ++i)
+        out[i] = static_cast<std::uint8_t>((unsigned(l[i]) + unsigned(r[i])) >> 1);
       b.left = out;
     }
     b.right = nullptr;
@@ -112,11 +114,13 @@ void CResampler::ResampleChannel(void* handle, const void* in, int n, int inBits
   if (outBitsPerSample == 16) {
     auto* o = static_cast<std::int16_t*>(out.Reserve(std::size_t(capacity) * 2));
     for (int i = 0; i < m; ++i)
-      o[i] = static_cast<std::int16_t>(static_cast<int>(std::clamp(fout[i], -1.0f, 1.0f) * 32767.0f));
+      o[i] =
+          static_cast<std::int16_t>(static_cast<int>(std::clamp(fout[i], -1.0f, 1.0f) * 32767.0f));
   } else {
     auto* o = static_cast<std::uint8_t*>(out.Reserve(std::size_t(capacity)));
     for (int i = 0; i < m; ++i)
-      o[i] = static_cast<std::uint8_t>(128 + static_cast<int>(std::clamp(fout[i], -1.0f, 1.0f) * 127.0f));
+      o[i] = static_cast<std::uint8_t>(128 +
+                                       static_cast<int>(std::clamp(fout[i], -1.0f, 1.0f) * 127.0f));
   }
   *count = m;
 }
@@ -149,7 +153,8 @@ int CResampler::Process(const void* inLeft, const void* inRight, int n, void* ou
   }
   const std::size_t bytes = std::size_t(b.n) * (outBitsPerSample == 16 ? 2 : 1);
   if (outLeft && b.left && bytes) std::memcpy(outLeft, b.left, bytes);
-  if (outChannels == 2 && outRight && bytes) std::memcpy(outRight, b.right ? b.right : b.left, bytes);
+  if (outChannels == 2 && outRight && bytes)
+    std::memcpy(outRight, b.right ? b.right : b.left, bytes);
   if (outCount) *outCount = b.n;
   return 1;
 }

@@ -20,11 +20,11 @@ namespace wavorax {
 
 const std::vector<std::string>& ScanPatterns() {
   static const std::vector<std::string> patterns = {
-      "*.mp3",  "*.mp2", "*.mp1", "*.wav",  "*.ogg",    "*.oga", "*.mod", "*.xm",   "*.it",
-      "*.s3m",  "*.mtm", "*.umx", "*.mo3",  "*.au",     "*.snd", "*.amr", "*.aiff", "*.aif",
-      "*.aifc", "*.afc", "*.cda", "*.cue", "*.toc", "*.nrg", "*.flac", "*.wma",    "*.wmv", "*.asf", "*.wv",   "*.aac",
-      "*.m4a",  "*.m4b", "*.mp4", "*.m4v",  "*.ac3",    "*.adx", "*.ape", "*.mac",  "*.mpc",
-      "*.mp+",  "*.mpp", "*.spx", "*.tta",  "*.desktop"};
+      "*.mp3",  "*.mp2", "*.mp1", "*.wav", "*.ogg", "*.oga", "*.mod",  "*.xm",     "*.it",
+      "*.s3m",  "*.mtm", "*.umx", "*.mo3", "*.au",  "*.snd", "*.amr",  "*.aiff",   "*.aif",
+      "*.aifc", "*.afc", "*.cda", "*.cue", "*.toc", "*.nrg", "*.flac", "*.wma",    "*.wmv",
+      "*.asf",  "*.wv",  "*.aac", "*.m4a", "*.m4b", "*.mp4", "*.m4v",  "*.ac3",    "*.adx",
+      "*.ape",  "*.mac", "*.mpc", "*.mp+", "*.mpp", "*.spx", "*.tta",  "*.desktop"};
   return patterns;
 }
 

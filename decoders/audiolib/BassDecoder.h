@@ -49,5 +49,4 @@ class CBassDecoder : public CDecoder {
   std::string path;
 };
 
-
 }  // namespace wavorax

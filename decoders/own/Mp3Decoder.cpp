@@ -1,8 +1,8 @@
 #include "decoders/own/Mp3Decoder.h"
 
-#include "decoders/MpegHeader.h"
-
 #include <lame/lame.h>
+
+#include "decoders/MpegHeader.h"
 
 extern "C" {
 #include <libavutil/samplefmt.h>

@@ -101,18 +101,18 @@ TEST_P(LoadedValues, AreCorrectedOrIgnored) {
   EXPECT_EQ(s.*(FindSettingField(GetParam().field)->intField), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, LoadedValues,
-    ::testing::Values(RawCase{"M4AID3TagType=3", "M4AID3TagType", 2},
-                      RawCase{"MP3ID3TagType=3", "MP3ID3TagType", 3},
-                      RawCase{"MP3ChannelMode=2", "MP3ChannelMode", 1},
-                      RawCase{"AmplifyWavCoeff=5000", "AmplifyWavCoeff", 3000},
-                      RawCase{"AmplifyAACCoef=5", "AmplifyAACCoef", 5},
-                      // Wrong types and sizes leave the default in place.
-                      RawCase{"MP3BitRate=loud", "MP3BitRate", 128},
-                      RawCase{"MP3BitRate=99999999999", "MP3BitRate", 128},
-                      RawCase{"MP3BitRate=@ByteArray(\\x1\\x2)", "MP3BitRate", 128},
-                      RawCase{"WAVSampleRate=22050", "WAVSampleRate", 22050}));
+INSTANTIATE_TEST_SUITE_P(Cases, LoadedValues,
+                         ::testing::Values(RawCase{"M4AID3TagType=3", "M4AID3TagType", 2},
+                                           RawCase{"MP3ID3TagType=3", "MP3ID3TagType", 3},
+                                           RawCase{"MP3ChannelMode=2", "MP3ChannelMode", 1},
+                                           RawCase{"AmplifyWavCoeff=5000", "AmplifyWavCoeff", 3000},
+                                           RawCase{"AmplifyAACCoef=5", "AmplifyAACCoef", 5},
+                                           // Wrong types and sizes leave the default in place.
+                                           RawCase{"MP3BitRate=loud", "MP3BitRate", 128},
+                                           RawCase{"MP3BitRate=99999999999", "MP3BitRate", 128},
+                                           RawCase{"MP3BitRate=@ByteArray(\\x1\\x2)", "MP3BitRate",
+                                                   128},
+                                           RawCase{"WAVSampleRate=22050", "WAVSampleRate", 22050}));
 
 // Saving and loading agree on how long a text may be: up to the longest path the system
 // takes, counted in bytes of UTF-8. What is saved is loaded again; what would be refused

@@ -55,8 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{{"--set", "MP3ID3Tag.year=19999", "a.wav"}, "at most 4"},
                       BadCase{{"-j", "0", "a.wav"}, "--jobs"},
                       BadCase{{"--if-exists", "replace", "a.wav"}, "rename, overwrite or skip"},
-                      BadCase{{"-f"}, "needs a value"},
-                      BadCase{{"-f", "mp3"}, "no source"}));
+                      BadCase{{"-f"}, "needs a value"}, BadCase{{"-f", "mp3"}, "no source"}));
 
 TEST(CliOptions, TagFieldsByName) {
   ConversionSettings s;

@@ -28,7 +28,7 @@ const std::string kRecorded = std::string(WAVORAX_SOURCE_DIR) + "/tests/cli/outp
 struct Batch {
   const char* name;
   const char* format;
-  std::string options;  // further wavorax-cli options
+  std::string options;    // further wavorax-cli options
   bool asFolder = false;  // the sources' folder is given instead of the files
 };
 
@@ -155,8 +155,7 @@ INSTANTIATE_TEST_SUITE_P(
               "--set AutoDestMP3EncodingParam=0 --set MP3BitRate=64 --set MP3SampleRate=22050 "
               "--set MP3ChannelMode=3 --set MonoType=1 --set AmplifyMp3=1 "
               "--set AmplifyMp3Coeff=80"},
-        Batch{"mp3_from_folder", "mp3", "", true},
-        Batch{"m4a_tags_transferred", "m4a", ""},
+        Batch{"mp3_from_folder", "mp3", "", true}, Batch{"m4a_tags_transferred", "m4a", ""},
         Batch{"m4a_no_tags", "m4a", "--set M4AID3TagType=2"},
         Batch{"m4a_user_tag_numbered", "m4a", kUserTag},
         Batch{"m4a_abr_64k", "m4a",

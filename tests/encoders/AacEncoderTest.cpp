@@ -74,7 +74,8 @@ bool EncodeAac(const std::string& path, const test::PlanarSignal& sig, int chann
       ok = enc.Write8(l.data() + i, channels == 2 ? r.data() + i : nullptr, n);
     }
   } else {
-    ok = test::FeedBlocks(sig, channels, [&](auto* l, auto* r, int n) { return enc.Write16(l, r, n); });
+    ok = test::FeedBlocks(sig, channels,
+                          [&](auto* l, auto* r, int n) { return enc.Write16(l, r, n); });
   }
   return enc.Close() && ok;
 }
@@ -154,13 +155,12 @@ TEST_P(AacEncoderFormatTest, DecodesWithFaadAndFfmpegAtTheRightRateChannelsAndLe
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, AacEncoderFormatTest,
-    ::testing::Values(FormatCase{"Stereo44k", 44100, 2, 16, 44100, 4},
-                      FormatCase{"Mono22kFrom8Bit", 22050, 1, 8, 22050, 7},
-                      FormatCase{"Stereo48kFrom8Bit", 48000, 2, 8, 30000, 3},
-                      FormatCase{"Mono8kShort", 8000, 1, 16, 8000, 11}),
-    [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Formats, AacEncoderFormatTest,
+                         ::testing::Values(FormatCase{"Stereo44k", 44100, 2, 16, 44100, 4},
+                                           FormatCase{"Mono22kFrom8Bit", 22050, 1, 8, 22050, 7},
+                                           FormatCase{"Stereo48kFrom8Bit", 48000, 2, 8, 30000, 3},
+                                           FormatCase{"Mono8kShort", 8000, 1, 16, 8000, 11}),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 struct BitRateCase {
   const char* label;
@@ -205,7 +205,8 @@ TEST(AacEncoder, QualityModeFollowsQuantqual) {
 }
 
 // Goertzel power of one frequency, relative to the signal's total power, in dB.
-double ToneShareDb(const std::vector<std::int16_t>& interleaved, int channels, double freq, int rate) {
+double ToneShareDb(const std::vector<std::int16_t>& interleaved, int channels, double freq,
+                   int rate) {
   const double w = 2 * M_PI * freq / rate;
   double s1 = 0, s2 = 0, total = 0;
   std::size_t n = 0;
@@ -257,7 +258,9 @@ TEST_P(AacEncoderFieldTest, ChangesTheStream) {
   // Plucked strings (sharp attacks, for TNS) with nearly identical channels (for mid/side).
   const std::string wav = dir / "pluck.wav";
   ASSERT_EQ(test::Run("sox -n -r 44100 -c 2 " + ShellQuote(wav) +
-                      " synth 0.25 pluck C3 pluck C4 repeat 7 remix 1v0.9,2v0.1 1").exitCode, 0);
+                      " synth 0.25 pluck C3 pluck C4 repeat 7 remix 1v0.9,2v0.1 1")
+                .exitCode,
+            0);
   std::vector<std::int16_t> pcm;
   ASSERT_TRUE(test::FfmpegDecodeS16(wav, pcm));
   test::PlanarSignal sig;
@@ -283,7 +286,8 @@ INSTANTIATE_TEST_SUITE_P(
     Fields, AacEncoderFieldTest,
     ::testing::Values(FieldCase{"UseTns", [](faacEncConfiguration& c) { c.useTns = 1; }},
                       FieldCase{"NoMidside", [](faacEncConfiguration& c) { c.allowMidside = 0; }},
-                      FieldCase{"MainProfile", [](faacEncConfiguration& c) { c.aacObjectType = MAIN; }},
+                      FieldCase{"MainProfile",
+                                [](faacEncConfiguration& c) { c.aacObjectType = MAIN; }},
                       FieldCase{"Mpeg2", [](faacEncConfiguration& c) { c.mpegVersion = MPEG2; }}),
     [](const auto& info) { return std::string(info.param.label); });
 
@@ -359,18 +363,22 @@ TEST_P(AacEncoderRefusalTest, OpenOrStartFails) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, AacEncoderRefusalTest,
-    ::testing::Values(
-        RefusalCase{"ThreeChannels", 44100, 3, false, {}},
-        RefusalCase{"ZeroRate", 0, 2, false, {}},
-        RefusalCase{"RateWithoutTable", 12345, 2, true, {}},
-        RefusalCase{"BitRateTooLow", 44100, 2, true, [](faacEncConfiguration& c) { c.bitRate = 4000; }},
-        RefusalCase{"BitRateTooHigh", 8000, 1, true, [](faacEncConfiguration& c) { c.bitRate = 49000; }},
-        RefusalCase{"SsrObjectType", 44100, 2, true, [](faacEncConfiguration& c) { c.aacObjectType = SSR; }},
-        RefusalCase{"Mpeg2Ltp", 44100, 2, true, [](faacEncConfiguration& c) {
-          c.aacObjectType = LTP;
-          c.mpegVersion = MPEG2;
-        }},
-        RefusalCase{"WrongVersion", 44100, 2, true, [](faacEncConfiguration& c) { c.version = 1; }}),
+    ::testing::Values(RefusalCase{"ThreeChannels", 44100, 3, false, {}},
+                      RefusalCase{"ZeroRate", 0, 2, false, {}},
+                      RefusalCase{"RateWithoutTable", 12345, 2, true, {}},
+                      RefusalCase{"BitRateTooLow", 44100, 2, true,
+                                  [](faacEncConfiguration& c) { c.bitRate = 4000; }},
+                      RefusalCase{"BitRateTooHigh", 8000, 1, true,
+                                  [](faacEncConfiguration& c) { c.bitRate = 49000; }},
+                      RefusalCase{"SsrObjectType", 44100, 2, true,
+                                  [](faacEncConfiguration& c) { c.aacObjectType = SSR; }},
+                      RefusalCase{"Mpeg2Ltp", 44100, 2, true,
+                                  [](faacEncConfiguration& c) {
+                                    c.aacObjectType = LTP;
+                                    c.mpegVersion = MPEG2;
+                                  }},
+                      RefusalCase{"WrongVersion", 44100, 2, true,
+                                  [](faacEncConfiguration& c) { c.version = 1; }}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(AacCodec, QuantqualAndBandWidthAreHeldToTheirRanges) {
@@ -392,13 +400,19 @@ TEST(AacCodec, QuantqualAndBandWidthAreHeldToTheirRanges) {
   cfg->inputFormat = FAAC_INPUT_16BIT;
   ASSERT_EQ(faacEncSetConfiguration(enc.get(), cfg), 1);
   ASSERT_GE(faacEncEncode(enc.get(), in.data(), static_cast<unsigned int>(in.size()), out.data(),
-                          static_cast<unsigned int>(out.size())), 0);
+                          static_cast<unsigned int>(out.size())),
+            0);
   EXPECT_EQ(faacEncSetConfiguration(enc.get(), cfg), 0);
   // More than a frame, or input after a short last frame, is an error.
-  EXPECT_EQ(faacEncEncode(enc.get(), in.data(), static_cast<unsigned int>(in.size()) + 1, out.data(),
-                          static_cast<unsigned int>(out.size())), -1);
-  ASSERT_GE(faacEncEncode(enc.get(), in.data(), 100, out.data(), static_cast<unsigned int>(out.size())), 0);
-  EXPECT_EQ(faacEncEncode(enc.get(), in.data(), 100, out.data(), static_cast<unsigned int>(out.size())), -1);
+  EXPECT_EQ(faacEncEncode(enc.get(), in.data(), static_cast<unsigned int>(in.size()) + 1,
+                          out.data(), static_cast<unsigned int>(out.size())),
+            -1);
+  ASSERT_GE(
+      faacEncEncode(enc.get(), in.data(), 100, out.data(), static_cast<unsigned int>(out.size())),
+      0);
+  EXPECT_EQ(
+      faacEncEncode(enc.get(), in.data(), 100, out.data(), static_cast<unsigned int>(out.size())),
+      -1);
   EXPECT_EQ(faacEncClose(enc), 0);
   EXPECT_FALSE(enc);
 }

@@ -19,14 +19,16 @@ bool Mp3(const std::string& path, const test::PlanarSignal& sig) {
   enc.SetChannels(2);
   enc.SetBitRate(128);
   if (!enc.Start()) return false;
-  const bool ok = test::FeedBlocks(sig, 2, [&](auto* l, auto* r, int n) { return enc.Encode(l, r, n); });
+  const bool ok =
+      test::FeedBlocks(sig, 2, [&](auto* l, auto* r, int n) { return enc.Encode(l, r, n); });
   return enc.Close() && ok;
 }
 
 bool Aac(const std::string& path, const test::PlanarSignal& sig) {
   CAacEncoder enc;
   if (!enc.Open(path, sig.rate, 2, 16) || !enc.Start()) return false;
-  const bool ok = test::FeedBlocks(sig, 2, [&](auto* l, auto* r, int n) { return enc.Write16(l, r, n); });
+  const bool ok =
+      test::FeedBlocks(sig, 2, [&](auto* l, auto* r, int n) { return enc.Write16(l, r, n); });
   return enc.Close() && ok;
 }
 
@@ -34,7 +36,8 @@ bool Mp4(const std::string& path, const test::PlanarSignal& sig) {
   CMp4Encoder enc;
   if (!enc.Open(path, sig.rate, 2, 16) || !enc.Start()) return false;
   enc.SetMetadata("t", "a", "b", "Rock", "2000", "c", 1);
-  const bool ok = test::FeedBlocks(sig, 2, [&](auto* l, auto* r, int n) { return enc.Write16(l, r, n); });
+  const bool ok =
+      test::FeedBlocks(sig, 2, [&](auto* l, auto* r, int n) { return enc.Write16(l, r, n); });
   return enc.Close() && ok;
 }
 
@@ -56,8 +59,8 @@ TEST(Writers, ParallelConversionsGiveTheSameBytesAsOneAtATime) {
   for (std::size_t w = 0; w < writers.size(); ++w)
     for (int c = 0; c < kCopies; ++c)
       threads.emplace_back([&, w, c] {
-        ok[w * kCopies + c] = writers[w].first(
-            dir / ("par" + std::to_string(c) + "." + writers[w].second), sig);
+        ok[w * kCopies + c] =
+            writers[w].first(dir / ("par" + std::to_string(c) + "." + writers[w].second), sig);
       });
   for (std::thread& t : threads) t.join();
   for (std::size_t w = 0; w < writers.size(); ++w)

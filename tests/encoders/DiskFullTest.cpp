@@ -27,7 +27,8 @@ struct WriterCase {
 bool ConvertWav(const std::string& path, const test::PlanarSignal& sig) {
   CWavWriter w;
   if (!w.Open(path, true, 16, sig.rate)) return false;
-  const bool ok = test::FeedBlocks(sig, 2, [&](auto* l, auto* r, int n) { return w.Write16(l, r, n); });
+  const bool ok =
+      test::FeedBlocks(sig, 2, [&](auto* l, auto* r, int n) { return w.Write16(l, r, n); });
   return w.Close() && ok;
 }
 
@@ -40,7 +41,8 @@ bool ConvertMp3(const std::string& path, const test::PlanarSignal& sig) {
   enc.SetChannels(2);
   enc.SetBitRate(320);
   if (!enc.Start()) return false;
-  const bool ok = test::FeedBlocks(sig, 2, [&](auto* l, auto* r, int n) { return enc.Encode(l, r, n); });
+  const bool ok =
+      test::FeedBlocks(sig, 2, [&](auto* l, auto* r, int n) { return enc.Encode(l, r, n); });
   return enc.Close() && ok;
 }
 
@@ -49,7 +51,8 @@ bool ConvertAac(const std::string& path, const test::PlanarSignal& sig) {
   if (!enc.Open(path, sig.rate, 2, 16)) return false;
   enc.GetConfiguration()->bitRate = 128000;
   if (!enc.Start()) return false;
-  const bool ok = test::FeedBlocks(sig, 2, [&](auto* l, auto* r, int n) { return enc.Write16(l, r, n); });
+  const bool ok =
+      test::FeedBlocks(sig, 2, [&](auto* l, auto* r, int n) { return enc.Write16(l, r, n); });
   return enc.Close() && ok;
 }
 
@@ -59,7 +62,8 @@ bool ConvertMp4(const std::string& path, const test::PlanarSignal& sig) {
   enc.GetConfiguration()->bitRate = 128000;
   if (!enc.Start()) return false;
   enc.SetMetadata("t", "a", "b", "Rock", "2000", "c", 1);
-  const bool ok = test::FeedBlocks(sig, 2, [&](auto* l, auto* r, int n) { return enc.Write16(l, r, n); });
+  const bool ok =
+      test::FeedBlocks(sig, 2, [&](auto* l, auto* r, int n) { return enc.Write16(l, r, n); });
   return enc.Close() && ok;
 }
 
@@ -95,17 +99,17 @@ TEST_P(DiskFullTest, ConversionReportsFailure) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Writers, DiskFullTest,
-    ::testing::Combine(::testing::Values(WriterCase{"Wav", "wav", ConvertWav},
-                                         WriterCase{"Mp3", "mp3", ConvertMp3},
-                                         WriterCase{"Aac", "aac", ConvertAac},
-                                         WriterCase{"Mp4", "m4a", ConvertMp4}),
-                       ::testing::Values(Sink::DevFull, Sink::FileSizeLimit)),
-    [](const auto& info) {
-      return std::string(std::get<0>(info.param).label) +
-             (std::get<1>(info.param) == Sink::DevFull ? "DevFull" : "FileSizeLimit");
-    });
+INSTANTIATE_TEST_SUITE_P(Writers, DiskFullTest,
+                         ::testing::Combine(::testing::Values(WriterCase{"Wav", "wav", ConvertWav},
+                                                              WriterCase{"Mp3", "mp3", ConvertMp3},
+                                                              WriterCase{"Aac", "aac", ConvertAac},
+                                                              WriterCase{"Mp4", "m4a", ConvertMp4}),
+                                            ::testing::Values(Sink::DevFull, Sink::FileSizeLimit)),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param).label) +
+                                  (std::get<1>(info.param) == Sink::DevFull ? "DevFull"
+                                                                            : "FileSizeLimit");
+                         });
 
 }  // namespace
 }  // namespace wavorax

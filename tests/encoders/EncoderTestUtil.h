@@ -41,7 +41,8 @@ struct PlanarSignal {
       phaseL += 2 * M_PI * (200.0 + (top - 200.0) * t) / rate;
       phaseR += 2 * M_PI * (top - (top - 300.0) * t) / rate;
       s.left[i] = static_cast<std::int16_t>(std::lround(amplitude * 32767 * std::sin(phaseL)));
-      s.right[i] = static_cast<std::int16_t>(std::lround(amplitude * 0.8 * 32767 * std::sin(phaseR)));
+      s.right[i] =
+          static_cast<std::int16_t>(std::lround(amplitude * 0.8 * 32767 * std::sin(phaseR)));
     }
     return s;
   }
@@ -108,8 +109,8 @@ inline std::uint16_t Le16(const std::vector<std::uint8_t>& b, std::size_t at) {
 
 // Finds where `needle` starts in a decoded signal, searching the first `window` positions.
 inline std::size_t BestAlignment(const std::vector<std::int16_t>& decoded,
-                                 const std::vector<std::int16_t>& reference,
-                                 std::size_t window, std::size_t span) {
+                                 const std::vector<std::int16_t>& reference, std::size_t window,
+                                 std::size_t span) {
   std::size_t best = 0;
   double bestScore = -1e300;
   for (std::size_t lag = 0; lag <= window && lag + span <= decoded.size(); ++lag) {

@@ -51,9 +51,8 @@ TEST_P(Mp3EncoderFormatTest, ConstantBitRateAtTheSetRateAndChannels) {
   enc.SetOutputSampleRate(c.outRate);
   enc.SetBitRate(c.setKbps);
   ASSERT_TRUE(enc.Start());
-  ASSERT_TRUE(test::FeedBlocks(sig, c.channels, [&](auto* l, auto* r, int n) {
-    return enc.Encode(l, r, n);
-  }));
+  ASSERT_TRUE(test::FeedBlocks(sig, c.channels,
+                               [&](auto* l, auto* r, int n) { return enc.Encode(l, r, n); }));
   ASSERT_TRUE(enc.Close());
 
   EXPECT_EQ(FfprobeStream(path, "codec_name"), "mp3");
@@ -68,8 +67,9 @@ TEST_P(Mp3EncoderFormatTest, ConstantBitRateAtTheSetRateAndChannels) {
   const std::size_t first = FirstFrame(bytes);
   ASSERT_LT(first + 4, bytes.size());
   const int brIndex = bytes[first + 2] >> 4;
-  auto r = test::Run("ffprobe -v error -select_streams a:0 -show_entries frame=pkt_size -of csv=p=0 " +
-                     test::ShellQuote(path) + " | sort -un | wc -l");
+  auto r =
+      test::Run("ffprobe -v error -select_streams a:0 -show_entries frame=pkt_size -of csv=p=0 " +
+                test::ShellQuote(path) + " | sort -un | wc -l");
   // CBR frames differ in size by the padding byte at most.
   EXPECT_LE(std::atoi(r.output.c_str()), 2) << r.output;
   EXPECT_GT(brIndex, 0);
@@ -77,12 +77,11 @@ TEST_P(Mp3EncoderFormatTest, ConstantBitRateAtTheSetRateAndChannels) {
 
 INSTANTIATE_TEST_SUITE_P(
     Formats, Mp3EncoderFormatTest,
-    ::testing::Values(
-        Mp3Case{"Stereo128", 44100, 2, 1, 44100, 128, 44100, 2, 128, "stereo"},
-        Mp3Case{"MonoResampled", 44100, 1, 3, 22050, 64, 22050, 1, 64, "mono"},
-        Mp3Case{"DownmixToMono", 48000, 2, 3, 48000, 96, 48000, 1, 96, "mono"},
-        Mp3Case{"LowRate", 8000, 1, 3, 11025, 24, 11025, 1, 24, "mono"},
-        Mp3Case{"ClampedAbove320", 44100, 2, 0, 44100, 400, 44100, 2, 320, "stereo"}),
+    ::testing::Values(Mp3Case{"Stereo128", 44100, 2, 1, 44100, 128, 44100, 2, 128, "stereo"},
+                      Mp3Case{"MonoResampled", 44100, 1, 3, 22050, 64, 22050, 1, 64, "mono"},
+                      Mp3Case{"DownmixToMono", 48000, 2, 3, 48000, 96, 48000, 1, 96, "mono"},
+                      Mp3Case{"LowRate", 8000, 1, 3, 11025, 24, 11025, 1, 24, "mono"},
+                      Mp3Case{"ClampedAbove320", 44100, 2, 0, 44100, 400, 44100, 2, 320, "stereo"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 struct ClampCase {
@@ -125,7 +124,8 @@ TEST(Mp3Encoder, ClampedBitRateReachesTheFile) {
   enc.SetOutputSampleRate(8000);
   enc.SetBitRate(3);
   ASSERT_TRUE(enc.Start());
-  ASSERT_TRUE(test::FeedBlocks(sig, 1, [&](auto* l, auto* r, int n) { return enc.Encode(l, r, n); }));
+  ASSERT_TRUE(
+      test::FeedBlocks(sig, 1, [&](auto* l, auto* r, int n) { return enc.Encode(l, r, n); }));
   ASSERT_TRUE(enc.Close());
   EXPECT_EQ(FfprobeStream(path, "bit_rate"), "8000");
 }
@@ -141,7 +141,8 @@ TEST(Mp3Encoder, DualChannelModeEncodesAsPlainStereo) {
   enc.SetMode(2);
   enc.SetBitRate(128);
   ASSERT_TRUE(enc.Start());
-  ASSERT_TRUE(test::FeedBlocks(sig, 2, [&](auto* l, auto* r, int n) { return enc.Encode(l, r, n); }));
+  ASSERT_TRUE(
+      test::FeedBlocks(sig, 2, [&](auto* l, auto* r, int n) { return enc.Encode(l, r, n); }));
   ASSERT_TRUE(enc.Close());
   EXPECT_EQ(FfprobeStream(path, "channel_layout"), "stereo");
   const auto bytes = ReadFileBytes(path);
@@ -167,8 +168,8 @@ TEST(Mp3Encoder, TagsSurroundTheAudioUnchanged) {
   test::TempDir dir;
   const std::string path = dir / "tagged.mp3";
   const auto id3v2 = MakeId3v2("From v2");
-  const Id3v1Block id3v1 = BuildId3v1("\xC3\x84rger", "Artist", "Album", "1999", "Note", 17,
-                                      true, 7);
+  const Id3v1Block id3v1 =
+      BuildId3v1("\xC3\x84rger", "Artist", "Album", "1999", "Note", 17, true, 7);
   const auto sig = test::PlanarSignal::Make(44100, 30000);
   CMp3Encoder enc;
   ASSERT_TRUE(enc.Open(path));
@@ -177,7 +178,8 @@ TEST(Mp3Encoder, TagsSurroundTheAudioUnchanged) {
   enc.SetInputSampleRate(44100);
   enc.SetChannels(2);
   ASSERT_TRUE(enc.Start());
-  ASSERT_TRUE(test::FeedBlocks(sig, 2, [&](auto* l, auto* r, int n) { return enc.Encode(l, r, n); }));
+  ASSERT_TRUE(
+      test::FeedBlocks(sig, 2, [&](auto* l, auto* r, int n) { return enc.Encode(l, r, n); }));
   ASSERT_TRUE(enc.Close());
 
   const auto bytes = ReadFileBytes(path);
@@ -200,7 +202,8 @@ TEST(Mp3Encoder, TagsSurroundTheAudioUnchanged) {
   enc2.SetInputSampleRate(44100);
   enc2.SetChannels(2);
   ASSERT_TRUE(enc2.Start());
-  ASSERT_TRUE(test::FeedBlocks(sig, 2, [&](auto* l, auto* r, int n) { return enc2.Encode(l, r, n); }));
+  ASSERT_TRUE(
+      test::FeedBlocks(sig, 2, [&](auto* l, auto* r, int n) { return enc2.Encode(l, r, n); }));
   ASSERT_TRUE(enc2.Close());
   // ffprobe takes ID3v1 text for UTF-8; mediainfo reads it as the 8-bit code page it is.
   EXPECT_EQ(test::Run("mediainfo --Inform='General;%Title%' " + test::ShellQuote(v1only)).output,
@@ -238,7 +241,8 @@ TEST(Mp3Encoder, SecondOpenFinishesTheFirstFile) {
   enc.SetInputSampleRate(44100);
   enc.SetChannels(2);
   ASSERT_TRUE(enc.Start());
-  ASSERT_TRUE(test::FeedBlocks(sig, 2, [&](auto* l, auto* r, int n) { return enc.Encode(l, r, n); }));
+  ASSERT_TRUE(
+      test::FeedBlocks(sig, 2, [&](auto* l, auto* r, int n) { return enc.Encode(l, r, n); }));
   ASSERT_TRUE(enc.Open(dir / "b.mp3"));
   const auto first = ReadFileBytes(dir / "a.mp3");
   ASSERT_GT(first.size(), 128u);

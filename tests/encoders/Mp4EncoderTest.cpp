@@ -57,7 +57,8 @@ bool EncodeMp4(const std::string& path, const test::PlanarSignal& sig, int chann
       ok = enc.Write8(l.data() + i, channels == 2 ? r.data() + i : nullptr, n);
     }
   } else {
-    ok = test::FeedBlocks(sig, channels, [&](auto* l, auto* r, int n) { return enc.Write16(l, r, n); });
+    ok = test::FeedBlocks(sig, channels,
+                          [&](auto* l, auto* r, int n) { return enc.Write16(l, r, n); });
   }
   return enc.Close() && ok;
 }
@@ -93,11 +94,13 @@ INSTANTIATE_TEST_SUITE_P(
     Examples, Mp4SampleClockTest,
     ::testing::Values(
         // 3000 frames: 1024, 1024, 952 go in; the first call only fills the look-ahead.
-        ClockCase{"ThreeThousand", 1024,
+        ClockCase{"ThreeThousand",
+                  1024,
                   {{1024, false}, {1024, true}, {952, true}, {0, true}, {0, true}, {0, true}},
                   {1024, 1024, 1024, 952, 0}},
         // An encoder that answers every call: the same durations.
-        ClockCase{"ThreeThousandNoDelay", 1024,
+        ClockCase{"ThreeThousandNoDelay",
+                  1024,
                   {{1024, true}, {1024, true}, {952, true}, {0, true}, {0, true}},
                   {1024, 1024, 1024, 952, 0}},
         // Shorter than one frame: everything comes out of the flush at close.
@@ -111,8 +114,9 @@ TEST(Mp4Encoder, ThreeThousandFramesGiveTheExampleDurations) {
   const std::string path = dir / "3000.m4a";
   CMp4Encoder enc;
   ASSERT_TRUE(EncodeMp4(path, test::PlanarSignal::Make(44100, 3000), 2, 16, nullptr, &enc));
-  auto r = test::Run("ffprobe -v error -select_streams a:0 -show_entries packet=duration -of csv=p=0 " +
-               ShellQuote(path));
+  auto r =
+      test::Run("ffprobe -v error -select_streams a:0 -show_entries packet=duration -of csv=p=0 " +
+                ShellQuote(path));
   ASSERT_EQ(r.exitCode, 0) << r.output;
   EXPECT_EQ(Numbers(r.output), (std::vector<long>{1024, 1024, 1024, 952}));
   // The stream's length is the 3000 fed frames: the 1024 of priming are edited out.
@@ -132,7 +136,8 @@ TEST(Mp4Encoder, MovieTimeScaleAndAudioProfile) {
   };
   const std::size_t mvhd = find("mvhd");
   ASSERT_LT(mvhd + 20, b.size());
-  EXPECT_EQ((b[mvhd + 16] << 24) | (b[mvhd + 17] << 16) | (b[mvhd + 18] << 8) | b[mvhd + 19], 90000);
+  EXPECT_EQ((b[mvhd + 16] << 24) | (b[mvhd + 17] << 16) | (b[mvhd + 18] << 8) | b[mvhd + 19],
+            90000);
   const std::size_t iods = find("iods");
   ASSERT_LT(iods + 20, b.size());
   // ... ES descriptor tag 0x10, its length, OD id, then OD, scene, audio profile.
@@ -171,11 +176,13 @@ TEST_P(Mp4EncoderStreamTest, LastsTheFedSamplesAndPlaysFromTheFirst) {
   EXPECT_LE(decodedFrames, c.frames + 1024);
   // The first decoded sample is the first fed sample: no delay to skip by hand.
   std::vector<std::int16_t> left;
-  for (std::size_t i = 0; i < decoded.size(); i += static_cast<std::size_t>(ch)) left.push_back(decoded[i]);
+  for (std::size_t i = 0; i < decoded.size(); i += static_cast<std::size_t>(ch))
+    left.push_back(decoded[i]);
   const std::size_t lag = test::BestAlignment(left, sig.left, 2048, 4096);
   EXPECT_LE(lag, 2u);
   const std::vector<std::int16_t> ref(sig.left.begin() + 1024, sig.left.end() - 1024);
-  const std::vector<std::int16_t> got(left.begin() + 1024, left.begin() + static_cast<long>(c.frames) - 1024);
+  const std::vector<std::int16_t> got(left.begin() + 1024,
+                                      left.begin() + static_cast<long>(c.frames) - 1024);
   EXPECT_GT(test::SnrDb(ref, got), c.bits == 8 ? 8.0 : 12.0);
 
   // faad reads the container too. It allows for parametric stereo in any mono stream and so
@@ -187,12 +194,11 @@ TEST_P(Mp4EncoderStreamTest, LastsTheFedSamplesAndPlaysFromTheFirst) {
   EXPECT_EQ(test::Run("sox --i -c " + ShellQuote(wav)).output, "2\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Streams, Mp4EncoderStreamTest,
-    ::testing::Values(StreamCase{"Stereo44k", 44100, 2, 16, 110250},
-                      StreamCase{"Mono16kFrom8Bit", 16000, 1, 8, 40000},
-                      StreamCase{"Stereo48kOddLength", 48000, 2, 16, 48001}),
-    [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Streams, Mp4EncoderStreamTest,
+                         ::testing::Values(StreamCase{"Stereo44k", 44100, 2, 16, 110250},
+                                           StreamCase{"Mono16kFrom8Bit", 16000, 1, 8, 40000},
+                                           StreamCase{"Stereo48kOddLength", 48000, 2, 16, 48001}),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 // AtomicParsley's listing of the metadata items: "Atom "©nam" contains: ...".
 std::string AtomicParsleyTags(const std::string& path) {
@@ -231,30 +237,45 @@ TEST_P(Mp4EncoderMetadataTest, ItemsAsOtherToolsReadThem) {
 
 INSTANTIATE_TEST_SUITE_P(
     Items, Mp4EncoderMetadataTest,
-    ::testing::Values(
-        MetadataCase{"AllItemsNonAscii",
-                     {"\xC3\x9Cn\xC3\xAF c\xC3\xB8" "d\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC", "Bj\xC3\xB6rk",
-                      "\xC3\x87" "a va", GenreName(147), "2024", "na\xC3\xAFve \xE2\x98\x83", 7},
-                     {"Atom \"\xC2\xA9nam\" contains: \xC3\x9Cn\xC3\xAF c\xC3\xB8" "d\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC",
-                      "Atom \"\xC2\xA9" "ART\" contains: Bj\xC3\xB6rk",
-                      "Atom \"\xC2\xA9" "alb\" contains: \xC3\x87" "a va",
-                      "Atom \"\xC2\xA9" "day\" contains: 2024",
-                      "Atom \"\xC2\xA9gen\" contains: Synthpop",
-                      "Atom \"\xC2\xA9" "cmt\" contains: na\xC3\xAFve \xE2\x98\x83",
-                      "Atom \"trkn\" contains: 7"},
-                     {"trkn\" contains: 7 of"}},
-        MetadataCase{"NoGenreFor255NoTrackFor0",
-                     {"Song", "", "", GenreName(255), "", "", 0},
-                     {"Atom \"\xC2\xA9nam\" contains: Song"},
-                     {"\xC2\xA9gen", "gnre", "trkn", "\xC2\xA9" "ART", "\xC2\xA9" "day"}},
-        MetadataCase{"GenreZeroIsBlues",
-                     {"", "", "", GenreName(0), "", "", 300},
-                     {"Atom \"\xC2\xA9gen\" contains: Blues", "Atom \"trkn\" contains: 300"},
-                     {"\xC2\xA9nam"}},
-        MetadataCase{"TextThatIsNotUtf8IsLeftOut",
-                     {"\xFF\xFE bad", "Fine", "", "", "", "", 0},
-                     {"Atom \"\xC2\xA9" "ART\" contains: Fine"},
-                     {"\xC2\xA9nam"}}),
+    ::testing::Values(MetadataCase{"AllItemsNonAscii",
+                                   {"\xC3\x9Cn\xC3\xAF c\xC3\xB8"
+                                    "d\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC",
+                                    "Bj\xC3\xB6rk",
+                                    "\xC3\x87"
+                                    "a va",
+                                    GenreName(147), "2024", "na\xC3\xAFve \xE2\x98\x83", 7},
+                                   {"Atom \"\xC2\xA9nam\" contains: \xC3\x9Cn\xC3\xAF c\xC3\xB8"
+                                    "d\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC",
+                                    "Atom \"\xC2\xA9"
+                                    "ART\" contains: Bj\xC3\xB6rk",
+                                    "Atom \"\xC2\xA9"
+                                    "alb\" contains: \xC3\x87"
+                                    "a va",
+                                    "Atom \"\xC2\xA9"
+                                    "day\" contains: 2024",
+                                    "Atom \"\xC2\xA9gen\" contains: Synthpop",
+                                    "Atom \"\xC2\xA9"
+                                    "cmt\" contains: na\xC3\xAFve \xE2\x98\x83",
+                                    "Atom \"trkn\" contains: 7"},
+                                   {"trkn\" contains: 7 of"}},
+                      MetadataCase{"NoGenreFor255NoTrackFor0",
+                                   {"Song", "", "", GenreName(255), "", "", 0},
+                                   {"Atom \"\xC2\xA9nam\" contains: Song"},
+                                   {"\xC2\xA9gen", "gnre", "trkn",
+                                    "\xC2\xA9"
+                                    "ART",
+                                    "\xC2\xA9"
+                                    "day"}},
+                      MetadataCase{
+                          "GenreZeroIsBlues",
+                          {"", "", "", GenreName(0), "", "", 300},
+                          {"Atom \"\xC2\xA9gen\" contains: Blues", "Atom \"trkn\" contains: 300"},
+                          {"\xC2\xA9nam"}},
+                      MetadataCase{"TextThatIsNotUtf8IsLeftOut",
+                                   {"\xFF\xFE bad", "Fine", "", "", "", "", 0},
+                                   {"Atom \"\xC2\xA9"
+                                    "ART\" contains: Fine"},
+                                   {"\xC2\xA9nam"}}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(Mp4Encoder, SameFileWhateverTheExtension) {

@@ -23,11 +23,11 @@ void Put32(TagRecordImage& image, std::size_t at, std::uint32_t v) {
 TagRecordImage HandMadeImage() {
   TagRecordImage image{};
   Put32(image, 0, 0);
-  PutText(image, 4, "\xC4rger \x80 \x81");   // "Ärger € " + an undefined byte
-  PutText(image, 36, "Caf\xE9 Tacv\xE1");    // "Café Tacvá"
+  PutText(image, 4, "\xC4rger \x80 \x81");                // "Ärger € " + an undefined byte
+  PutText(image, 36, "Caf\xE9 Tacv\xE1");                 // "Café Tacvá"
   PutText(image, 68, "0123456789012345678901234567890");  // 31 bytes, terminator at 67+32
   PutText(image, 100, "1999");
-  Put32(image, 108, 0x00000093);             // genre 147
+  Put32(image, 108, 0x00000093);  // genre 147
   PutText(image, 112, "na\xEFve");
   Put32(image, 144, 2);
   Put32(image, 148, 0x01020304);
@@ -94,9 +94,11 @@ TEST(TagRecordImage, AnUnterminatedFieldStopsAtItsEnd) {
 }
 
 TEST(Cp1252, InvalidUtf8BecomesQuestionMarksOnePerByte) {
-  EXPECT_EQ(Utf8ToCp1252("a\xFF" "b\xC3"), "a?b?");
+  EXPECT_EQ(Utf8ToCp1252("a\xFF"
+                         "b\xC3"),
+            "a?b?");
   EXPECT_EQ(Utf8ToCp1252("\xC0\xAF"), "??");  // overlong '/'
-  EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));   // a surrogate
+  EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));  // a surrogate
   EXPECT_TRUE(IsValidUtf8("\xF0\x9F\x8E\xB5"));
 }
 
@@ -115,9 +117,8 @@ INSTANTIATE_TEST_SUITE_P(Names, GenreIndexFromNameTest,
                          ::testing::Values(GenreCase{"rock", 17}, GenreCase{"ROCK", 17},
                                            GenreCase{"Blues", 0}, GenreCase{"alt. rock", 40},
                                            GenreCase{"synthpop", 147},
-                                           GenreCase{"Drum & Bass", 127},
-                                           GenreCase{"Rock ", 0}, GenreCase{"unknown", 0},
-                                           GenreCase{"", 0}));
+                                           GenreCase{"Drum & Bass", 127}, GenreCase{"Rock ", 0},
+                                           GenreCase{"unknown", 0}, GenreCase{"", 0}));
 
 TEST(GenreTable, NamesByIndexAndOutsideTheTable) {
   ASSERT_EQ(GenreNames().size(), 148u);
@@ -153,8 +154,8 @@ class BuildId3v1Test : public ::testing::TestWithParam<Id3v1Case> {};
 
 TEST_P(BuildId3v1Test, FillsTheFixedLayout) {
   const Id3v1Case& c = GetParam();
-  const Id3v1Block b = BuildId3v1(c.title, c.artist, c.album, c.year, c.comment, c.genre,
-                                  c.hasTrack, c.track);
+  const Id3v1Block b =
+      BuildId3v1(c.title, c.artist, c.album, c.year, c.comment, c.genre, c.hasTrack, c.track);
   auto field = [&b](std::size_t at, std::size_t width) {
     return std::string(reinterpret_cast<const char*>(b.data() + at), width);
   };
@@ -175,23 +176,23 @@ TEST_P(BuildId3v1Test, FillsTheFixedLayout) {
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, BuildId3v1Test,
-    ::testing::Values(
-        Id3v1Case{"Defaults", "song.name", "", "", "", "", 255, false, 0, "song.name", "", 0,
-                  0, 255},
-        Id3v1Case{"Track300", "t", "a", "b", "2001", "c", 17, true, 300, "t", "c", 0, 44, 17},
-        Id3v1Case{"Title31Cut", std::string(31, 'T'), "", "", "", "", 0, false, 0,
-                  std::string(30, 'T'), "", 0, 0, 0},
-        Id3v1Case{"Comment29LosesOneWithTrack", "", "", "", "", std::string(29, 'C'), 1, true,
-                  3, "", std::string(28, 'C'), 0, 3, 1},
-        Id3v1Case{"Comment30KeptWithoutTrack", "", "", "", "", std::string(30, 'C'), 1, false,
-                  0, "", std::string(30, 'C'), 'C', 'C', 1},
-        Id3v1Case{"UmlautIsOneByte", "\xC3\x84pfel", "\xE2\x82\xAC", "", "19999", "", 0, false,
-                  0, "\xC4pfel", "", 0, 0, 0},
-        // 30 two-byte UTF-8 characters fit as 30 single bytes.
-        Id3v1Case{"CutAfterEncoding", Repeat("\xC3\xA9", 31), "", "", "", "", 0, false, 0,
-                  std::string(30, '\xE9'), "", 0, 0, 0},
-        Id3v1Case{"UnencodableIsQuestionMark", "\xE6\x97\xA5x", "", "", "", "", 0, false, 0,
-                  "?x", "", 0, 0, 0}),
+    ::testing::Values(Id3v1Case{"Defaults", "song.name", "", "", "", "", 255, false, 0, "song.name",
+                                "", 0, 0, 255},
+                      Id3v1Case{"Track300", "t", "a", "b", "2001", "c", 17, true, 300, "t", "c", 0,
+                                44, 17},
+                      Id3v1Case{"Title31Cut", std::string(31, 'T'), "", "", "", "", 0, false, 0,
+                                std::string(30, 'T'), "", 0, 0, 0},
+                      Id3v1Case{"Comment29LosesOneWithTrack", "", "", "", "", std::string(29, 'C'),
+                                1, true, 3, "", std::string(28, 'C'), 0, 3, 1},
+                      Id3v1Case{"Comment30KeptWithoutTrack", "", "", "", "", std::string(30, 'C'),
+                                1, false, 0, "", std::string(30, 'C'), 'C', 'C', 1},
+                      Id3v1Case{"UmlautIsOneByte", "\xC3\x84pfel", "\xE2\x82\xAC", "", "19999", "",
+                                0, false, 0, "\xC4pfel", "", 0, 0, 0},
+                      // 30 two-byte UTF-8 characters fit as 30 single bytes.
+                      Id3v1Case{"CutAfterEncoding", Repeat("\xC3\xA9", 31), "", "", "", "", 0,
+                                false, 0, std::string(30, '\xE9'), "", 0, 0, 0},
+                      Id3v1Case{"UnencodableIsQuestionMark", "\xE6\x97\xA5x", "", "", "", "", 0,
+                                false, 0, "?x", "", 0, 0, 0}),
     [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace

@@ -18,7 +18,7 @@ using test::ShellQuote;
 // sox's view of a file: "channels rate bits samples".
 std::string SoxInfo(const std::string& path) {
   auto r = test::Run("sox --i -c " + ShellQuote(path) + " && sox --i -r " + ShellQuote(path) +
-               " && sox --i -b " + ShellQuote(path) + " && sox --i -s " + ShellQuote(path));
+                     " && sox --i -b " + ShellQuote(path) + " && sox --i -s " + ShellQuote(path));
   std::string s;
   for (char c : r.output) s += c == '\n' ? ' ' : c;
   return r.exitCode == 0 ? s : "sox failed: " + r.output;
@@ -31,9 +31,9 @@ TEST(WavWriter, EmptyFileIsExactlyTheHeader) {
   ASSERT_TRUE(w.Open(path, true, 16, 44100));
   ASSERT_TRUE(w.Close());
   const std::vector<std::uint8_t> expected = {
-      'R', 'I', 'F', 'F', 36, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
-      16, 0, 0, 0, 1, 0, 2, 0, 0x44, 0xAC, 0, 0, 0x10, 0xB1, 0x02, 0,
-      4, 0, 16, 0, 'd', 'a', 't', 'a', 0, 0, 0, 0};
+      'R',  'I', 'F', 'F', 36, 0, 0,   0,   'W', 'A',  'V',  'E', 'f', 'm',  't',
+      ' ',  16,  0,   0,   0,  1, 0,   2,   0,   0x44, 0xAC, 0,   0,   0x10, 0xB1,
+      0x02, 0,   4,   0,   16, 0, 'd', 'a', 't', 'a',  0,    0,   0,   0};
   EXPECT_EQ(ReadFileBytes(path), expected);
   EXPECT_EQ(SoxInfo(path), "2 44100 16 0 ");
   EXPECT_EQ(test::FfprobeStream(path, "codec_name"), "pcm_s16le");
@@ -70,10 +70,10 @@ TEST_P(WavWriterFormatTest, HeaderSizesAndSamplesAsOtherToolsReadThem) {
     for (int block : {1, 1152, 7, 100000}) {
       const int n = std::min(block, c.frames - done);
       if (n <= 0) break;
-      const bool ok = c.bits == 16
-                          ? w.Write16(sig.left.data() + done,
-                                      c.stereo ? sig.right.data() + done : nullptr, n)
-                          : w.Write8(l8.data() + done, c.stereo ? r8.data() + done : nullptr, n);
+      const bool ok =
+          c.bits == 16
+              ? w.Write16(sig.left.data() + done, c.stereo ? sig.right.data() + done : nullptr, n)
+              : w.Write8(l8.data() + done, c.stereo ? r8.data() + done : nullptr, n);
       ASSERT_TRUE(ok);
       done += n;
     }
@@ -92,8 +92,7 @@ TEST_P(WavWriterFormatTest, HeaderSizesAndSamplesAsOtherToolsReadThem) {
   EXPECT_EQ(Le32(bytes, 40), dataBytes);
 
   EXPECT_EQ(SoxInfo(path), std::to_string(channels) + " " + std::to_string(c.rate) + " " +
-                               std::to_string(c.bits) + " " +
-                               std::to_string(c.frames) + " ");
+                               std::to_string(c.bits) + " " + std::to_string(c.frames) + " ");
   std::vector<std::int16_t> decoded;
   int ch = 0, rate = 0;
   ASSERT_TRUE(test::FfmpegDecodeS16(path, decoded, &ch, &rate));
@@ -112,13 +111,12 @@ TEST_P(WavWriterFormatTest, HeaderSizesAndSamplesAsOtherToolsReadThem) {
   EXPECT_EQ(decoded, expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, WavWriterFormatTest,
-    ::testing::Values(WavCase{"Mono16", false, 16, 44100, 4410, 88200, 2},
-                      WavCase{"Stereo8", true, 8, 11025, 2205, 22050, 2},
-                      WavCase{"Stereo16", true, 16, 48000, 3001, 192000, 4},
-                      WavCase{"Mono8OddData", false, 8, 8000, 1001, 8000, 1}),
-    [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Formats, WavWriterFormatTest,
+                         ::testing::Values(WavCase{"Mono16", false, 16, 44100, 4410, 88200, 2},
+                                           WavCase{"Stereo8", true, 8, 11025, 2205, 22050, 2},
+                                           WavCase{"Stereo16", true, 16, 48000, 3001, 192000, 4},
+                                           WavCase{"Mono8OddData", false, 8, 8000, 1001, 8000, 1}),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 TEST(WavWriter, ReplacesAnExistingFileAndClosesOnlyOnce) {
   test::TempDir dir;

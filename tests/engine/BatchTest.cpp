@@ -4,8 +4,8 @@
 #include <fstream>
 #include <functional>
 
-#include "engine/Engine.h"
 #include "base/Paths.h"
+#include "engine/Engine.h"
 #include "tests/support/TestSupport.h"
 
 namespace wavorax {

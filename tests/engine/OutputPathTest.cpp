@@ -103,7 +103,8 @@ TEST_P(OverwriteThroughLink, RefusesWhenTargetIsTheSource) {
   settings.OutputFormat = kTargetMp3;
   settings.TargetExistsOpt = kExistsOverwrite;
   const std::string link = dir / "music/pop/1.mp3";
-  ASSERT_EQ(hard ? ::link(source.c_str(), link.c_str()) : ::symlink(source.c_str(), link.c_str()), 0);
+  ASSERT_EQ(hard ? ::link(source.c_str(), link.c_str()) : ::symlink(source.c_str(), link.c_str()),
+            0);
   EXPECT_FALSE(Resolve());
   EXPECT_NE(outcome.find("same as original file"), std::string::npos);
   EXPECT_EQ(Slurp(source), "source audio");

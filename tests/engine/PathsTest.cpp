@@ -23,13 +23,14 @@ TEST_P(PathParts, NameAndExtension) {
   EXPECT_EQ(ExtensionOf(GetParam().path), GetParam().extension);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, PathParts,
-    ::testing::Values(ExtCase{"/m/pop/1.wav", "1.wav", ".wav"},
-                      ExtCase{"/m/x/.hidden", ".hidden", ".hidden"},
-                      ExtCase{".hidden", ".hidden", ""}, ExtCase{"/m/a.b/track", "track", ""},
-                      ExtCase{"/m/song.mp3.wav", "song.mp3.wav", ".wav"},
-                      ExtCase{"/m/dir/", "", ""}, ExtCase{"a:b.MP3", "a:b.MP3", ".MP3"}));
+INSTANTIATE_TEST_SUITE_P(Cases, PathParts,
+                         ::testing::Values(ExtCase{"/m/pop/1.wav", "1.wav", ".wav"},
+                                           ExtCase{"/m/x/.hidden", ".hidden", ".hidden"},
+                                           ExtCase{".hidden", ".hidden", ""},
+                                           ExtCase{"/m/a.b/track", "track", ""},
+                                           ExtCase{"/m/song.mp3.wav", "song.mp3.wav", ".wav"},
+                                           ExtCase{"/m/dir/", "", ""},
+                                           ExtCase{"a:b.MP3", "a:b.MP3", ".MP3"}));
 
 struct TypeCase {
   const char* path;

@@ -25,10 +25,10 @@ TEST_P(Amplify16, TruncatesAndClampsSymmetrically) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Edges, Amplify16,
-                         ::testing::Values(Amp16Case{3000, 1000, 30000}, Amp16Case{3000, 2000, 32767},
-                                           Amp16Case{3000, -2000, -32767},
-                                           Amp16Case{150, -3, -4}, Amp16Case{150, 3, 4},
-                                           Amp16Case{10, -32768, -3276},
+                         ::testing::Values(Amp16Case{3000, 1000, 30000},
+                                           Amp16Case{3000, 2000, 32767},
+                                           Amp16Case{3000, -2000, -32767}, Amp16Case{150, -3, -4},
+                                           Amp16Case{150, 3, 4}, Amp16Case{10, -32768, -3276},
                                            Amp16Case{200, -32768, -32767}));
 
 struct Amp8Case {
@@ -62,7 +62,8 @@ TEST(Amplify, MonoLeavesRightBufferAlone) {
   EXPECT_EQ(right[0], 7);
 }
 
-void Configure(CResampler& r, int inCh, int inRate, int inBits, int outCh, int outRate, int outBits) {
+void Configure(CResampler& r, int inCh, int inRate, int inBits, int outCh, int outRate,
+               int outBits) {
   r.inChannels = inCh;
   r.inSampleRate = inRate;
   r.inBitsPerSample = inBits;

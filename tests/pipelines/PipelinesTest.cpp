@@ -23,13 +23,14 @@ class Mp3BitRate : public ::testing::TestWithParam<SnapCase> {};
 TEST_P(Mp3BitRate, SnapsAndBounds) {
   EXPECT_EQ(SnapMp3BitRate(GetParam().kbps, GetParam().rate), GetParam().expected);
 }
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Mp3BitRate,
-    ::testing::Values(SnapCase{136, 44100, 128}, SnapCase{137, 44100, 144},
-                      SnapCase{500, 44100, 320}, SnapCase{320, 44100, 320},
-                      SnapCase{5, 8000, 8}, SnapCase{128, 11025, 64}, SnapCase{128, 22050, 128},
-                      SnapCase{256, 22050, 160}, SnapCase{16, 44100, 32}, SnapCase{16, 8000, 16},
-                      SnapCase{32, 8000, 32}, SnapCase{100, 48000, 96}, SnapCase{104, 48000, 96}));
+INSTANTIATE_TEST_SUITE_P(Cases, Mp3BitRate,
+                         ::testing::Values(SnapCase{136, 44100, 128}, SnapCase{137, 44100, 144},
+                                           SnapCase{500, 44100, 320}, SnapCase{320, 44100, 320},
+                                           SnapCase{5, 8000, 8}, SnapCase{128, 11025, 64},
+                                           SnapCase{128, 22050, 128}, SnapCase{256, 22050, 160},
+                                           SnapCase{16, 44100, 32}, SnapCase{16, 8000, 16},
+                                           SnapCase{32, 8000, 32}, SnapCase{100, 48000, 96},
+                                           SnapCase{104, 48000, 96}));
 
 class RecordingProgress : public IConvertProgress {
  public:
@@ -79,7 +80,9 @@ TEST_F(PipelinesTest, AutomaticWavKeepsEightBitMono) {
   const std::string src = dir / "src.wav";
   test::WriteWav16(dir / "s16.wav", test::Sine(500, 22050, 22050 * 2), 1, 22050);
   ASSERT_EQ(test::Run("ffmpeg -v error -y -i " + ShellQuote(dir / "s16.wav") + " -c:a pcm_u8 " +
-                      ShellQuote(src)).exitCode, 0);
+                      ShellQuote(src))
+                .exitCode,
+            0);
   ASSERT_EQ(Convert(ConvertToWav, src, dir / "out.wav"), 1);
   EXPECT_EQ(Probe(dir / "out.wav", "codec_name"), "pcm_u8");
   EXPECT_EQ(Probe(dir / "out.wav", "sample_rate"), "22050");
@@ -94,7 +97,8 @@ TEST_F(PipelinesTest, AutomaticWavKeepsEightBitMono) {
 TEST_F(PipelinesTest, MonoEightBitTo44kStereoSixteen) {
   const std::string src = dir / "src.wav";
   test::WriteWav16(dir / "s16.wav", test::Sine(500, 22050, 22050 * 2), 1, 22050);
-  test::Run("ffmpeg -v error -y -i " + ShellQuote(dir / "s16.wav") + " -c:a pcm_u8 " + ShellQuote(src));
+  test::Run("ffmpeg -v error -y -i " + ShellQuote(dir / "s16.wav") + " -c:a pcm_u8 " +
+            ShellQuote(src));
   settings.AutoDestWAVEncodingParam = 0;
   settings.WAVSampleRate = 44100;
   settings.WAVChannelNum = 2;
@@ -132,7 +136,8 @@ TEST_F(PipelinesTest, UndecodableSourceCreatesNoOutput) {
 TEST_F(PipelinesTest, EightBitSourceClipsAtSixteenBitLimitsInMp3) {
   const std::string src = dir / "src.wav";
   test::WriteWav16(dir / "s16.wav", test::Sine(440, 44100, 44100, 0.9), 1, 44100);
-  test::Run("ffmpeg -v error -y -i " + ShellQuote(dir / "s16.wav") + " -c:a pcm_u8 " + ShellQuote(src));
+  test::Run("ffmpeg -v error -y -i " + ShellQuote(dir / "s16.wav") + " -c:a pcm_u8 " +
+            ShellQuote(src));
   settings.AmplifyMp3 = 1;
   settings.AmplifyMp3Coeff = 400;
   ASSERT_EQ(Convert(ConvertToMp3, src, dir / "out.mp3"), 1);
@@ -175,7 +180,8 @@ TEST_F(PipelinesTest, Mp4UserTagTitleGenreAndSequence) {
   settings.M4AID3Tag.artist = "Ärzte";
   const std::string out = dir / "out.m4a";
   ASSERT_EQ(Convert(ConvertToMp4, src, out, 3), 1);
-  EXPECT_EQ(test::FfprobeTag(out, "title"), std::string("A very long title of forty characters!!").substr(0, 31));
+  EXPECT_EQ(test::FfprobeTag(out, "title"),
+            std::string("A very long title of forty characters!!").substr(0, 31));
   EXPECT_EQ(test::FfprobeTag(out, "artist"), "Ärzte");
   EXPECT_EQ(test::FfprobeTag(out, "genre"), "");
   EXPECT_EQ(test::FfprobeTag(out, "track"), "3");

@@ -55,7 +55,8 @@ class SourceListTest : public ::testing::Test {
  protected:
   std::string MakeWav(const std::string& name, int rate, int channels, int seconds) {
     const std::string path = dir / name;
-    test::WriteWav16(path, test::Sine(440, rate, std::size_t(rate) * seconds * channels), channels, rate);
+    test::WriteWav16(path, test::Sine(440, rate, std::size_t(rate) * seconds * channels), channels,
+                     rate);
     return path;
   }
   test::TempDir dir;
@@ -127,9 +128,10 @@ TEST_F(SourceListTest, SortingByKindAndDirection) {
   // Case-sensitive: "B.wav" sorts apart from "b.wav".
   const auto files = column(kColFile);
   EXPECT_NE(std::find(files.begin(), files.end(), "B.wav"), files.end());
-  EXPECT_TRUE(std::is_sorted(files.begin(), files.end(), [](const std::string& a, const std::string& b) {
-    return std::strcoll(a.c_str(), b.c_str()) < 0;
-  }));
+  EXPECT_TRUE(
+      std::is_sorted(files.begin(), files.end(), [](const std::string& a, const std::string& b) {
+        return std::strcoll(a.c_str(), b.c_str()) < 0;
+      }));
 }
 
 TEST(SourceListSort, LengthsWithoutColonDoNotBreakTheSort) {
@@ -155,7 +157,8 @@ TEST(SourceListSort, LengthsWithoutColonDoNotBreakTheSort) {
 }
 
 TEST_F(SourceListTest, RemoveSelectedAndAll) {
-  for (int i = 0; i < 5; ++i) list.AddSourceFile(MakeWav("f" + std::to_string(i) + ".wav", 8000, 1, 1));
+  for (int i = 0; i < 5; ++i)
+    list.AddSourceFile(MakeWav("f" + std::to_string(i) + ".wav", 8000, 1, 1));
   EXPECT_FALSE(list.RemoveSelected());
   EXPECT_EQ(list.RowCount(), 5);
   list.SetSelected(0, true);

@@ -136,8 +136,8 @@ static void Put16(std::ofstream& out, std::uint16_t v) {
   out.write(b, 2);
 }
 
-void WriteWav16(const std::string& path, const std::vector<std::int16_t>& interleaved,
-                int channels, int sampleRate) {
+void WriteWav16(const std::string& path, const std::vector<std::int16_t>& interleaved, int channels,
+                int sampleRate) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   const std::uint32_t dataBytes = static_cast<std::uint32_t>(interleaved.size() * 2);
   out.write("RIFF", 4);

@@ -58,8 +58,8 @@ std::vector<std::int16_t> Sine(double frequency, int sampleRate, std::size_t fra
                                double amplitude = 0.5);
 
 // Writes a canonical 16-bit PCM WAV file from interleaved samples.
-void WriteWav16(const std::string& path, const std::vector<std::int16_t>& interleaved,
-                int channels, int sampleRate);
+void WriteWav16(const std::string& path, const std::vector<std::int16_t>& interleaved, int channels,
+                int sampleRate);
 
 // Signal-to-noise ratio of `test` against `reference` in dB (equal lengths compared up to
 // the shorter one); +infinity when identical.

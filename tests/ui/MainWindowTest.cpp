@@ -7,9 +7,9 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileSystemModel>
-#include <QLineEdit>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QProgressBar>

@@ -289,15 +289,19 @@ bool CMainDlg::IsCommandEnabled(int command) const {
   const int rows = list_.RowCount();
   switch (command) {
     case kRemoveAll:
-    case kConvertAll: return rows > 0;
+    case kConvertAll:
+      return rows > 0;
     case kRemove:
-    case kConvertSelected: return !selected.empty();
+    case kConvertSelected:
+      return !selected.empty();
     case kPlaySource:
-    case kBrowseSource: return selected.size() == 1;
+    case kBrowseSource:
+      return selected.size() == 1;
     case kPlayDestination:
     case kBrowseDestination:
       return selected.size() == 1 && !list_.Entry(selected.front()).outputPath.empty();
-    default: return true;
+    default:
+      return true;
   }
 }
 
@@ -310,14 +314,30 @@ void CMainDlg::Dispatch(int command) {
   const std::vector<int> selected = SelectedRows();
   const SourceEntry* first = selected.empty() ? nullptr : &list_.Entry(selected.front());
   switch (command) {
-    case kAddFiles: OnAddFiles(); break;
-    case kAddFolder: OnAddFolder(); break;
-    case kAddAudioCd: OnAddAudioCd(); break;
-    case kRemove: RemoveSelected(); break;
-    case kRemoveAll: RemoveAllRows(); break;
-    case kConvertAll: ConvertAll(); break;
-    case kConvertSelected: ConvertSelected(); break;
-    case kOptions: OnOptions(); break;
+    case kAddFiles:
+      OnAddFiles();
+      break;
+    case kAddFolder:
+      OnAddFolder();
+      break;
+    case kAddAudioCd:
+      OnAddAudioCd();
+      break;
+    case kRemove:
+      RemoveSelected();
+      break;
+    case kRemoveAll:
+      RemoveAllRows();
+      break;
+    case kConvertAll:
+      ConvertAll();
+      break;
+    case kConvertSelected:
+      ConvertSelected();
+      break;
+    case kOptions:
+      OnOptions();
+      break;
     case kPlaySource:
       if (first) OpenWithDesktop(QString::fromStdString(first->path));
       break;
@@ -332,8 +352,12 @@ void CMainDlg::Dispatch(int command) {
       if (first && !first->outputPath.empty())
         RevealInFileManager(QString::fromStdString(first->outputPath));
       break;
-    case kHelpTopics: OpenHelp(); break;
-    case kHomepage: OpenUrl(HomepageUrl()); break;
+    case kHelpTopics:
+      OpenHelp();
+      break;
+    case kHomepage:
+      OpenUrl(HomepageUrl());
+      break;
     case kTellAFriend:
       OpenUrl(QStringLiteral("mailto:?subject=Wavorax%20audio%20converter&body=") +
               QString::fromLatin1(QUrl::toPercentEncoding(
@@ -347,8 +371,11 @@ void CMainDlg::Dispatch(int command) {
     case kCheckVersion:
       OpenUrl(HomepageUrl() + QStringLiteral("update/?version=") + QStringLiteral(WAVORAX_VERSION));
       break;
-    case kAbout: ShowAbout(); break;
-    default: break;
+    case kAbout:
+      ShowAbout();
+      break;
+    default:
+      break;
   }
 }
 
@@ -486,9 +513,9 @@ void CMainDlg::OnAddAudioCd() {
     QStringList names;
     for (const std::string& d : drives) names << QString::fromStdString(d);
     bool chosen = false;
-    const QString name = QInputDialog::getItem(this, QStringLiteral("Wavorax"),
-                                               QStringLiteral("Please choose a drive:"), names, 0,
-                                               false, &chosen);
+    const QString name =
+        QInputDialog::getItem(this, QStringLiteral("Wavorax"),
+                              QStringLiteral("Please choose a drive:"), names, 0, false, &chosen);
     if (!chosen) return;
     drive = name.toStdString();
   }
