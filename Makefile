@@ -8,7 +8,7 @@ CMAKE_ARGS ?=
 # ccache, when present, lets the several build folders share their compiled objects.
 LAUNCHER   := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 
-.PHONY: all deps configure build test run asan-test fuzz bench clean
+.PHONY: all deps configure build test run asan-test fuzz bench format tidy clean
 
 all: build
 
@@ -47,6 +47,15 @@ fuzz: deps
 bench: build
 	scripts/install-deps --bench
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done; true
+
+# The layout: check-format fails on a file that clang-format would change; format fixes them.
+format:
+	scripts/check-format --fix
+
+# clang-tidy's bugprone and performance checks over the project's own sources.
+tidy: configure
+	git ls-files '*.cpp' | grep -v -e '^fuzz/' -e '^tests/' -e '^bench/' | \
+	  xargs -P $(JOBS) -n 8 clang-tidy -p $(BUILD) --quiet
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
