@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "app/ConversionSettings.h"
+#include "settings/ConversionSettings.h"
 
 class QSettings;
 

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <memory>
 
+#include "base/Utf8.h"
+
 namespace wavorax {
 
 namespace {
@@ -31,34 +33,6 @@ bool IsUndefinedByte(unsigned char b) {
   for (unsigned char u : kUndefined)
     if (u == b) return true;
   return false;
-}
-
-// Length of the well-formed UTF-8 sequence at the start of `s` and its code point, or 0.
-std::size_t DecodeUtf8(std::string_view s, char32_t& cp) {
-  if (s.empty()) return 0;
-  const auto b0 = static_cast<unsigned char>(s[0]);
-  std::size_t len;
-  char32_t min;
-  if (b0 < 0x80) {
-    cp = b0;
-    return 1;
-  } else if ((b0 & 0xE0) == 0xC0) {
-    len = 2, cp = b0 & 0x1F, min = 0x80;
-  } else if ((b0 & 0xF0) == 0xE0) {
-    len = 3, cp = b0 & 0x0F, min = 0x800;
-  } else if ((b0 & 0xF8) == 0xF0) {
-    len = 4, cp = b0 & 0x07, min = 0x10000;
-  } else {
-    return 0;
-  }
-  if (s.size() < len) return 0;
-  for (std::size_t i = 1; i < len; ++i) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    if ((b & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (b & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return len;
 }
 
 // What Windows-1252 makes of the bytes 0x80 ... 0x9F.
@@ -98,16 +72,6 @@ std::string C1AsCp1252(std::string_view utf8) {
   return out;
 }
 
-bool IsValidUtf8(std::string_view text) {
-  while (!text.empty()) {
-    char32_t cp;
-    const std::size_t n = DecodeUtf8(text, cp);
-    if (n == 0) return false;
-    text.remove_prefix(n);
-  }
-  return true;
-}
-
 std::string Utf8ToCp1252(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
@@ -116,7 +80,7 @@ std::string Utf8ToCp1252(std::string_view utf8) {
   // exactly one '?', whatever iconv would have done with the rest of the text.
   while (!utf8.empty()) {
     char32_t cp;
-    const std::size_t n = DecodeUtf8(utf8, cp);
+    const std::size_t n = DecodeUtf8(utf8, &cp);
     if (n == 0) {
       out += '?';
       utf8.remove_prefix(1);

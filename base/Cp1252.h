@@ -24,8 +24,4 @@ std::string Cp1252ToUtf8(std::string_view cp1252);
 // else is copied unchanged.
 std::string C1AsCp1252(std::string_view utf8);
 
-// Whether the text is well-formed UTF-8 (no overlong forms, no surrogates, nothing past
-// U+10FFFF).
-bool IsValidUtf8(std::string_view text);
-
 }  // namespace wavorax

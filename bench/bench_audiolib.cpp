@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "base/Paths.h"
-#include "decoders/DecoderChoice.h"
 #include "decoders/SourceType.h"
 #include "decoders/audiolib/AudioLib.h"
 #include "decoders/audiolib/BassDecoder.h"
+#include "decoders/choice/DecoderChoice.h"
 #include "tests/support/TestSupport.h"
 
 using namespace wavorax;

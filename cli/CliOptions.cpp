@@ -2,11 +2,13 @@
 
 #include <QCommandLineParser>
 #include <QStringList>
+#include <cctype>
 #include <charconv>
 #include <cstring>
 #include <map>
 
 #include "base/Paths.h"
+#include "engine/Targets.h"
 
 namespace wavorax::cli {
 
@@ -19,16 +21,22 @@ bool ParseInt(const std::string& text, std::int32_t& value) {
   return ec == std::errc() && ptr == end;
 }
 
-// Formats accepted by -f and the target codes they select.
+// The -f names of every target, "mp3, wav, ... or m4b".
+std::string FormatNames() {
+  std::string names;
+  const TargetTable& targets = Targets();
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    if (i > 0) names += i + 1 == targets.size() ? " or " : ", ";
+    names += targets[i].cliName;
+  }
+  return names;
+}
+
+// The target code that -f NAME selects, whatever the case of the name.
 bool FormatCode(const std::string& name, int& code) {
-  static const struct {
-    const char* name;
-    int code;
-  } kFormats[] = {{"mp3", kTargetMp3}, {"wav", kTargetWav}, {"aac", kTargetAac},
-                  {"mp4", kTargetMp4}, {"m4a", kTargetM4a}, {"m4b", kTargetM4b}};
-  for (const auto& f : kFormats)
-    if (EqualsNoCase(name, f.name)) {
-      code = f.code;
+  for (const TargetInfo& t : Targets())
+    if (EqualsNoCase(name, t.cliName)) {
+      code = t.code;
       return true;
     }
   return false;
@@ -227,7 +235,7 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
     } else if (name == "f") {
       int code = 0;
       if (!FormatCode(value, code)) {
-        error = "unknown format \"" + value + "\" (mp3, wav, aac, mp4, m4a or m4b)";
+        error = "unknown format \"" + value + "\" (" + FormatNames() + ")";
         return false;
       }
       o.assignments.push_back("OutputFormat=" + std::to_string(code));
@@ -277,14 +285,20 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
 }
 
 std::string UsageText() {
+  std::string upper = FormatNames();
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (std::size_t at; (at = upper.find(" OR ")) != std::string::npos;)
+    upper.replace(at, 4, " or ");
   return R"(Usage: wavorax-cli [OPTIONS] SOURCE...
 
-Converts audio files to MP3, WAV, AAC, MP4, M4A or M4B with the settings of Wavorax.
+Converts audio files to )" +
+         upper + R"( with the settings of Wavorax.
 A SOURCE file is taken whatever its extension; a folder is searched with its subfolders
 for the file types switched on in the settings (BatchAdd...).
 
 Options:
-  -f, --format FORMAT      target format: mp3, wav, aac, mp4, m4a or m4b
+  -f, --format FORMAT      target format: )" +
+         FormatNames() + R"(
   -o, --output-dir DIR     write the outputs into DIR instead of next to each source
       --mirror             below DIR, recreate each source's folder path
       --if-exists POLICY   when the output exists: rename (add a number), overwrite, skip

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ConversionSettings.h"
+#include "settings/ConversionSettings.h"
 
 namespace wavorax::cli {
 

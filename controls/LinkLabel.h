@@ -1,6 +1,7 @@
 // A label that is a link: drawn in link colours, red while the mouse is over it, the link as
 // its tooltip, a pointing hand as its cursor, sized to its text, and opened on a click through
-// the desktop (xdg-open), falling back to the user's default web browser.
+// the desktop (xdg-open). When the desktop cannot open it, the label says so with openFailed;
+// what happens then (another way to open it, a message) is for the window that shows it.
 #pragma once
 
 #include <QBasicTimer>
@@ -15,16 +16,6 @@ class CLinkLabel : public QLabel {
   Q_OBJECT
 
  public:
-  // Results of OpenLink: above kOpenSucceeded - 1 means the link was opened. The failures use
-  // the codes of the error table in LinkErrorText.
-  enum : int {
-    kOpenSucceeded = 33,
-    kFileNotFound = 2,
-    kAccessDenied = 5,
-    kAssociationInvalid = 27,
-    kNoAssociation = 31,
-  };
-
   static inline const QColor kLinkColour{0, 0, 238};
   static inline const QColor kVisitedColour{85, 26, 139};
   static inline const QColor kHoverColour{255, 0, 0};
@@ -53,12 +44,14 @@ class CLinkLabel : public QLabel {
   // The colour the text is drawn in now.
   QColor TextColour() const;
 
-  // Opens `link` through the desktop, else with the default web browser; one of the codes
-  // above.
-  static int OpenLink(const QString& link);
-  // "Unable to open hyperlink:\n\n" and the reason for `code`.
-  static QString LinkErrorText(int code);
-  void ReportLinkError(int code);
+  // Opens `link` through the desktop's handler; false when none took it.
+  static bool OpenWithDesktop(const QString& link);
+  // Shows the link as visited, as after a click that opened it.
+  void MarkVisited();
+
+ signals:
+  // A click on the label that the desktop could not open.
+  void openFailed(const QString& link);
 
  protected:
   void showEvent(QShowEvent* event) override;

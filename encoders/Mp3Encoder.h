@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "encoders/TagRecord.h"
+#include "encoders/Id3v1.h"
 
 struct lame_global_struct;
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "base/Cp1252.h"
+#include "base/Utf8.h"
 
 namespace wavorax {
 

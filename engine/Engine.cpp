@@ -10,65 +10,15 @@
 #include <thread>
 
 #include "base/Paths.h"
+#include "engine/Conversion.h"
 #include "engine/OutputPath.h"
-#include "engine/ParallelBatch.h"
 #include "engine/Verify.h"
 
 namespace wavorax {
 
-std::string OverallText(int targetFormat, int number, int count) {
-  const char* target = "MP3";
-  switch (targetFormat) {
-    case kTargetWav:
-      target = "WAV";
-      break;
-    case kTargetAac:
-      target = "AAC";
-      break;
-    case kTargetM4a:
-      target = "M4A";
-      break;
-    case kTargetMp4:
-      target = "MP4";
-      break;
-    case kTargetM4b:
-      target = "M4B";
-      break;
-    default:
-      break;
-  }
-  return "Converting " + std::to_string(number) + " of " + std::to_string(count) + " file(s) to " +
-         target + "...";
-}
-
-std::string FileText(const std::string& name, int percent) {
-  return "Converting " + name + "..." + std::to_string(percent) + "%";
-}
-
-bool JudgeConversion(int pipelineResult, const SourceEntry& entry) {
-  std::uint64_t size = 0;
-  // A pipeline that claims success but left nothing behind did not convert the file.
-  const bool converted = pipelineResult != 0 && QueryFileSize(entry.outputPath, size) && size != 0;
-  // A pipeline that fails removes its own output; an empty file left by one that claimed
-  // success is no output either.
-  if (!converted && pipelineResult != 0) DeleteUnlessSame(entry.outputPath, entry.path);
-  return converted;
-}
-
-CConversionEngine::CConversionEngine(ConversionSettings& settings, IBatchHost& host)
-    : settings_(settings), host_(host) {}
-
-void CConversionEngine::SetPipeline(int targetFormat, Pipeline pipeline) {
-  pipelines_[targetFormat] = std::move(pipeline);
-}
-
-int CConversionEngine::RunPipeline(int targetFormat, int sourceType, const std::string& sourcePath,
-                                   const std::string& outputPath, IConvertProgress& progress) {
-  auto it = pipelines_.find(targetFormat);
-  if (it == pipelines_.end()) it = pipelines_.find(kTargetMp3);
-  if (it == pipelines_.end() || !it->second) return 0;
-  return it->second(sourceType, sourcePath, outputPath, progress);
-}
+CConversionEngine::CConversionEngine(ConversionSettings& settings, IBatchHost& host,
+                                     DecoderOpener openDecoder, const TargetTable& targets)
+    : settings_(settings), host_(host), openDecoder_(std::move(openDecoder)), targets_(targets) {}
 
 bool CConversionEngine::ResolveOutputPath(SourceEntry& entry, std::string& outcome) {
   return wavorax::ResolveOutputPath(settings_, entry, outcome);
@@ -108,59 +58,22 @@ void CConversionEngine::RunBatch(const std::vector<SourceEntry*>& entries,
   const int selected = host_.SelectedFormatCode();
   const int format = selected < 0 ? kTargetMp3 : selected;
   settings_.OutputFormat = format;
+  // A code the table does not hold reads as MP3 for the texts and the pipeline; its output
+  // path cannot be resolved, so nothing is converted.
+  const TargetInfo* found = FindTarget(targets_, format);
+  if (!found) found = FindTarget(targets_, kTargetMp3);
+  const TargetInfo& target = found ? *found : targets_.front();
 
-  const int jobs =
-      opener_ ? std::min(std::clamp<int>(settings_.ConvertJobs, 1, kMaxConvertJobs), n) : 1;
+  const int jobs = std::min(std::clamp<int>(settings_.ConvertJobs, 1, kMaxConvertJobs), n);
   IConvertProgress& progress = jobs > 1 ? host_.OpenProgressFor(jobs) : host_.OpenProgress();
   progress.SetOverallRange(n);
   progress.PumpMessages();
 
   std::vector<bool> decided(n, false);
   if (jobs > 1) {
-    decided = RunConcurrently(entries, rows, format, jobs, progress);
+    decided = RunConcurrently(entries, rows, target, jobs, progress);
   } else {
-    batchSequenceNumber = 1;
-    int i = 0;
-    while (i < n) {
-      SourceEntry& entry = *entries[i];
-      const int row = rows[i];
-      host_.EnsureRowVisible(row);
-      host_.SetRowStatus(row, "Converting...");
-      progress.SetOverallText(OverallText(format, batchSequenceNumber, n));
-      progress.StepOverall();
-      progress.SetFileText(FileText(FileNameOf(entry.path), 0));
-      progress.SetFileBarPos(0);
-
-      std::string outcome;
-      bool converted = false;
-      if (ResolveOutputPath(entry, outcome)) {
-        const int result =
-            RunPipeline(format, entry.sourceType, entry.path, entry.outputPath, progress);
-        converted = JudgeConversion(result, entry);
-        if (converted && settings_.VerifyOutputs && opener_ &&
-            !VerifyConvertedOutput(settings_, entry, opener_)) {
-          converted = false;
-          outcome = kVerificationFailure;
-        } else if (converted) {
-          host_.SetRowStatus(row, FileNameOf(entry.outputPath));
-          progress.PumpMessages();
-          if (progress.CancelRequested()) break;
-        } else {
-          outcome = "Conversion Failure";
-        }
-      }
-      if (!converted) {
-        entry.outputPath.clear();
-        if (progress.CancelRequested()) {
-          host_.SetRowStatus(row, "Cancelled");
-          break;
-        }
-        host_.SetRowStatus(row, outcome);
-      }
-      ++i;
-      ++batchSequenceNumber;
-    }
-    std::fill(decided.begin(), decided.begin() + i, true);
+    std::fill(decided.begin(), decided.begin() + RunInTurn(entries, rows, target, progress), true);
   }
 
   host_.CloseProgress();
@@ -178,9 +91,37 @@ void CConversionEngine::RunBatch(const std::vector<SourceEntry*>& entries,
   }
 }
 
+int CConversionEngine::RunInTurn(const std::vector<SourceEntry*>& entries,
+                                 const std::vector<int>& rows, const TargetInfo& target,
+                                 IConvertProgress& progress) {
+  const int n = static_cast<int>(std::min(entries.size(), rows.size()));
+  const BatchContext batch{settings_, target, openDecoder_};
+  OutputClaims claims;
+  int i = 0;
+  for (; i < n; ++i) {
+    SourceEntry& entry = *entries[i];
+    const int row = rows[i];
+    batchSequenceNumber = i + 1;
+    host_.EnsureRowVisible(row);
+    host_.SetRowStatus(row, "Converting...");
+    progress.SetOverallText(OverallText(targets_, target.code, batchSequenceNumber, n));
+    progress.StepOverall();
+    progress.SetFileText(FileText(FileNameOf(entry.path), 0));
+    progress.SetFileBarPos(0);
+    const RowResult result = ConvertRow(batch, i, entry, progress, claims, nullptr, nullptr);
+    host_.SetRowStatus(row, result.status);
+    if (result.converted) progress.PumpMessages();
+    // A Cancel that came while this file converted stops the batch after it; the file does
+    // not count as decided, so it is not revealed.
+    if (progress.CancelRequested()) break;
+  }
+  return i;
+}
+
 std::vector<bool> CConversionEngine::RunConcurrently(const std::vector<SourceEntry*>& entries,
-                                                     const std::vector<int>& rows, int format,
-                                                     int jobs, IConvertProgress& progress) {
+                                                     const std::vector<int>& rows,
+                                                     const TargetInfo& target, int jobs,
+                                                     IConvertProgress& progress) {
   const int n = static_cast<int>(std::min(entries.size(), rows.size()));
   // The workers only queue what happened; this thread, the display's own, writes every status
   // and every line, so no widget is ever touched from a worker.
@@ -210,8 +151,9 @@ std::vector<bool> CConversionEngine::RunConcurrently(const std::vector<SourceEnt
   };
 
   const std::vector<SourceEntry*> batch(entries.begin(), entries.begin() + n);
+  const BatchContext context{settings_, target, openDecoder_};
   std::thread runner([&] {
-    RunParallelBatch(settings_, batch, jobs, opener_, cancel, events);
+    RunParallelBatch(context, batch, jobs, cancel, events);
     {
       std::lock_guard lock(mutex);
       batchDone = true;
@@ -226,7 +168,7 @@ std::vector<bool> CConversionEngine::RunConcurrently(const std::vector<SourceEnt
   auto stepOverall = [&](int index) {
     ++taken;
     batchSequenceNumber = index + 1;
-    progress.SetOverallText(OverallText(format, taken, n));
+    progress.SetOverallText(OverallText(targets_, target.code, taken, n));
     progress.StepOverall();
   };
   auto showLine = [&](int index, int percent) {

@@ -4,8 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/CdTrackPath.h"
 #include "base/Paths.h"
-#include "decoders/cd/CdTrackPath.h"
+#include "engine/Targets.h"
 
 namespace wavorax {
 

@@ -5,8 +5,8 @@
 #include <functional>
 #include <string>
 
-#include "app/ConversionSettings.h"
 #include "base/SourceEntry.h"
+#include "settings/ConversionSettings.h"
 
 namespace wavorax {
 

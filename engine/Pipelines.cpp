@@ -7,16 +7,18 @@
 #include <vector>
 
 #include "base/Paths.h"
+#include "base/Utf8.h"
 #include "decoders/SourceType.h"
 #include "decoders/audiolib/CoverArt.h"
 #include "encoders/AacEncoder.h"
+#include "encoders/Id3v1.h"
 #include "encoders/Mp3Encoder.h"
 #include "encoders/Mp4Encoder.h"
-#include "encoders/TagRecord.h"
 #include "encoders/WavWriter.h"
 #include "engine/Amplify.h"
-#include "engine/Engine.h"
 #include "engine/Resampler.h"
+#include "engine/Targets.h"
+#include "settings/TagRecord.h"
 
 namespace wavorax {
 
@@ -73,6 +75,7 @@ class FileProgress {
   bool Update(std::uint64_t position) {
     const int percent = static_cast<int>(std::min<std::uint64_t>(position / hundredth_, 100));
     if (percent > lastPercent_) {
+      p_.SetFilePercent(percent);
       p_.SetFileText(FileText(name_, percent));
       lastPercent_ = percent;
     }
@@ -92,6 +95,7 @@ class FileProgress {
 
   void Finish() {
     if (lastPercent_ != 100) {
+      p_.SetFilePercent(100);
       p_.SetFileText(FileText(name_, 100));
       p_.SetFileBarPos(width_);
     }
@@ -158,23 +162,6 @@ int TrackNumberOf(const std::string& text) {
 std::string TitleFromFileName(const std::string& sourcePath) {
   const std::string name = FileNameOf(sourcePath);
   return name.substr(0, name.size() - ExtensionOf(name).size());
-}
-
-// The first `count` characters of a UTF-8 text (never a broken sequence).
-std::string CutUtf8(const std::string& text, std::size_t count) {
-  std::size_t i = 0, chars = 0;
-  while (i < text.size() && chars < count) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    std::size_t len = c < 0x80         ? 1
-                      : (c >> 5) == 6  ? 2
-                      : (c >> 4) == 14 ? 3
-                      : (c >> 3) == 30 ? 4
-                                       : 1;
-    if (i + len > text.size()) len = text.size() - i;
-    i += len;
-    ++chars;
-  }
-  return text.substr(0, i);
 }
 
 int UserTrackNumber(const TagRecord& tag, int batchSequenceNumber) {
@@ -560,25 +547,6 @@ int ConvertToMp4(const PipelineContext& ctx, int sourceType, const std::string& 
       {s.AutoDestM4AEncodingParam, s.M4AVBR, s.M4AVBRQuality, s.M4AABRBitRate, s.M4AEnableTNS,
        s.M4AEnableMidside, s.M4ABlockType, -1},
       AmplificationFactor(s.AmplifyM4A, s.AmplifyM4ACoef), tag);
-}
-
-// ---------------------------------------------------------------------------------------
-
-void InstallPipelines(CConversionEngine& engine, DecoderOpener opener) {
-  auto shared = std::make_shared<DecoderOpener>(std::move(opener));
-  auto bind = [&engine, shared](auto convert) {
-    return [&engine, shared, convert](int sourceType, const std::string& src,
-                                      const std::string& out, IConvertProgress& progress) {
-      const PipelineContext ctx{engine.settings(), engine.batchSequenceNumber, *shared};
-      return convert(ctx, sourceType, src, out, progress);
-    };
-  };
-  engine.SetPipeline(kTargetMp3, bind(ConvertToMp3));
-  engine.SetPipeline(kTargetWav, bind(ConvertToWav));
-  engine.SetPipeline(kTargetAac, bind(ConvertToAac));
-  engine.SetPipeline(kTargetM4a, bind(ConvertToMp4));
-  engine.SetPipeline(kTargetMp4, bind(ConvertToMp4));
-  engine.SetPipeline(kTargetM4b, bind(ConvertToMp4));
 }
 
 }  // namespace wavorax

@@ -3,13 +3,11 @@
 
 #include <string>
 
-#include "app/ConversionSettings.h"
 #include "decoders/Decoder.h"
 #include "engine/Progress.h"
+#include "settings/ConversionSettings.h"
 
 namespace wavorax {
-
-class CConversionEngine;
 
 // What a pipeline reads besides its arguments.
 struct PipelineContext {
@@ -29,9 +27,6 @@ int ConvertToAac(const PipelineContext& ctx, int sourceType, const std::string& 
 // M4A, MP4 and M4B differ only in the extension the output path already carries.
 int ConvertToMp4(const PipelineContext& ctx, int sourceType, const std::string& sourcePath,
                  const std::string& outputPath, IConvertProgress& progress);
-
-// Sets the engine's pipelines for the six target codes.
-void InstallPipelines(CConversionEngine& engine, DecoderOpener opener);
 
 // The MP3 bit rate for a requested rate in kbit/s: snapped to the MPEG list (a tie goes to
 // the smaller), then bounded by the output sample rate.

@@ -15,6 +15,9 @@ class IConvertProgress {
  public:
   virtual ~IConvertProgress() = default;
   virtual void SetFileText(const std::string& text) = 0;
+  // The whole percentage of the file, each time it grows; told just before the text that
+  // shows it, for displays that show the number rather than the text.
+  virtual void SetFilePercent(int percent) { (void)percent; }
   // Width of the per-file bar in pixels: the bar moves at most once per pixel.
   virtual int FileBarWidth() = 0;
   virtual void SetFileBarRange(int maximum) = 0;

@@ -1,46 +1,46 @@
-// Checking a written output: it is decoded again and its length compared with
-// the source's.
+// Checking a written output: it is decoded again and its length compared with the source's.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
-#include "app/ConversionSettings.h"
 #include "base/SourceEntry.h"
 #include "decoders/Decoder.h"
+#include "engine/Targets.h"
+#include "settings/ConversionSettings.h"
 
 namespace wavorax {
 
 // The Status of a row whose output failed the check.
 inline constexpr const char* kVerificationFailure = "Verification Failure";
 
-// Samples per channel that a decoder delivers for `path` until it ends, or -1
-// when the file cannot be opened or breaks off with a decoding error. `rate`
-// receives its sample rate.
+// Asked between blocks while something long runs; false stops it.
+using KeepGoing = std::function<bool()>;
+
+// What DecodedFrames answers when `keepGoing` stopped it.
+inline constexpr std::int64_t kDecodingStopped = -2;
+
+// Samples per channel that a decoder delivers for `path` until it ends, or -1 when the file
+// cannot be opened or breaks off with a decoding error. `rate` receives its sample rate.
 std::int64_t DecodedFrames(const DecoderOpener& open, int sourceType, const std::string& path,
-                           int musicSampleRate, int& rate);
+                           int musicSampleRate, int& rate, const KeepGoing& keepGoing = nullptr);
 
-// What a decoder of a target's output delivers besides the source's samples:
-// `overhead`, the encoder priming that the stream cannot declare and the least
-// padding the encoder adds, and `frame`, one codec frame that the rest of the
-// padding may take (MP3 1152, AAC 1024, WAV 0).
-struct LengthAllowance {
-  std::int64_t overhead;
-  std::int64_t frame;
-};
-LengthAllowance AllowanceFor(int targetFormat);
+// True when an output that decodes to `outputFrames` holds `expectedFrames` (the source's
+// length at the output's rate), give or take one codec frame and the resampler's rounding.
+bool LengthMatches(std::int64_t outputFrames, std::int64_t expectedFrames,
+                   const LengthAllowance& allowance);
 
-// True when an output that decodes to `outputFrames` holds `expectedFrames`
-// (the source's length at the output's rate), give or take one codec frame and
-// the resampler's rounding.
-bool LengthMatches(std::int64_t outputFrames, std::int64_t expectedFrames, int targetFormat);
+enum class VerifyOutcome { Matches, Mismatch, Stopped };
 
-// Decodes the converted output of `entry` and the source once more. True when
-// both decode and the output's length equals the source's at the output's rate
-// within the tolerance. Otherwise the output is removed (never the source),
-// entry.outputPath is cleared and false is returned; the row's status is then
-// kVerificationFailure.
-bool VerifyConvertedOutput(const ConversionSettings& settings, SourceEntry& entry,
-                           const DecoderOpener& open);
+// Decodes the converted output of `entry` and the source once more, the target being
+// settings.OutputFormat. Matches when both decode and the output's length equals the
+// source's at the output's rate within the target's allowance. Otherwise (and when
+// `keepGoing` stopped the check) the output is removed (never the source) and
+// entry.outputPath is cleared; the row's status is then kVerificationFailure, or "Cancelled"
+// when it was stopped.
+VerifyOutcome VerifyConvertedOutput(const ConversionSettings& settings, SourceEntry& entry,
+                                    const DecoderOpener& open,
+                                    const KeepGoing& keepGoing = nullptr);
 
 }  // namespace wavorax

@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/CdTrackPath.h"
 #include "decoders/cd/CdDecoder.h"
 #include "decoders/cd/CdDisc.h"
-#include "decoders/cd/CdTrackPath.h"
 #include "decoders/cd/CueSheet.h"
 
 namespace {

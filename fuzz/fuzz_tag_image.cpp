@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "encoders/TagRecord.h"
+#include "settings/TagRecord.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   wavorax::TagRecord record;

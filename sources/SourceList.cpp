@@ -7,9 +7,9 @@
 #include <cstring>
 #include <utility>
 
+#include "base/CdTrackPath.h"
 #include "base/Paths.h"
 #include "decoders/SourceType.h"
-#include "decoders/cd/CdTrackPath.h"
 
 namespace wavorax {
 

@@ -9,6 +9,7 @@
 
 #include "base/ByteSource.h"
 #include "base/Cp1252.h"
+#include "base/Utf8.h"
 
 namespace wavorax::audiolib {
 namespace {

@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "base/CdTrackPath.h"
 #include "decoders/cd/CdDisc.h"
-#include "decoders/cd/CdTrackPath.h"
 
 namespace wavorax {
 

@@ -14,8 +14,8 @@
 #include <iterator>
 #include <mutex>
 
+#include "base/CdTrackPath.h"
 #include "base/Paths.h"
-#include "decoders/cd/CdTrackPath.h"
 
 namespace wavorax {
 namespace {

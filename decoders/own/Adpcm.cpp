@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 
+#include "base/ByteOrder.h"
+
 namespace wavorax {
 namespace {
 
@@ -28,7 +30,6 @@ inline std::int16_t Clamp16(std::int64_t v) {
   return static_cast<std::int16_t>(std::clamp<std::int64_t>(v, INT16_MIN, INT16_MAX));
 }
 
-inline int Le16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
 inline int Le16Signed(const std::uint8_t* p) { return static_cast<std::int16_t>(Le16(p)); }
 
 bool CommonLayoutOk(const AdpcmFormat& f, int headerBytesPerChannel, int minSamples) {
@@ -62,7 +63,7 @@ int CMsAdpcmBlockDecoder::DecodeBlock(const std::uint8_t* encoded, std::int16_t*
     if (predictor >= pairCount) return 0;
     coef1[ch] = coefficients_[2 * predictor];
     coef2[ch] = coefficients_[2 * predictor + 1];
-    delta[ch] = std::min(Le16(encoded + n + 2 * ch), kMsMaxDelta);
+    delta[ch] = std::min<int>(Le16(encoded + n + 2 * ch), kMsMaxDelta);
     sample1[ch] = Le16Signed(encoded + 3 * n + 2 * ch);
     sample2[ch] = Le16Signed(encoded + 5 * n + 2 * ch);
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "base/ByteOrder.h"
 #include "decoders/own/G711.h"
 #include "decoders/own/PcmConvert.h"
 
@@ -31,15 +32,6 @@ enum Encoding : std::uint32_t {
   kG723_40 = 26,
   kALaw = 27,
 };
-
-std::uint32_t Be32(const std::uint8_t* p) {
-  return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) |
-         std::uint32_t(p[3]);
-}
-std::uint32_t Le32(const std::uint8_t* p) {
-  return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
-         (std::uint32_t(p[3]) << 24);
-}
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/ByteOrder.h"
 #include "decoders/own/Adpcm.h"
 #include "decoders/own/G711.h"
 #include "decoders/own/Mp3Decoder.h"
@@ -29,12 +30,6 @@ enum FormatTag : int {
 constexpr int kMaxChannels = 8;
 constexpr int kGsmBlockBytes = 65;
 constexpr int kGsmBlockSamples = 320;
-
-inline std::uint32_t Le32(const std::uint8_t* p) {
-  return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
-         (std::uint32_t(p[3]) << 24);
-}
-inline int Le16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
 
 bool IsAsciiLetter(std::uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 

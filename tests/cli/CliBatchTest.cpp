@@ -8,8 +8,8 @@
 #include <set>
 
 #include "base/Paths.h"
-#include "decoders/DecoderChoice.h"
 #include "decoders/SourceType.h"
+#include "decoders/choice/DecoderChoice.h"
 #include "engine/Verify.h"
 #include "tests/support/TestSupport.h"
 
@@ -100,7 +100,7 @@ TEST_P(TruncatedOutputs, FailAndAreRemoved) {
   entry.path = source;
   entry.sourceType = SourceTypeOf(source);
   entry.outputPath = dir / ("out/song" + name);
-  ASSERT_TRUE(VerifyConvertedOutput(settings, entry, OpenDecoderFor));
+  ASSERT_EQ(VerifyConvertedOutput(settings, entry, OpenDecoderFor), VerifyOutcome::Matches);
   EXPECT_EQ(entry.outputPath, dir / ("out/song" + name));
 
   // Two thirds of the file stay: the decoders end early, as after a full disk.
@@ -108,7 +108,7 @@ TEST_P(TruncatedOutputs, FailAndAreRemoved) {
   ASSERT_TRUE(QueryFileSize(entry.outputPath, size));
   ASSERT_EQ(::truncate(entry.outputPath.c_str(), static_cast<off_t>(size * 2 / 3)), 0);
   const std::string output = entry.outputPath;
-  EXPECT_FALSE(VerifyConvertedOutput(settings, entry, OpenDecoderFor));
+  EXPECT_EQ(VerifyConvertedOutput(settings, entry, OpenDecoderFor), VerifyOutcome::Mismatch);
   EXPECT_TRUE(entry.outputPath.empty());
   EXPECT_FALSE(FileExists(output));
   EXPECT_TRUE(FileExists(source));

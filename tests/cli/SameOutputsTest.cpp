@@ -13,7 +13,7 @@
 #include <map>
 #include <sstream>
 
-#include "tests/audiolib/Fixtures.h"
+#include "tests/decoders/audiolib/Fixtures.h"
 #include "tests/support/TestSupport.h"
 
 namespace wavorax {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ByteOrder.h"
 #include "tests/support/TestSupport.h"
 
 namespace wavorax::test {
@@ -101,10 +102,10 @@ inline std::string FormatTag(const std::string& path, const std::string& tag) {
 }
 
 inline std::uint32_t Le32(const std::vector<std::uint8_t>& b, std::size_t at) {
-  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t{b[at + 3]} << 24);
+  return wavorax::Le32(b.data() + at);
 }
 inline std::uint16_t Le16(const std::vector<std::uint8_t>& b, std::size_t at) {
-  return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
+  return wavorax::Le16(b.data() + at);
 }
 
 // Finds where `needle` starts in a decoded signal, searching the first `window` positions.

@@ -3,8 +3,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include "encoders/Id3v1.h"
 #include "encoders/Mp3Encoder.h"
-#include "encoders/TagRecord.h"
+#include "settings/TagRecord.h"
 #include "tests/encoders/EncoderTestUtil.h"
 
 namespace wavorax {

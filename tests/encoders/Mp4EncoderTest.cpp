@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "encoders/Mp4Encoder.h"
-#include "encoders/TagRecord.h"
+#include "settings/TagRecord.h"
 #include "tests/encoders/EncoderTestUtil.h"
 
 namespace wavorax {

@@ -65,6 +65,7 @@ class BatchTest : public ::testing::Test {
  protected:
   void SetUp() override {
     settings.OutputFiles2MyDocuments = 0;
+    settings.ConvertJobs = 1;
     for (int i = 0; i < 10; ++i) {
       SourceEntry e;
       e.path = dir / ("song" + std::to_string(i) + ".wav");
@@ -73,15 +74,23 @@ class BatchTest : public ::testing::Test {
       host.rows.push_back(e);
       host.status[i] = "previous";
     }
-    for (int code : {kTargetMp3, kTargetWav, kTargetAac, kTargetM4a}) {
-      engine.SetPipeline(code, [this, code](int, const std::string& src, const std::string& out,
-                                            IConvertProgress& progress) {
-        calls.push_back({code, src, engine.batchSequenceNumber});
+  }
+
+  // The program's targets, each converting through a pipeline that records the call and
+  // writes a small output unless the test says otherwise.
+  TargetTable RecordingTargets() {
+    TargetTable table = Targets();
+    for (TargetInfo& target : table) {
+      const int code = target.code;
+      target.convert = [this, code](const PipelineContext& ctx, int, const std::string& src,
+                                    const std::string& out, IConvertProgress& progress) {
+        calls.push_back({code, src, ctx.batchSequenceNumber});
         if (onCall) return onCall(src, out, progress);
         std::ofstream(out) << "converted";
         return 1;
-      });
+      };
     }
+    return table;
   }
 
   struct Call {
@@ -93,9 +102,10 @@ class BatchTest : public ::testing::Test {
   TempDir dir;
   ConversionSettings settings;
   MemoryHost host;
-  CConversionEngine engine{settings, host};
   std::vector<Call> calls;
   std::function<int(const std::string&, const std::string&, IConvertProgress&)> onCall;
+  TargetTable targets = RecordingTargets();
+  CConversionEngine engine{settings, host, nullptr, targets};
 };
 
 TEST_F(BatchTest, ConvertSelectedConvertsExactlyTheSelectedRowsInListOrder) {

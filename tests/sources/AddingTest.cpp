@@ -9,7 +9,7 @@
 #include <future>
 
 #include "base/Paths.h"
-#include "decoders/DecoderChoice.h"
+#include "decoders/choice/DecoderChoice.h"
 #include "sources/Adding.h"
 #include "tests/support/TestSupport.h"
 

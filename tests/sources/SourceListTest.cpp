@@ -6,8 +6,8 @@
 #include <cstring>
 #include <fstream>
 
-#include "decoders/DecoderChoice.h"
 #include "decoders/SourceType.h"
+#include "decoders/choice/DecoderChoice.h"
 #include "sources/SourceList.h"
 #include "tests/support/TestSupport.h"
 

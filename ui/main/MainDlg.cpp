@@ -24,12 +24,12 @@
 #include <QWindow>
 
 #include "controls/SkinButton.h"
-#include "decoders/DecoderChoice.h"
 #include "decoders/cd/CdDisc.h"
-#include "engine/Pipelines.h"
+#include "decoders/choice/DecoderChoice.h"
 #include "sources/Adding.h"
 #include "ui/common/Dialogs.h"
 #include "ui/common/Messenger.h"
+#include "ui/main/DefaultBrowser.h"
 #include "ui/main/HelpWindow.h"
 #include "ui/main/ProgressDlg.h"
 #include "ui/main/Shell.h"
@@ -54,14 +54,6 @@ QFont TahomaBold() {
   return font;
 }
 
-struct FormatItem {
-  const char* text;
-  int code;
-};
-constexpr FormatItem kFormats[] = {{" to MP3", kTargetMp3}, {" to WAV", kTargetWav},
-                                   {" to AAC", kTargetAac}, {" to MP4", kTargetMp4},
-                                   {" to M4A", kTargetM4a}, {" to M4B", kTargetM4b}};
-
 }  // namespace
 
 QString HomepageUrl() { return QStringLiteral("https://www.wavorax.example/"); }
@@ -71,10 +63,8 @@ CMainDlg::CMainDlg(CSettingsStore& store, const QString& helpIndex, QWidget* par
       store_(store),
       helpIndex_(helpIndex),
       list_(OpenDecoderFor),
-      engine_(settings_, *this) {
+      engine_(settings_, *this, OpenDecoderFor) {
   store_.LoadSettings(settings_);
-  InstallPipelines(engine_, OpenDecoderFor);
-  engine_.SetDecoderOpener(OpenDecoderFor);
 
   setWindowTitle(QStringLiteral("Wavorax"));
   setWindowIcon(QIcon(QStringLiteral(":/art/wavorax.svg")));
@@ -270,8 +260,8 @@ CSkinButton* CMainDlg::button(int command) const {
 }
 
 void CMainDlg::FillFormatCombo() {
-  for (const FormatItem& item : kFormats)
-    combo_->addItem(QString::fromLatin1(item.text), item.code);
+  for (const TargetInfo& target : engine_.targets())
+    combo_->addItem(QString::fromLatin1(target.comboText), target.code);
   const int index = combo_->findData(settings_.OutputFormat);
   if (index >= 0) {
     combo_->setCurrentIndex(index);
@@ -676,7 +666,10 @@ void CMainDlg::CloseProgress() {
 
 // ---- options, help, about ----
 
-void CMainDlg::OnOptions() { RunOptionsSheet(settings_, store_, this); }
+void CMainDlg::OnOptions() {
+  RunOptionsSheet(settings_, store_, this,
+                  [](COptSheet& sheet) { OpenFailedLinksInBrowser(&sheet); });
+}
 
 void CMainDlg::ShowHelpOnFirstRun() {
   if (store_.TakeFirstRun()) OpenHelpWindow(true);

@@ -11,9 +11,9 @@
 #include <memory>
 #include <vector>
 
-#include "app/ConversionSettings.h"
 #include "app/SettingsStore.h"
 #include "engine/Engine.h"
+#include "settings/ConversionSettings.h"
 #include "sources/SourceList.h"
 #include "ui/main/HelpWindow.h"
 #include "ui/main/ProgressDlg.h"

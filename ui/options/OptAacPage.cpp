@@ -12,6 +12,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "ui/options/PageValues.h"
+
 namespace wavorax::ui {
 
 namespace {

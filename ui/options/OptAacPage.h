@@ -63,6 +63,7 @@ class COptAacPage : public CAacFamilyPage {
 
  public:
   explicit COptAacPage(QWidget* parent = nullptr) : CAacFamilyPage(false, parent) {}
+  std::vector<int> TargetCodes() const override { return {kTargetAac}; }
 };
 
 class COptM4aPage : public CAacFamilyPage {
@@ -70,6 +71,7 @@ class COptM4aPage : public CAacFamilyPage {
 
  public:
   explicit COptM4aPage(QWidget* parent = nullptr) : CAacFamilyPage(true, parent) {}
+  std::vector<int> TargetCodes() const override { return {kTargetM4a, kTargetMp4, kTargetM4b}; }
 };
 
 }  // namespace wavorax::ui

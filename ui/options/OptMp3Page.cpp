@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "controls/LinkLabel.h"
+#include "ui/options/PageValues.h"
 
 namespace wavorax::ui {
 

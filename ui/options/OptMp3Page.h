@@ -17,6 +17,7 @@ class COptMp3Page : public COptPage {
   enum : int { kPresetAuto = 0, kPresetCustom = 5 };
 
   explicit COptMp3Page(QWidget* parent = nullptr);
+  std::vector<int> TargetCodes() const override { return {kTargetMp3}; }
 
   void Load(const ConversionSettings& settings) override;
   std::optional<PageProblem> Validate() override;

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/ConversionSettings.h"
+#include "settings/ConversionSettings.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -48,6 +48,8 @@ class COptPage : public QWidget {
   virtual void Load(const ConversionSettings& settings) = 0;
   virtual std::optional<PageProblem> Validate() = 0;
   virtual void Store(ConversionSettings& settings) const = 0;
+  // The target codes whose encoder this page sets; none for a page of general options.
+  virtual std::vector<int> TargetCodes() const { return {}; }
 };
 
 // The font of the sheet and its pages: Tahoma at 11 pixels (fontconfig picks the desktop's

@@ -9,6 +9,7 @@
 #include "ui/options/OptMp3Page.h"
 #include "ui/options/OptOutputPage.h"
 #include "ui/options/OptWavPage.h"
+#include "ui/options/PageValues.h"
 
 namespace wavorax::ui {
 
@@ -39,6 +40,13 @@ COptSheet::COptSheet(const ConversionSettings& settings, QWidget* parent) : QDia
 }
 
 int COptSheet::ActivePage() const { return current_; }
+
+COptPage* COptSheet::PageFor(int targetCode) const {
+  for (COptPage* page : pages_)
+    for (int code : page->TargetCodes())
+      if (code == targetCode) return page;
+  return nullptr;
+}
 
 COptOutputPage* COptSheet::GeneralPage() const {
   return static_cast<COptOutputPage*>(pages_[kGeneralPage]);
@@ -77,8 +85,10 @@ void COptSheet::WriteBack(ConversionSettings& settings) const {
     if (shown_[i]) pages_[i]->Store(settings);
 }
 
-bool RunOptionsSheet(ConversionSettings& settings, CSettingsStore& store, QWidget* parent) {
+bool RunOptionsSheet(ConversionSettings& settings, CSettingsStore& store, QWidget* parent,
+                     const std::function<void(COptSheet&)>& prepare) {
   COptSheet sheet(settings, parent);
+  if (prepare) prepare(sheet);
   const bool ok = sheet.exec() == QDialog::Accepted;
   settings.LastOptionsPage = sheet.ActivePage();
   if (!ok) return false;

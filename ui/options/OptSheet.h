@@ -4,9 +4,11 @@
 
 #include <QDialog>
 #include <array>
+#include <functional>
 
-#include "app/ConversionSettings.h"
 #include "app/SettingsStore.h"
+#include "settings/ConversionSettings.h"
+#include "ui/options/PageValues.h"
 
 class QDialogButtonBox;
 class QPushButton;
@@ -32,6 +34,8 @@ class COptSheet : public QDialog {
 
   // The page that is active now (LastOptionsPage takes it when the sheet closes).
   int ActivePage() const;
+  // The page that sets the encoder of a target code, or null.
+  COptPage* PageFor(int targetCode) const;
   // Writes the pages that were shown into `settings`; a page never shown leaves its fields.
   void WriteBack(ConversionSettings& settings) const;
 
@@ -61,6 +65,8 @@ class COptSheet : public QDialog {
 // The Options command: runs the sheet on `settings`. LastOptionsPage takes the page the sheet
 // was left on whatever closed it; on OK the pages are written back and the options saved
 // (kSaveOptions). True on OK.
-bool RunOptionsSheet(ConversionSettings& settings, CSettingsStore& store, QWidget* parent);
+// `prepare`, when given, sees the sheet before it runs.
+bool RunOptionsSheet(ConversionSettings& settings, CSettingsStore& store, QWidget* parent,
+                     const std::function<void(COptSheet&)>& prepare = nullptr);
 
 }  // namespace wavorax::ui

@@ -8,6 +8,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "ui/options/PageValues.h"
+
 namespace wavorax::ui {
 
 namespace {

@@ -13,6 +13,7 @@ class COptWavPage : public COptPage {
   enum : int { kPresetAuto = 0, kPresetCustom = 5 };
 
   explicit COptWavPage(QWidget* parent = nullptr);
+  std::vector<int> TargetCodes() const override { return {kTargetWav}; }
 
   void Load(const ConversionSettings& settings) override;
   std::optional<PageProblem> Validate() override;

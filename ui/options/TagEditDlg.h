@@ -5,7 +5,7 @@
 #include <QDialog>
 #include <string>
 
-#include "encoders/TagRecord.h"
+#include "settings/TagRecord.h"
 
 class QButtonGroup;
 class QCheckBox;

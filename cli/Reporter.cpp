@@ -1,0 +1,322 @@
+#include "cli/Reporter.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "base/Paths.h"
+#include "base/Utf8.h"
+
+namespace wavorax::cli {
+
+std::string JsonString(const std::string& s) {
+  std::string out = "\"";
+  char buf[8];
+  for (std::size_t i = 0; i < s.size();) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    const std::size_t n = DecodeUtf8(std::string_view(s).substr(i));
+    if (n == 0) {
+      std::snprintf(buf, sizeof buf, "\\udc%02x", c);
+      out += buf;
+      ++i;
+      continue;
+    }
+    if (n > 1) {
+      out.append(s, i, n);
+      i += n;
+      continue;
+    }
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (c < 0x20 || c == 0x7F) {
+          std::snprintf(buf, sizeof buf, "\\u%04x", c);
+          out += buf;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+    ++i;
+  }
+  return out + "\"";
+}
+
+// A text as one line of a terminal: control characters become '?'.
+std::string OneLine(const std::string& s) {
+  std::string out = s;
+  for (char& c : out)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  return out;
+}
+
+namespace {
+
+bool IsWide(char32_t v) {
+  // East Asian wide and full-width ranges, which take two terminal columns.
+  return (v >= 0x1100 && v <= 0x115F) || (v >= 0x2E80 && v <= 0x303E) ||
+         (v >= 0x3041 && v <= 0x33FF) || (v >= 0x3400 && v <= 0x4DBF) ||
+         (v >= 0x4E00 && v <= 0x9FFF) || (v >= 0xA000 && v <= 0xA4CF) ||
+         (v >= 0xAC00 && v <= 0xD7A3) || (v >= 0xF900 && v <= 0xFAFF) ||
+         (v >= 0xFE30 && v <= 0xFE4F) || (v >= 0xFF00 && v <= 0xFF60) ||
+         (v >= 0xFFE0 && v <= 0xFFE6) || (v >= 0x1F300 && v <= 0x1F64F) ||
+         (v >= 0x1F900 && v <= 0x1F9FF) || (v >= 0x20000 && v <= 0x3FFFD);
+}
+
+bool IsCombining(char32_t v) {
+  return (v >= 0x0300 && v <= 0x036F) || (v >= 0x1AB0 && v <= 0x1AFF) ||
+         (v >= 0x1DC0 && v <= 0x1DFF) || (v >= 0x20D0 && v <= 0x20FF) ||
+         (v >= 0xFE20 && v <= 0xFE2F) || v == 0x200B || v == 0x200D;
+}
+
+// Terminal columns that a one-line text takes: characters, not bytes. A byte that is not
+// UTF-8 shows as one replacement character.
+std::size_t DisplayWidth(const std::string& s) {
+  std::size_t width = 0;
+  for (std::size_t i = 0; i < s.size();) {
+    char32_t v = 0;
+    const std::size_t n = DecodeUtf8(std::string_view(s).substr(i), &v);
+    if (n == 0) {
+      ++width;
+      ++i;
+      continue;
+    }
+    width += IsCombining(v) ? 0 : IsWide(v) ? 2 : 1;
+    i += n;
+  }
+  return width;
+}
+
+// The failure report with each listed path kept on its own line.
+std::string OneLineReport(const std::string& report) {
+  std::string out = report;
+  for (char& c : out)
+    if (static_cast<unsigned char>(c) < 0x20 && c != '\n') c = '?';
+  return out;
+}
+
+std::string RowJson(const CSourceList& list, int row) {
+  return std::string("{\"event\":\"row\",\"index\":") + std::to_string(row) +
+         ",\"path\":" + JsonString(list.Entry(row).path) +
+         ",\"file\":" + JsonString(list.Text(row, kColFile)) +
+         ",\"length\":" + JsonString(list.Text(row, kColLength)) +
+         ",\"bitRate\":" + JsonString(list.Text(row, kColBitRate)) +
+         ",\"freq\":" + JsonString(list.Text(row, kColFreq)) +
+         ",\"channels\":" + JsonString(list.Text(row, kColChannels)) + "}";
+}
+
+// The --list table: widths in terminal columns, so that wide characters keep it aligned.
+void PrintTable(const CSourceList& list, const std::function<void(const std::string&)>& Put) {
+  static const char* const kTitles[] = {"File", "Length", "Bit Rate", "Freq.", "Channels"};
+  std::size_t width[5];
+  for (int c = 0; c < 5; ++c) {
+    width[c] = std::string(kTitles[c]).size();
+    for (int r = 0; r < list.RowCount(); ++r)
+      width[c] = std::max(width[c], DisplayWidth(OneLine(list.Text(r, c))));
+  }
+  auto line = [&](auto cell) {
+    std::string out;
+    for (int c = 0; c < 5; ++c) {
+      const std::string text = OneLine(cell(c));
+      // File and Channels are left-aligned, the numbers right-aligned, as in the window.
+      const std::string pad(width[c] - std::min(width[c], DisplayWidth(text)), ' ');
+      out += (c == 0 || c == 4) ? text + pad : pad + text;
+      if (c < 4) out += "  ";
+    }
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    Put(out + "\n");
+  };
+  line([&](int c) { return std::string(kTitles[c]); });
+  for (int r = 0; r < list.RowCount(); ++r) line([&](int c) { return list.Text(r, c); });
+}
+
+const char* PlanWord(PlannedAction action) {
+  switch (action) {
+    case PlannedAction::New:
+      return "new";
+    case PlannedAction::Renamed:
+      return "renamed";
+    case PlannedAction::Overwrite:
+      return "overwrite";
+    case PlannedAction::Skipped:
+      return "skipped";
+    case PlannedAction::SameAsSource:
+      return "refused";
+    case PlannedAction::Failed:
+      break;
+  }
+  return "failed";
+}
+
+
+// Writes to standard output and notes when a write failed: a reader that went away (a
+// closed pipe) must stop the run rather than let it go on unseen.
+class Output {
+ public:
+  void Put(const std::string& text) {
+    if (!ok_) return;
+    if (std::fputs(text.c_str(), stdout) == EOF || std::fflush(stdout) == EOF) ok_ = false;
+  }
+  bool ok() const { return ok_; }
+
+ private:
+  bool ok_ = true;
+};
+
+class TextReporter final : public IReporter {
+ public:
+  explicit TextReporter(bool terminal) : terminal_(terminal) {}
+
+  void RowAdded(const CSourceList&, int) override {}
+  void LoadFailed(const std::string&) override {}
+  void Listing(const CSourceList& list) override {
+    PrintTable(list, [this](const std::string& line) { out_.Put(line); });
+  }
+  void Plan(int, const std::string& source, const OutputPlan& plan) override {
+    std::string line = source + ": ";
+    switch (plan.action) {
+      case PlannedAction::New:
+        line += "new " + plan.path;
+        break;
+      case PlannedAction::Renamed:
+        line += "renamed to " + plan.path;
+        break;
+      case PlannedAction::Overwrite:
+        line += "overwrite " + plan.path;
+        break;
+      case PlannedAction::Skipped:
+        line += "skipped";
+        break;
+      case PlannedAction::SameAsSource:
+        line += "refused as the source itself";
+        break;
+      case PlannedAction::Failed:
+        line += plan.outcome;
+        break;
+    }
+    Line(OneLine(line));
+  }
+  void Started(int index, int count, const SourceEntry& entry) override {
+    {
+      std::lock_guard lock(mutex_);
+      count_ = count;
+    }
+    ShowProgress(index, FileNameOf(entry.path), 0);
+  }
+  void Progressed(int index, const SourceEntry& entry, int percent) override {
+    ShowProgress(index, FileNameOf(entry.path), percent);
+  }
+  // Status lines come out in batch order, whichever file finishes first.
+  void Finished(int index, const SourceEntry& entry, const std::string& status,
+                bool) override {
+    std::lock_guard lock(mutex_);
+    if (finished_.size() <= static_cast<std::size_t>(index))
+      finished_.resize(static_cast<std::size_t>(index) + 1);
+    finished_[index] = OneLine(entry.path + ": " + status);
+    FlushInOrder();
+  }
+  void BatchEnded() override {
+    std::lock_guard lock(mutex_);
+    FlushInOrder();
+  }
+  void LoadFailures(const std::string& report) override {
+    if (!report.empty()) std::fprintf(stderr, "%s\n", OneLineReport(report).c_str());
+  }
+  bool OutputOk() const override { return out_.ok(); }
+
+ private:
+  void ShowProgress(int index, const std::string& name, int percent) {
+    if (!terminal_) return;
+    std::lock_guard lock(mutex_);
+    std::fprintf(stderr, "\r\033[K[%d/%d] Converting %s...%d%%", index + 1, count_,
+                 OneLine(name).c_str(), percent);
+    std::fflush(stderr);
+  }
+  void Line(const std::string& text) {
+    if (terminal_) std::fputs("\r\033[K", stderr);
+    out_.Put(text + "\n");
+  }
+  void FlushInOrder() {
+    while (printed_ < finished_.size() && finished_[printed_]) Line(*finished_[printed_++]);
+  }
+
+  bool terminal_;
+  std::mutex mutex_;
+  int count_ = 0;
+  std::vector<std::optional<std::string>> finished_;
+  std::size_t printed_ = 0;
+  Output out_;
+};
+
+class JsonReporter final : public IReporter {
+ public:
+  void RowAdded(const CSourceList& list, int row) override { Put(RowJson(list, row)); }
+  void LoadFailed(const std::string& path) override {
+    Put("{\"event\":\"load_failure\",\"path\":" + JsonString(path) + "}");
+  }
+  void Listing(const CSourceList&) override {}
+  void Plan(int index, const std::string& source, const OutputPlan& plan) override {
+    const bool converts = !plan.path.empty();
+    Put("{\"event\":\"plan\",\"index\":" + std::to_string(index) +
+        ",\"path\":" + JsonString(source) + ",\"action\":\"" + PlanWord(plan.action) +
+        "\",\"output\":" + JsonString(plan.path) +
+        ",\"status\":" + JsonString(converts ? FileNameOf(plan.path) : plan.outcome) + "}");
+  }
+  void Started(int index, int count, const SourceEntry& entry) override {
+    Put("{\"event\":\"start\",\"index\":" + std::to_string(index) +
+        ",\"sequence\":" + std::to_string(index + 1) + ",\"count\":" + std::to_string(count) +
+        ",\"path\":" + JsonString(entry.path) + ",\"output\":" + JsonString(entry.outputPath) +
+        "}");
+  }
+  void Progressed(int index, const SourceEntry&, int percent) override {
+    Put("{\"event\":\"progress\",\"index\":" + std::to_string(index) +
+        ",\"percent\":" + std::to_string(percent) + "}");
+  }
+  void Finished(int index, const SourceEntry& entry, const std::string& status,
+                bool converted) override {
+    Put("{\"event\":\"status\",\"index\":" + std::to_string(index) +
+        ",\"path\":" + JsonString(entry.path) + ",\"status\":" + JsonString(status) +
+        ",\"converted\":" + (converted ? "true" : "false") +
+        ",\"output\":" + JsonString(entry.outputPath) + "}");
+  }
+  void BatchEnded() override {}
+  // Each failure was an object of its own already.
+  void LoadFailures(const std::string&) override {}
+  bool OutputOk() const override { return out_.ok(); }
+
+ private:
+  void Put(const std::string& object) {
+    std::lock_guard lock(mutex_);
+    out_.Put(object + "\n");
+  }
+
+  std::mutex mutex_;
+  Output out_;
+};
+
+}  // namespace
+
+std::unique_ptr<IReporter> MakeTextReporter(bool terminal) {
+  return std::make_unique<TextReporter>(terminal);
+}
+
+std::unique_ptr<IReporter> MakeJsonReporter() { return std::make_unique<JsonReporter>(); }
+
+}  // namespace wavorax::cli

@@ -1,0 +1,93 @@
+// Converting the rows of a batch: one function takes one row from its output path to its
+// status, and a pool runs it over a batch with one or more files at once. The window's batch
+// driver and wavorax-cli both go through here, so every row is judged by the same rules.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "base/SourceEntry.h"
+#include "decoders/Decoder.h"
+#include "engine/OutputPath.h"
+#include "engine/Progress.h"
+#include "engine/Targets.h"
+#include "settings/ConversionSettings.h"
+
+namespace wavorax {
+
+// Judges a pipeline's result for a resolved entry: converted only when the pipeline succeeded
+// and left a non-empty output. An empty output is removed, never the source.
+bool JudgeConversion(int pipelineResult, const SourceEntry& entry);
+
+// What every row of one batch shares.
+struct BatchContext {
+  const ConversionSettings& settings;  // OutputFormat is the batch's target
+  const TargetInfo& target;
+  const DecoderOpener& openDecoder;
+};
+
+// The output paths of a batch. Paths are resolved strictly in batch order, and a path that a
+// running conversion owns is decided only once that conversion has finished, so every file
+// gets the name it would get in a one-at-a-time run, whichever finishes first.
+class OutputClaims {
+ public:
+  // Waits for row `index`'s turn, then resolves its output path: Resolved (the path is the
+  // row's until Release) or Failed with the outcome text. Busy only when `cancel` was set
+  // before the path was decided; the row then gives up its turn undecided.
+  Resolution Claim(const ConversionSettings& settings, int index, SourceEntry& entry,
+                   std::string& outcome, const std::atomic<bool>* cancel);
+  // The row's conversion has ended: its path is free for later rows to decide on.
+  void Release(const std::string& claimedPath);
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int turn_ = 0;
+  std::set<std::string> running_;
+};
+
+struct RowResult {
+  bool decided = false;    // false when a cancel kept the row from starting: no status
+  bool started = false;    // the output path was resolved and the pipeline ran
+  bool converted = false;  // the row's output is complete (and verified when asked)
+  std::string status;      // the row's Status text
+};
+
+// Converts row `index` (0-based; its sequence number is index + 1) of a batch: resolves the
+// output path, runs the target's pipeline, judges the result, verifies the output when the
+// settings ask for it, and returns the status. `started` is told once the path is resolved
+// and before the pipeline runs. A failed or cancelled row loses its output path and its
+// partial output; Cancel during verification removes the output and gives "Cancelled".
+RowResult ConvertRow(const BatchContext& batch, int index, SourceEntry& entry,
+                     IConvertProgress& progress, OutputClaims& claims,
+                     const std::atomic<bool>* cancel,
+                     const std::function<void(int index, const SourceEntry&)>& started);
+
+struct BatchEvents {
+  // A file's output path is resolved and its conversion starts (index is 0-based).
+  std::function<void(int index, const SourceEntry& entry)> onStart;
+  // The whole percentage of a converting file grew.
+  std::function<void(int index, int percent)> onProgress;
+  // A file ended with its Status text; converted tells success.
+  std::function<void(int index, const std::string& status, bool converted)> onFinish;
+};
+
+struct BatchSummary {
+  int converted = 0;
+  int notConverted = 0;  // failures, skips and cancelled files
+  int notStarted = 0;    // files that a cancel kept from starting
+};
+
+// Converts entries[i] as the i-th file of the batch with up to `jobs` files at a time, the
+// calling thread being one of the workers. `cancel` works like the Cancel button: running
+// files stop and lose their partial output, and no further file starts. The events come
+// from the worker threads.
+BatchSummary RunParallelBatch(const BatchContext& batch, const std::vector<SourceEntry*>& entries,
+                              int jobs, const std::atomic<bool>& cancel, const BatchEvents& events);
+
+}  // namespace wavorax

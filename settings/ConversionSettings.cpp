@@ -1,0 +1,155 @@
+#include "settings/ConversionSettings.h"
+
+#include <algorithm>
+#include <cstring>
+#include <thread>
+
+namespace wavorax {
+
+using CS = ConversionSettings;
+
+namespace {
+
+SettingField Int(const char* name, std::int32_t CS::*f, int group = 8) {
+  SettingField s{name, SettingKind::Int};
+  s.intField = f;
+  s.saveGroup = group;
+  return s;
+}
+SettingField Text(const char* name, std::string CS::*f, int group = 8) {
+  SettingField s{name, SettingKind::Text};
+  s.textField = f;
+  s.saveGroup = group;
+  return s;
+}
+SettingField Tag(const char* name, TagRecord CS::*f) {
+  SettingField s{name, SettingKind::Tag};
+  s.tagField = f;
+  return s;
+}
+
+}  // namespace
+
+const std::vector<BatchAddFlag>& BatchAddFlags() {
+  static const std::vector<BatchAddFlag> flags = {
+      {"BatchAddMP3", ".mp3", &CS::BatchAddMP3},       {"BatchAddWAV", ".wav", &CS::BatchAddWAV},
+      {"BatchAddIT", ".it", &CS::BatchAddIT},          {"BatchAddMO3", ".mo3", &CS::BatchAddMO3},
+      {"BatchAddMOD", ".mod", &CS::BatchAddMOD},       {"BatchAddMP1", ".mp1", &CS::BatchAddMP1},
+      {"BatchAddMP2", ".mp2", &CS::BatchAddMP2},       {"BatchAddMTM", ".mtm", &CS::BatchAddMTM},
+      {"BatchAddOGG", ".ogg", &CS::BatchAddOGG},       {"BatchAddS3M", ".s3m", &CS::BatchAddS3M},
+      {"BatchAddUMX", ".umx", &CS::BatchAddUMX},       {"BatchAddXM", ".xm", &CS::BatchAddXM},
+      {"BatchAddAU", ".au", &CS::BatchAddAU},          {"BatchAddSND", ".snd", &CS::BatchAddSND},
+      {"BatchAddAMR", ".amr", &CS::BatchAddAMR},       {"BatchAddOGA", ".oga", &CS::BatchAddOGA},
+      {"BatchAddAIFF", ".aiff", &CS::BatchAddAIFF},    {"BatchAddAIF", ".aif", &CS::BatchAddAIF},
+      {"BatchAddAIFC", ".aifc", &CS::BatchAddAIFC},    {"BatchAddAFC", ".afc", &CS::BatchAddAFC},
+      {"BatchAddCDA", ".cda", &CS::BatchAddCDA},       {"BatchAddFLAC", ".flac", &CS::BatchAddFLAC},
+      {"BatchAddWMA", ".wma", &CS::BatchAddWMA},       {"BatchAddWMV", ".wmv", &CS::BatchAddWMV},
+      {"BatchAddASF", ".asf", &CS::BatchAddASF},       {"BatchAddWV", ".wv", &CS::BatchAddWV},
+      {"BatchAddAAC", ".aac", &CS::BatchAddAAC},       {"BatchAddM4A", ".m4a", &CS::BatchAddM4A},
+      {"BatchAddM4B", ".m4b", &CS::BatchAddM4B},       {"BatchAddMP4", ".mp4", &CS::BatchAddMP4},
+      {"BatchAddM4V", ".m4v", &CS::BatchAddM4V},       {"BatchAddAC3", ".ac3", &CS::BatchAddAC3},
+      {"BatchAddADX", ".adx", &CS::BatchAddADX},       {"BatchAddAPE", ".ape", &CS::BatchAddAPE},
+      {"BatchAddMAC", ".mac", &CS::BatchAddMAC},       {"BatchAddMPC", ".mpc", &CS::BatchAddMPC},
+      {"BatchAddMPplus", ".mp+", &CS::BatchAddMPplus}, {"BatchAddMPP", ".mpp", &CS::BatchAddMPP},
+      {"BatchAddSPX", ".spx", &CS::BatchAddSPX},       {"BatchAddTTA", ".tta", &CS::BatchAddTTA},
+  };
+  return flags;
+}
+
+const std::vector<SettingField>& SettingFields() {
+  static const std::vector<SettingField> fields = [] {
+    std::vector<SettingField> f = {
+        Text("Folder", &CS::Folder, 4),
+        Int("DestOutputFolderOpt", &CS::DestOutputFolderOpt),
+        Text("DestSpecifiedFolder", &CS::DestSpecifiedFolder),
+        Int("CreateDirs", &CS::CreateDirs),
+        Int("BrowseOutputFolder", &CS::BrowseOutputFolder),
+        Int("OutputFiles2MyDocuments", &CS::OutputFiles2MyDocuments),
+        Int("TargetExistsOpt", &CS::TargetExistsOpt),
+        Int("MonoType", &CS::MonoType),
+    };
+    // The flags are loaded in the order the store has always used, not declaration order.
+    static const char* const kFlagLoadOrder[] = {
+        "BatchAddMP3",    "BatchAddWAV", "BatchAddMP2",  "BatchAddMP1", "BatchAddOGG",
+        "BatchAddMOD",    "BatchAddIT",  "BatchAddMTM",  "BatchAddS3M", "BatchAddUMX",
+        "BatchAddXM",     "BatchAddMO3", "BatchAddAU",   "BatchAddSND", "BatchAddOGA",
+        "BatchAddAIFF",   "BatchAddAIF", "BatchAddAIFC", "BatchAddAFC", "BatchAddCDA",
+        "BatchAddFLAC",   "BatchAddWMA", "BatchAddWMV",  "BatchAddASF", "BatchAddWV",
+        "BatchAddAAC",    "BatchAddM4A", "BatchAddM4B",  "BatchAddMP4", "BatchAddM4V",
+        "BatchAddAC3",    "BatchAddADX", "BatchAddAPE",  "BatchAddMAC", "BatchAddMPC",
+        "BatchAddMPplus", "BatchAddMPP", "BatchAddSPX",  "BatchAddTTA", "BatchAddAMR"};
+    for (const char* name : kFlagLoadOrder) {
+      for (const auto& flag : BatchAddFlags())
+        if (std::strcmp(flag.name, name) == 0) f.push_back(Int(flag.name, flag.field));
+    }
+    f.push_back(Int("BatchAddCUE", &CS::BatchAddCUE));
+    const SettingField rest[] = {
+        Int("OutputFormat", &CS::OutputFormat, 16),
+        Int("AutoDestMP3EncodingParam", &CS::AutoDestMP3EncodingParam),
+        Int("MP3BitRate", &CS::MP3BitRate),
+        Int("MP3SampleRate", &CS::MP3SampleRate),
+        Int("MP3ChannelMode", &CS::MP3ChannelMode),
+        Int("AutoDestWAVEncodingParam", &CS::AutoDestWAVEncodingParam),
+        Int("WAVBitsPerSample", &CS::WAVBitsPerSample),
+        Int("WAVSampleRate", &CS::WAVSampleRate),
+        Int("WAVChannelNum", &CS::WAVChannelNum),
+        Int("AutoDestAACEncodingParam", &CS::AutoDestAACEncodingParam),
+        Int("AACVBR", &CS::AACVBR),
+        Int("AACVBRQuality", &CS::AACVBRQuality),
+        Int("AACABRBitRate", &CS::AACABRBitRate),
+        Int("AACMpegVersion", &CS::AACMpegVersion),
+        Int("AACEnableTNS", &CS::AACEnableTNS),
+        Int("AACEnableMidside", &CS::AACEnableMidside),
+        Int("AACBlockType", &CS::AACBlockType),
+        Int("AmplifyAAC", &CS::AmplifyAAC),
+        Int("AmplifyAACCoef", &CS::AmplifyAACCoef),
+        Int("AutoDestM4AEncodingParam", &CS::AutoDestM4AEncodingParam),
+        Int("M4AVBR", &CS::M4AVBR),
+        Int("M4AVBRQuality", &CS::M4AVBRQuality),
+        Int("M4AABRBitRate", &CS::M4AABRBitRate),
+        Int("M4AEnableTNS", &CS::M4AEnableTNS),
+        Int("M4AEnableMidside", &CS::M4AEnableMidside),
+        Int("M4ABlockType", &CS::M4ABlockType),
+        Int("AmplifyM4A", &CS::AmplifyM4A),
+        Int("AmplifyM4ACoef", &CS::AmplifyM4ACoef),
+        Int("M4AID3TagType", &CS::M4AID3TagType),
+        Tag("M4AID3Tag", &CS::M4AID3Tag),
+        Int("MP3ID3TagType", &CS::MP3ID3TagType),
+        Tag("MP3ID3Tag", &CS::MP3ID3Tag),
+        Int("AmplifyMp3", &CS::AmplifyMp3),
+        Int("AmplifyMp3Coeff", &CS::AmplifyMp3Coeff),
+        Int("AmplifyWav", &CS::AmplifyWav),
+        Int("AmplifyWavCoeff", &CS::AmplifyWavCoeff),
+        Int("ConvertJobs", &CS::ConvertJobs),
+        Int("VerifyOutputs", &CS::VerifyOutputs),
+    };
+    f.insert(f.end(), std::begin(rest), std::end(rest));
+    return f;
+  }();
+  return fields;
+}
+
+const SettingField* FindSettingField(const std::string& name) {
+  for (const auto& f : SettingFields())
+    if (name == f.name) return &f;
+  return nullptr;
+}
+
+std::int32_t CorrectLoadedValue(const std::string& name, std::int32_t value) {
+  if (name == "MP3ChannelMode")
+    return (value == 0 || value == 1 || value == 3 || value == 4) ? value : 1;
+  if (name == "WAVChannelNum") return (value >= 0 && value <= 2) ? value : 2;
+  if (name == "M4AID3TagType") return (value >= 0 && value <= 2) ? value : 2;
+  if (name == "AmplifyMp3Coeff" || name == "AmplifyWavCoeff") return std::clamp(value, 10, 3000);
+  if (name == "ConvertJobs")
+    return value >= 1 && value <= kMaxConvertJobs ? value : DefaultConvertJobs();
+  if (name == "VerifyOutputs") return value == 0 || value == 1 ? value : 0;
+  return value;
+}
+
+std::int32_t DefaultConvertJobs() {
+  const unsigned cpus = std::thread::hardware_concurrency();
+  return static_cast<std::int32_t>(std::clamp(cpus, 1u, static_cast<unsigned>(kMaxConvertJobs)));
+}
+
+}  // namespace wavorax

@@ -1,0 +1,131 @@
+// Every user option of the converter. The field names are the names under which the
+// settings store keeps them, and the names wavorax-cli's --set accepts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "settings/TagRecord.h"
+#include "settings/TargetCodes.h"
+
+namespace wavorax {
+
+// Folder and target-exists policies.
+enum : int {
+  kFolderSameAsSource = 199,
+  kFolderCustom = 399,
+  kExistsAutoRename = 11,
+  kExistsOverwrite = 22,
+  kExistsSkip = 33,
+};
+
+// Tag choices for MP3 and MP4-family targets.
+enum : int { kTagAddUser = 0, kTagTransfer = 1, kTagNone = 2 };
+
+// The default of ConvertJobs: the number of processors, within 1..kMaxConvertJobs.
+constexpr int kMaxConvertJobs = 64;
+std::int32_t DefaultConvertJobs();
+
+struct ConversionSettings {
+  std::string Folder;  // last folder chosen for Add Folder
+  std::int32_t AutoDestMP3EncodingParam = 1;
+  std::int32_t MP3BitRate = 128;
+  std::int32_t MP3SampleRate = 44100;
+  std::int32_t MP3ChannelMode = 1;  // 0 stereo, 1 joint stereo, 3 mono, 4 as the source
+  std::int32_t AutoDestWAVEncodingParam = 1;
+  std::int32_t WAVSampleRate = 44100;
+  std::int32_t WAVChannelNum = 2;  // 2 stereo, 1 mono, 0 as the source
+  std::int32_t WAVBitsPerSample = 16;
+  std::int32_t AutoDestAACEncodingParam = 1;
+  std::int32_t AACVBR = 1;
+  std::int32_t AACVBRQuality = 100;
+  std::int32_t AACABRBitRate = 128;
+  std::int32_t AACMpegVersion = 0;  // 0 MPEG-4, 1 MPEG-2
+  std::int32_t AACEnableTNS = 0;
+  std::int32_t AACEnableMidside = 1;
+  std::int32_t AACBlockType = 0;  // 0 long and short, 1 no short, 2 no long
+  std::int32_t AmplifyAAC = 0;
+  std::int32_t AmplifyAACCoef = 100;
+  std::int32_t AutoDestM4AEncodingParam = 1;
+  std::int32_t M4AVBR = 1;
+  std::int32_t M4AVBRQuality = 100;
+  std::int32_t M4AABRBitRate = 128;
+  std::int32_t M4AEnableTNS = 0;
+  std::int32_t M4AEnableMidside = 1;
+  std::int32_t M4ABlockType = 0;
+  std::int32_t AmplifyM4A = 0;
+  std::int32_t AmplifyM4ACoef = 100;
+  std::int32_t M4AID3TagType = kTagTransfer;
+  TagRecord M4AID3Tag;
+  std::int32_t DestOutputFolderOpt = kFolderSameAsSource;
+  std::string DestSpecifiedFolder;
+  std::int32_t CreateDirs = 0;
+  std::int32_t TargetExistsOpt = kExistsAutoRename;
+  std::int32_t MP3ID3TagType = kTagTransfer;
+  TagRecord MP3ID3Tag;
+  std::int32_t AmplifyMp3 = 0;
+  std::int32_t AmplifyMp3Coeff = 100;
+  std::int32_t AmplifyWav = 0;
+  std::int32_t AmplifyWavCoeff = 100;
+  std::int32_t LastOptionsPage = 0;  // not persisted
+  std::int32_t BrowseOutputFolder = 1;
+  std::int32_t OutputFiles2MyDocuments = 1;
+  std::int32_t MonoType = 0;  // 0 (L+R)/2, 1 left, 2 right
+  // Extension filter for Add Folder, drops and shortcut targets.
+  std::int32_t BatchAddMP3 = 1, BatchAddWAV = 1, BatchAddIT = 1, BatchAddMO3 = 1, BatchAddMOD = 1,
+               BatchAddMP1 = 1, BatchAddMP2 = 1, BatchAddMTM = 1, BatchAddOGG = 1, BatchAddS3M = 1,
+               BatchAddUMX = 1, BatchAddXM = 1, BatchAddAU = 1, BatchAddSND = 1, BatchAddAMR = 1,
+               BatchAddOGA = 1, BatchAddAIFF = 1, BatchAddAIF = 1, BatchAddAIFC = 1,
+               BatchAddAFC = 1, BatchAddCDA = 1, BatchAddFLAC = 1, BatchAddWMA = 1, BatchAddWMV = 1,
+               BatchAddASF = 1, BatchAddWV = 1, BatchAddAAC = 1, BatchAddM4A = 1, BatchAddM4B = 1,
+               BatchAddMP4 = 1, BatchAddM4V = 1, BatchAddAC3 = 1, BatchAddADX = 1, BatchAddAPE = 1,
+               BatchAddMAC = 1, BatchAddMPC = 1, BatchAddMPplus = 1, BatchAddMPP = 1,
+               BatchAddSPX = 1, BatchAddTTA = 1;
+  // Disc images (.cue, .toc, .nrg) for the same commands: each adds its audio tracks.
+  std::int32_t BatchAddCUE = 1;
+  std::int32_t OutputFormat = kTargetMp3;
+  // How many files the window converts at once (1 to 64; 1 converts on the window's thread).
+  std::int32_t ConvertJobs = DefaultConvertJobs();
+  // Whether each output is decoded again once written and compared with its source.
+  std::int32_t VerifyOutputs = 0;
+
+  bool operator==(const ConversionSettings&) const = default;
+};
+
+// ---- Reflection: every persisted field by name, in the order the store loads them. ----
+
+enum class SettingKind { Int, Text, Tag };
+
+struct SettingField {
+  const char* name;
+  SettingKind kind;
+  std::int32_t ConversionSettings::*intField = nullptr;
+  std::string ConversionSettings::*textField = nullptr;
+  TagRecord ConversionSettings::*tagField = nullptr;
+  int saveGroup = 8;  // 4 Folder, 8 the options, 16 OutputFormat
+};
+
+// The persisted fields (everything but LastOptionsPage), in load order.
+const std::vector<SettingField>& SettingFields();
+// The field of that exact name, or null.
+const SettingField* FindSettingField(const std::string& name);
+
+// The forty BatchAdd flags and the extension each admits, in declaration order.
+struct BatchAddFlag {
+  const char* name;
+  const char* extension;
+  std::int32_t ConversionSettings::*field;
+};
+const std::vector<BatchAddFlag>& BatchAddFlags();
+
+// ---- Corrections applied when a stored value is loaded. ----
+
+// Returns the value the field takes when `value` is loaded for it: MP3ChannelMode outside
+// {0,1,3,4} becomes 1, WAVChannelNum outside 0..2 becomes 2, M4AID3TagType outside 0..2
+// becomes 2, AmplifyMp3Coeff and AmplifyWavCoeff are clamped to 10..3000, ConvertJobs outside
+// 1..64 becomes DefaultConvertJobs(), VerifyOutputs outside 0..1 becomes 0. Every other field
+// takes the value as stored.
+std::int32_t CorrectLoadedValue(const std::string& name, std::int32_t value);
+
+}  // namespace wavorax

@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "settings/ConversionSettings.h"
+
+namespace wavorax {
+namespace {
+
+struct LoadCase {
+  const char* name;
+  int stored, loaded;
+};
+class LoadCorrection : public ::testing::TestWithParam<LoadCase> {};
+TEST_P(LoadCorrection, Applies) {
+  EXPECT_EQ(CorrectLoadedValue(GetParam().name, GetParam().stored), GetParam().loaded);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Values, LoadCorrection,
+    ::testing::Values(LoadCase{"MP3ChannelMode", 2, 1}, LoadCase{"MP3ChannelMode", 4, 4},
+                      LoadCase{"MP3ChannelMode", -1, 1}, LoadCase{"WAVChannelNum", 3, 2},
+                      LoadCase{"WAVChannelNum", 0, 0}, LoadCase{"M4AID3TagType", 3, 2},
+                      LoadCase{"M4AID3TagType", -1, 2}, LoadCase{"MP3ID3TagType", 3, 3},
+                      LoadCase{"AmplifyWavCoeff", 5, 10}, LoadCase{"AmplifyWavCoeff", 5000, 3000},
+                      LoadCase{"AmplifyMp3Coeff", 9, 10}, LoadCase{"AmplifyAACCoef", 5, 5},
+                      LoadCase{"TargetExistsOpt", 99, 99}, LoadCase{"ConvertJobs", 64, 64},
+                      LoadCase{"ConvertJobs", 0, DefaultConvertJobs()},
+                      LoadCase{"ConvertJobs", 65, DefaultConvertJobs()},
+                      LoadCase{"VerifyOutputs", 1, 1}, LoadCase{"VerifyOutputs", 2, 0}));
+
+TEST(Settings, FieldTableCoversEveryPersistedFieldOnce) {
+  const auto& fields = SettingFields();
+  EXPECT_EQ(fields.size(), 87u);  // all 88 fields but LastOptionsPage
+  std::set<std::string> names;
+  int folderGroup = 0, formatGroup = 0;
+  for (const auto& f : fields) {
+    EXPECT_TRUE(names.insert(f.name).second) << f.name;
+    folderGroup += f.saveGroup == 4;
+    formatGroup += f.saveGroup == 16;
+  }
+  EXPECT_EQ(folderGroup, 1);
+  EXPECT_EQ(formatGroup, 1);
+  EXPECT_EQ(BatchAddFlags().size(), 40u);
+  EXPECT_EQ(FindSettingField("LastOptionsPage"), nullptr);
+
+  // Every accessor reaches a distinct member: writing through each one changes one field.
+  ConversionSettings s;
+  const ConversionSettings defaults;
+  for (const auto& f : fields) {
+    if (f.kind == SettingKind::Int) s.*(f.intField) += 1000;
+    if (f.kind == SettingKind::Text) s.*(f.textField) += "x";
+    if (f.kind == SettingKind::Tag) (s.*(f.tagField)).track += 1;
+  }
+  for (const auto& f : fields) {
+    if (f.kind == SettingKind::Int) {
+      EXPECT_EQ(s.*(f.intField), defaults.*(f.intField) + 1000) << f.name;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace wavorax
