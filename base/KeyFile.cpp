@@ -46,8 +46,8 @@ bool ReadKeyFile(const std::string& path, std::size_t maxBytes, std::string& tex
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st {};
-  const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-                  st.st_size <= static_cast<off_t>(maxBytes);
+  const bool ok =
+      ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= static_cast<off_t>(maxBytes);
   if (ok) {
     text.resize(maxBytes);
     std::size_t got = 0;

@@ -165,7 +165,6 @@ const char* PlanWord(PlannedAction action) {
   return "failed";
 }
 
-
 // Writes to standard output and notes when a write failed: a reader that went away (a
 // closed pipe) must stop the run rather than let it go on unseen.
 class Output {
@@ -224,8 +223,7 @@ class TextReporter final : public IReporter {
     ShowProgress(index, FileNameOf(entry.path), percent);
   }
   // Status lines come out in batch order, whichever file finishes first.
-  void Finished(int index, const SourceEntry& entry, const std::string& status,
-                bool) override {
+  void Finished(int index, const SourceEntry& entry, const std::string& status, bool) override {
     std::lock_guard lock(mutex_);
     if (finished_.size() <= static_cast<std::size_t>(index))
       finished_.resize(static_cast<std::size_t>(index) + 1);

@@ -40,8 +40,7 @@ class JobProgress : public IConvertProgress {
 bool JudgeConversion(int pipelineResult, const SourceEntry& entry) {
   std::uint64_t size = 0;
   // A pipeline that claims success but left nothing behind did not convert the file.
-  const bool converted =
-      pipelineResult != 0 && QueryFileSize(entry.outputPath, size) && size != 0;
+  const bool converted = pipelineResult != 0 && QueryFileSize(entry.outputPath, size) && size != 0;
   // A pipeline that fails removes its own output; an empty file left by one that claimed
   // success is no output either.
   if (!converted && pipelineResult != 0) DeleteUnlessSame(entry.outputPath, entry.path);

@@ -52,8 +52,8 @@ std::string ExtensionOfTarget(int targetFormat) {
 
 std::string OverallText(const TargetTable& table, int targetFormat, int number, int count) {
   const TargetInfo* t = FindTarget(table, targetFormat);
-  return "Converting " + std::to_string(number) + " of " + std::to_string(count) +
-         " file(s) to " + (t ? t->progressName : "MP3") + "...";
+  return "Converting " + std::to_string(number) + " of " + std::to_string(count) + " file(s) to " +
+         (t ? t->progressName : "MP3") + "...";
 }
 
 std::string FileText(const std::string& name, int percent) {

@@ -5,6 +5,9 @@
 #include <functional>
 
 #include "base/Paths.h"
+#include "decoders/SourceType.h"
+#include "decoders/choice/DecoderChoice.h"
+#include "engine/Conversion.h"
 #include "engine/Engine.h"
 #include "tests/support/TestSupport.h"
 
@@ -244,6 +247,51 @@ TEST_F(BatchTest, EachFileStartsAtZeroPercentAndStepsTheOverallBar) {
   EXPECT_EQ(seen.front(), "Converting song0.wav...0%");
   EXPECT_EQ(host.progress.overallPos, 4);
 }
+
+// Cancel while an output is being verified stops the check in both ways of converting: the
+// output, complete but not verified, is removed and the row says "Cancelled".
+class CancelDuringVerification : public BatchTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(CancelDuringVerification, RemovesTheOutputAndSaysCancelled) {
+  const int jobs = GetParam();
+  const std::string source = dir / "tone.wav";
+  test::WriteWav16(source, test::Sine(440, 22050, 22050), 1, 22050);
+  settings.VerifyOutputs = 1;
+  settings.DestOutputFolderOpt = kFolderCustom;
+  settings.DestSpecifiedFolder = dir / "out";
+  settings.OutputFormat = kTargetWav;
+  SourceEntry entry;
+  entry.path = source;
+  entry.sourceType = SourceTypeOf(source);
+  host.rows = {entry};
+  SourceEntry& row = jobs == 1 ? host.rows[0] : entry;
+  std::atomic<bool> cancel{false};
+  // The check opens the output again: that is when Cancel is pressed.
+  const DecoderOpener open = [&](int type, const std::string& path, int rate) {
+    if (!row.outputPath.empty() && path == row.outputPath) {
+      cancel = true;
+      host.progress.cancel = true;
+    }
+    return OpenDecoderFor(type, path, rate);
+  };
+  std::string status;
+  if (jobs == 1) {
+    CConversionEngine real(settings, host, open);
+    real.ConvertAll();
+    status = host.status[0];
+  } else {
+    const BatchContext batch{settings, *FindTarget(Targets(), kTargetWav), open};
+    BatchEvents events;
+    events.onFinish = [&](int, const std::string& s, bool) { status = s; };
+    RunParallelBatch(batch, {&entry}, jobs, cancel, events);
+  }
+  EXPECT_EQ(status, "Cancelled");
+  EXPECT_TRUE(row.outputPath.empty());
+  EXPECT_FALSE(FileExists(dir / "out/tone.wav"));
+  EXPECT_TRUE(FileExists(source));
+}
+
+INSTANTIATE_TEST_SUITE_P(Jobs, CancelDuringVerification, ::testing::Values(1, 2));
 
 }  // namespace
 }  // namespace wavorax

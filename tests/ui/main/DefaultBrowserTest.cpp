@@ -78,8 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
         OpenCase{"x-scheme-handler/http=browser.desktop", "true --new-window %U", {}}));
 
 TEST(LinkLabel, UnknownCodesNameTheirNumber) {
-  EXPECT_EQ(LinkErrorText(4),
-            "Unable to open hyperlink:\n\nUnknown Error (4) occurred.");
+  EXPECT_EQ(LinkErrorText(4), "Unable to open hyperlink:\n\nUnknown Error (4) occurred.");
 }
 
 }  // namespace
