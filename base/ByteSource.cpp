@@ -29,16 +29,21 @@ class FileSource final : public ByteSource {
     while (done < count) {
       const ssize_t n = ::pread(fd_, out + done, count - done, static_cast<off_t>(offset + done));
       if (n < 0 && errno == EINTR) continue;
+      // A read error, and a file that ends before the size it had when it was opened (cut
+      // short while it is read), both lose audio: neither may pass for the end of the file.
+      if (n < 0 || (n == 0 && offset + done < Size())) failed_ = true;
       if (n <= 0) break;
       done += static_cast<std::size_t>(n);
     }
     return done;
   }
   const std::string& Path() const override { return path_; }
+  bool Failed() const override { return failed_; }
 
  private:
   int fd_;
   std::string path_;
+  bool failed_ = false;
 };
 
 class MemorySource final : public ByteSource {

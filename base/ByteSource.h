@@ -32,6 +32,9 @@ class ByteSource {
   virtual std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) = 0;
   // The file's path, or "" for memory.
   virtual const std::string& Path() const = 0;
+  // True once a read of a file failed, or found the file shorter than it was when opened:
+  // what a reader took for the end was not the end, and the decoding must fail.
+  virtual bool Failed() const { return false; }
   // The whole memory block, or null for a file.
   virtual const std::vector<std::uint8_t>* Memory() const { return nullptr; }
 

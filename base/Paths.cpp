@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -152,6 +153,10 @@ std::string DocumentsFolder() {
   const std::string docs = DocumentsFolderPath();
   if (docs.empty() || !CreateFolderPath(docs)) return {};
   return docs;
+}
+
+bool IsTemporaryOutputName(const std::string& fileName) {
+  return fileName.compare(0, std::strlen(kTemporaryOutputPrefix), kTemporaryOutputPrefix) == 0;
 }
 
 }  // namespace wavorax

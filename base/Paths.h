@@ -50,6 +50,11 @@ bool SameFile(const std::string& a, const std::string& b);
 // without ever touching the source.
 void DeleteUnlessSame(const std::string& path, const std::string& keep);
 
+// Outputs are written under a temporary name beginning so, beside the output, until they are
+// complete; such files are never sources.
+inline constexpr const char* kTemporaryOutputPrefix = ".wavorax-part-";
+bool IsTemporaryOutputName(const std::string& fileName);
+
 // The user's documents folder (XDG_DOCUMENTS_DIR, else ~/Documents), created when
 // missing. Empty when it cannot be determined or created.
 std::string DocumentsFolder();

@@ -222,8 +222,12 @@ int main(int argc, char** argv) {
   BatchEvents events;
   events.onStart = [&](int i, const SourceEntry& e) { reporter->Started(i, count, e); };
   events.onProgress = [&](int i, int percent) { reporter->Progressed(i, *entries[i], percent); };
-  events.onFinish = [&](int i, const std::string& status, bool converted) {
-    reporter->Finished(i, *entries[i], status, converted);
+  events.onFinish = [&](int i, const RowResult& result) {
+    // An output that the documents-folder retry placed is not where the user looks for it:
+    // its whole path says where it went.
+    const std::string status =
+        result.converted && result.inDocuments ? entries[i]->outputPath : result.status;
+    reporter->Finished(i, *entries[i], status, result.converted);
   };
   const BatchSummary summary = RunParallelBatch(batch, entries, jobs, gCancel, events);
   reporter->BatchEnded();

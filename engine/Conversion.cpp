@@ -37,20 +37,26 @@ class JobProgress : public IConvertProgress {
 
 }  // namespace
 
-bool JudgeConversion(int pipelineResult, const SourceEntry& entry) {
+bool JudgeConversion(int pipelineResult, const std::string& output, const std::string& source) {
   std::uint64_t size = 0;
   // A pipeline that claims success but left nothing behind did not convert the file.
-  const bool converted = pipelineResult != 0 && QueryFileSize(entry.outputPath, size) && size != 0;
+  const bool converted = pipelineResult != 0 && QueryFileSize(output, size) && size != 0;
   // A pipeline that fails removes its own output; an empty file left by one that claimed
   // success is no output either.
-  if (!converted && pipelineResult != 0) DeleteUnlessSame(entry.outputPath, entry.path);
+  if (!converted && pipelineResult != 0) DeleteUnlessSame(output, source);
   return converted;
 }
 
 Resolution OutputClaims::Claim(const ConversionSettings& settings, int index, SourceEntry& entry,
-                               std::string& outcome, const std::atomic<bool>* cancel) {
+                               std::string& outcome, ResolvedOutput& resolved,
+                               const std::atomic<bool>* cancel) {
   std::unique_lock lock(mutex_);
   changed_.wait(lock, [&] { return turn_ == index; });
+  ResolveRules rules;
+  rules.busy = [&](const std::string& p) { return running_.count(NormalisedAbsolute(p)) != 0; };
+  rules.produced = [&](const std::string& p) {
+    return produced_.count(NormalisedAbsolute(p)) != 0;
+  };
   Resolution r;
   for (;;) {
     if (cancel && cancel->load()) {
@@ -58,25 +64,51 @@ Resolution OutputClaims::Claim(const ConversionSettings& settings, int index, So
       changed_.notify_all();
       return Resolution::Busy;
     }
-    r = ResolveOutputPathClaiming(settings, entry, outcome, [&](const std::string& p) {
-      return running_.count(NormalisedAbsolute(p)) != 0;
-    });
+    r = ResolveOutputPathClaiming(settings, entry, outcome, rules, resolved);
     if (r != Resolution::Busy) break;
     changed_.wait(lock);
   }
   ++turn_;
-  if (r == Resolution::Resolved) running_.insert(NormalisedAbsolute(entry.outputPath));
+  if (r == Resolution::Resolved) {
+    running_.insert(NormalisedAbsolute(entry.outputPath));
+    // Temporary files that killed runs left behind go the first time the batch writes into
+    // their folder.
+    const std::string name = FileNameOf(entry.outputPath);
+    const std::string folder = entry.outputPath.substr(0, entry.outputPath.size() - name.size());
+    if (cleaned_.insert(folder).second) RemoveStaleTemporaries(folder.empty() ? "." : folder);
+  }
   changed_.notify_all();
   return r;
 }
 
-void OutputClaims::Release(const std::string& claimedPath) {
+bool OutputClaims::Reserved(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  return running_.count(NormalisedAbsolute(path)) != 0;
+}
+
+void OutputClaims::Release(const std::string& claimedPath, const std::string& produced) {
   {
     std::lock_guard lock(mutex_);
     running_.erase(NormalisedAbsolute(claimedPath));
+    if (!produced.empty()) produced_.insert(NormalisedAbsolute(produced));
   }
   changed_.notify_all();
 }
+
+namespace {
+
+// Whether the source read through the conversion is still the file it was: cut short or
+// rewritten in place, it is not; removed, or replaced by another file under its name, the
+// conversion read the whole of the file it opened, which stays intact.
+enum class SourceState { Same, Changed, Gone };
+SourceState CompareSource(const FileState& before, const std::string& path) {
+  const FileState now = StateOf(path, true);
+  if (!now.exists || now.device != before.device || now.inode != before.inode)
+    return SourceState::Gone;
+  return now == before ? SourceState::Same : SourceState::Changed;
+}
+
+}  // namespace
 
 RowResult ConvertRow(const BatchContext& batch, int index, SourceEntry& entry,
                      IConvertProgress& progress, OutputClaims& claims,
@@ -84,7 +116,9 @@ RowResult ConvertRow(const BatchContext& batch, int index, SourceEntry& entry,
                      const std::function<void(int index, const SourceEntry&)>& started) {
   RowResult row;
   std::string outcome;
-  const Resolution resolution = claims.Claim(batch.settings, index, entry, outcome, cancel);
+  ResolvedOutput resolved;
+  const Resolution resolution =
+      claims.Claim(batch.settings, index, entry, outcome, resolved, cancel);
   if (resolution == Resolution::Busy) return row;
   row.decided = true;
   if (resolution != Resolution::Resolved) {
@@ -92,34 +126,89 @@ RowResult ConvertRow(const BatchContext& batch, int index, SourceEntry& entry,
     return row;
   }
   row.started = true;
-  const std::string claimed = entry.outputPath;
+  row.inDocuments = resolved.inDocuments;
+  const std::string decided = entry.outputPath;
+  const std::string& temporary = resolved.temporary;
   if (started) started(index, entry);
 
+  const FileState source = StateOf(entry.path, true);
   const PipelineContext ctx{batch.settings, index + 1, batch.openDecoder};
-  const int result =
-      batch.target.convert(ctx, entry.sourceType, entry.path, entry.outputPath, progress);
-  row.converted = JudgeConversion(result, entry);
-  row.status = row.converted ? FileNameOf(entry.outputPath) : "Conversion Failure";
+  const int result = batch.target.convert(ctx, entry.sourceType, entry.path, temporary, progress);
+  row.converted = JudgeConversion(result, temporary, entry.path);
+  row.status = row.converted ? FileNameOf(decided) : "Conversion Failure";
+  SourceState state = source.exists ? CompareSource(source, entry.path) : SourceState::Same;
+  if (row.converted && state == SourceState::Changed) {
+    row.converted = false;
+    row.status = kSourceChanged;
+  }
+  bool unverified = false;
   if (row.converted && batch.settings.VerifyOutputs) {
-    // The check decodes both files again and can take as long as the conversion, so the
-    // window keeps running and Cancel stops it; an output whose check did not finish is
-    // not reported as done.
-    const auto keepGoing = [&progress] {
-      progress.PumpMessages();
-      return !progress.CancelRequested();
+    if (state == SourceState::Gone) {
+      unverified = true;
+    } else {
+      // The check decodes both files again and can take as long as the conversion, so the
+      // window keeps running and Cancel stops it; an output whose check did not finish is
+      // not reported as done.
+      const auto keepGoing = [&progress] {
+        progress.PumpMessages();
+        return !progress.CancelRequested();
+      };
+      SourceEntry written = entry;
+      written.outputPath = temporary;
+      const VerifyOutcome verified =
+          VerifyConvertedOutput(batch.settings, written, batch.openDecoder, keepGoing, false);
+      if (verified == VerifyOutcome::Mismatch) {
+        // A check that failed because the source went while it ran says nothing against the
+        // output, which was written whole: it is kept. A source that changed makes the
+        // output as suspect as the check.
+        state = CompareSource(source, entry.path);
+        if (state == SourceState::Gone) {
+          unverified = true;
+        } else {
+          row.converted = false;
+          row.status = state == SourceState::Changed ? kSourceChanged : kVerificationFailure;
+        }
+      } else if (verified == VerifyOutcome::Stopped) {
+        row.converted = false;
+        row.status = kVerificationFailure;
+      }
+    }
+  }
+  std::string committed;
+  if (row.converted) {
+    CommitRequest commit;
+    commit.temporary = temporary;
+    commit.target = decided;
+    commit.base = resolved.base;
+    commit.extension = resolved.extension;
+    commit.replace = resolved.action == PlannedAction::Overwrite;
+    commit.decidedOn = resolved.decidedOn;
+    commit.skipExisting = batch.settings.TargetExistsOpt == kExistsSkip;
+    commit.reserved = [&claims, &decided](const std::string& p) {
+      return p != decided && claims.Reserved(p);
     };
-    const VerifyOutcome verified =
-        VerifyConvertedOutput(batch.settings, entry, batch.openDecoder, keepGoing);
-    if (verified != VerifyOutcome::Matches) {
-      row.converted = false;
-      row.status = kVerificationFailure;
+    switch (CommitOutput(commit, committed)) {
+      case CommitOutcome::Committed:
+        entry.outputPath = committed;
+        row.status = FileNameOf(committed);
+        if (unverified) row.status += " (not verified: the source is gone)";
+        break;
+      case CommitOutcome::Skipped:
+        row.converted = false;
+        row.status = "Target exists and skipped";
+        break;
+      case CommitOutcome::Failed:
+        row.converted = false;
+        row.status = "Conversion Failure";
+        break;
     }
   }
   if (!row.converted) {
+    DeleteUnlessSame(temporary, entry.path);
     entry.outputPath.clear();
     if (progress.CancelRequested()) row.status = "Cancelled";
   }
-  claims.Release(claimed);
+  claims.Release(decided, row.converted ? committed : std::string());
   return row;
 }
 
@@ -144,7 +233,7 @@ BatchSummary RunParallelBatch(const BatchContext& batch, const std::vector<Sourc
       const RowResult row =
           ConvertRow(batch, i, *entries[i], progress, claims, &cancel, events.onStart);
       if (!row.decided) return;
-      if (events.onFinish) events.onFinish(i, row.status, row.converted);
+      if (events.onFinish) events.onFinish(i, row);
       std::lock_guard lock(mutex);
       ++(row.converted ? summary.converted : summary.notConverted);
     }

@@ -7,8 +7,8 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
-#include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "base/SourceEntry.h"
@@ -20,9 +20,9 @@
 
 namespace wavorax {
 
-// Judges a pipeline's result for a resolved entry: converted only when the pipeline succeeded
-// and left a non-empty output. An empty output is removed, never the source.
-bool JudgeConversion(int pipelineResult, const SourceEntry& entry);
+// Judges a pipeline's result: converted only when the pipeline succeeded and left a non-empty
+// output. An empty output is removed, never the source.
+bool JudgeConversion(int pipelineResult, const std::string& output, const std::string& source);
 
 // What every row of one batch shares.
 struct BatchContext {
@@ -37,26 +37,36 @@ struct BatchContext {
 class OutputClaims {
  public:
   // Waits for row `index`'s turn, then resolves its output path: Resolved (the path is the
-  // row's until Release) or Failed with the outcome text. Busy only when `cancel` was set
-  // before the path was decided; the row then gives up its turn undecided.
+  // row's until Release, and `resolved` holds its temporary file) or Failed with the outcome
+  // text. Busy only when `cancel` was set before the path was decided; the row then gives up
+  // its turn undecided.
   Resolution Claim(const ConversionSettings& settings, int index, SourceEntry& entry,
-                   std::string& outcome, const std::atomic<bool>* cancel);
-  // The row's conversion has ended: its path is free for later rows to decide on.
-  void Release(const std::string& claimedPath);
+                   std::string& outcome, ResolvedOutput& resolved, const std::atomic<bool>* cancel);
+  // Whether a conversion of the batch still runs on the path.
+  bool Reserved(const std::string& path);
+  // The row's conversion has ended: its decided path is free for later rows to decide on, and
+  // `produced`, when not empty, is an output the batch wrote.
+  void Release(const std::string& claimedPath, const std::string& produced);
 
  private:
   std::mutex mutex_;
   std::condition_variable changed_;
   int turn_ = 0;
-  std::set<std::string> running_;
+  std::unordered_set<std::string> running_;
+  std::unordered_set<std::string> produced_;
+  std::unordered_set<std::string> cleaned_;  // folders whose stale temporary files went
 };
 
 struct RowResult {
-  bool decided = false;    // false when a cancel kept the row from starting: no status
-  bool started = false;    // the output path was resolved and the pipeline ran
-  bool converted = false;  // the row's output is complete (and verified when asked)
-  std::string status;      // the row's Status text
+  bool decided = false;      // false when a cancel kept the row from starting: no status
+  bool started = false;      // the output path was resolved and the pipeline ran
+  bool converted = false;    // the row's output is complete (and verified when asked)
+  bool inDocuments = false;  // the output went to the documents folder instead
+  std::string status;        // the row's Status text
 };
+
+// The Status of a row whose source changed (was cut short, rewritten) while it converted.
+inline constexpr const char* kSourceChanged = "Source changed while converting";
 
 // Converts row `index` (0-based; its sequence number is index + 1) of a batch: resolves the
 // output path, runs the target's pipeline, judges the result, verifies the output when the
@@ -73,8 +83,8 @@ struct BatchEvents {
   std::function<void(int index, const SourceEntry& entry)> onStart;
   // The whole percentage of a converting file grew.
   std::function<void(int index, int percent)> onProgress;
-  // A file ended with its Status text; converted tells success.
-  std::function<void(int index, const std::string& status, bool converted)> onFinish;
+  // A file ended: its Status text, whether it converted, and where its output went.
+  std::function<void(int index, const RowResult& result)> onFinish;
 };
 
 struct BatchSummary {

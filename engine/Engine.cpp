@@ -146,8 +146,8 @@ std::vector<bool> CConversionEngine::RunConcurrently(const std::vector<SourceEnt
   BatchEvents events;
   events.onStart = [&](int i, const SourceEntry&) { post({Event::kStart, i}); };
   events.onProgress = [&](int i, int percent) { post({Event::kProgress, i, percent}); };
-  events.onFinish = [&](int i, const std::string& status, bool) {
-    post({Event::kFinish, i, 0, status});
+  events.onFinish = [&](int i, const RowResult& result) {
+    post({Event::kFinish, i, 0, result.status});
   };
 
   const std::vector<SourceEntry*> batch(entries.begin(), entries.begin() + n);

@@ -35,25 +35,18 @@ std::string WithoutTail(const std::string& text, std::size_t count) {
   return count >= text.size() ? std::string() : text.substr(0, text.size() - count);
 }
 
-// Proves that the target can be created: makes it and deletes it again. An existing target
-// (only reached under the overwrite policy) is unlinked first rather than truncated, so that
-// nothing is ever written through a symbolic link or into another hard link of the file.
-// Unlinking needs only the folder's permission, so the file's own is asked first: a file
-// the user may not write (a write-protected earlier output) is not replaced, and the row
-// takes the path of a file that cannot be created. A link is judged by the file it names.
-bool ProbeCreate(const std::string& target) {
+// Whether the user may replace an existing file at `target` (only reached under the overwrite
+// policy): a write-protected earlier output is kept, and the row takes the path of a file that
+// cannot be created. A link is judged by the file it names. The file itself is never opened:
+// it is replaced only by a rename once the new output is complete, so nothing is written
+// through a symbolic link or into another hard link of it.
+bool MayReplace(const std::string& target) {
   struct stat st {};
-  if (::lstat(target.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
-    struct stat named {};
-    const bool namesFile = !S_ISLNK(st.st_mode) || ::stat(target.c_str(), &named) == 0;
-    if (namesFile && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return false;
-    ::unlink(target.c_str());
-  }
-  const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  ::close(fd);
-  ::unlink(target.c_str());
-  return true;
+  if (::lstat(target.c_str(), &st) != 0) return true;
+  if (S_ISDIR(st.st_mode)) return false;
+  struct stat named {};
+  const bool namesFile = !S_ISLNK(st.st_mode) || ::stat(target.c_str(), &named) == 0;
+  return !namesFile || ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
 // A folder path could be created: its nearest existing ancestor is a folder that the user may
@@ -73,7 +66,7 @@ bool CouldCreateFolder(const std::string& path) {
   }
 }
 
-// The side-effect-free counterpart of ProbeCreate.
+// Whether a file could be made at `target`, worked out without making one.
 bool CouldCreate(const std::string& target) {
   struct stat st {};
   if (::lstat(target.c_str(), &st) == 0) {
@@ -87,12 +80,19 @@ bool CouldCreate(const std::string& target) {
 }
 
 // Resolution shared by real runs and dry runs. With `plan` set nothing is created: folders
-// and the target are only checked, and `claimed` paths count as existing files.
+// and the target are only checked, and the rules' produced paths count as existing files.
+// Otherwise `resolved`, when given, receives the temporary file made beside the output; without
+// it the temporary file only proves that the output can be made, and goes again.
 Resolution Resolve(const ConversionSettings& settings, SourceEntry& entry, std::string& outcome,
-                   const std::function<bool(const std::string&)>& claimed, OutputPlan* plan) {
-  const auto busy = [&](const std::string& path) { return !plan && claimed && claimed(path); };
+                   const ResolveRules& rules, OutputPlan* plan, ResolvedOutput* resolved) {
+  const auto busy = [&](const std::string& path) {
+    return !plan && rules.busy && rules.busy(path);
+  };
+  const auto produced = [&](const std::string& path) {
+    return rules.produced && rules.produced(path);
+  };
   const auto exists = [&](const std::string& path) {
-    return FileExists(path) || (plan && claimed && claimed(path));
+    return FileExists(path) || (plan && produced(path));
   };
   const auto makeFolder = [&](const std::string& path) {
     return plan ? CouldCreateFolder(path) : CreateFolderPath(path);
@@ -138,8 +138,11 @@ Resolution Resolve(const ConversionSettings& settings, SourceEntry& entry, std::
       std::string target = base + targetExtension;
       if (busy(target)) return Resolution::Busy;
       PlannedAction action = PlannedAction::New;
-      if (exists(target)) {
-        if (settings.TargetExistsOpt == kExistsOverwrite) {
+      // Under the overwrite policy, an output that this batch wrote is not replaced: two
+      // sources that would share a name both keep their output.
+      const bool overwrite = settings.TargetExistsOpt == kExistsOverwrite;
+      if (exists(target) && !(overwrite && produced(target))) {
+        if (overwrite) {
           if (SameFile(target, source)) {
             outcome =
                 "Target file name is same as original file that can't be overwritten. Please "
@@ -154,17 +157,40 @@ Resolution Resolve(const ConversionSettings& settings, SourceEntry& entry, std::
           return Resolution::Failed;
         } else {
           action = PlannedAction::Renamed;
-          for (int k = 1;; ++k) {
-            target = base + "_" + std::to_string(k) + targetExtension;
-            if (busy(target)) return Resolution::Busy;
-            if (!exists(target)) break;
-          }
+        }
+      } else if (exists(target)) {
+        action = PlannedAction::Renamed;
+      }
+      if (action == PlannedAction::Renamed) {
+        for (int k = 1;; ++k) {
+          target = base + "_" + std::to_string(k) + targetExtension;
+          if (busy(target)) return Resolution::Busy;
+          if (!exists(target)) break;
         }
       }
-      if (plan ? CouldCreate(target) : ProbeCreate(target)) {
+      const bool creatable = action != PlannedAction::Overwrite || MayReplace(target);
+      if (plan && creatable && CouldCreate(target)) {
         entry.outputPath = target;
-        if (plan) plan->action = action;
+        plan->action = action;
+        plan->inDocuments = retried;
         return Resolution::Resolved;
+      }
+      if (!plan && creatable) {
+        std::string temporary = CreateTemporaryBeside(target);
+        if (!temporary.empty()) {
+          entry.outputPath = target;
+          if (resolved) {
+            resolved->temporary = std::move(temporary);
+            resolved->base = base;
+            resolved->extension = targetExtension;
+            resolved->action = action;
+            resolved->decidedOn = StateOf(target);
+            resolved->inDocuments = retried;
+          } else {
+            ::unlink(temporary.c_str());
+          }
+          return Resolution::Resolved;
+        }
       }
       outcome = FileFailure(target);
     }
@@ -184,9 +210,9 @@ Resolution Resolve(const ConversionSettings& settings, SourceEntry& entry, std::
 }  // namespace
 
 Resolution ResolveOutputPathClaiming(const ConversionSettings& settings, SourceEntry& entry,
-                                     std::string& outcome,
-                                     const std::function<bool(const std::string&)>& claimed) {
-  return Resolve(settings, entry, outcome, claimed, nullptr);
+                                     std::string& outcome, const ResolveRules& rules,
+                                     ResolvedOutput& resolved) {
+  return Resolve(settings, entry, outcome, rules, nullptr, &resolved);
 }
 
 OutputPlan PlanOutputPath(const ConversionSettings& settings, const std::string& source,
@@ -194,7 +220,9 @@ OutputPlan PlanOutputPath(const ConversionSettings& settings, const std::string&
   OutputPlan plan;
   SourceEntry entry;
   entry.path = source;
-  if (Resolve(settings, entry, plan.outcome, planned, &plan) == Resolution::Resolved)
+  ResolveRules rules;
+  rules.produced = planned;
+  if (Resolve(settings, entry, plan.outcome, rules, &plan, nullptr) == Resolution::Resolved)
     plan.path = entry.outputPath;
   else if (plan.action != PlannedAction::Skipped && plan.action != PlannedAction::SameAsSource)
     plan.action = PlannedAction::Failed;
@@ -203,7 +231,8 @@ OutputPlan PlanOutputPath(const ConversionSettings& settings, const std::string&
 
 bool ResolveOutputPath(const ConversionSettings& settings, SourceEntry& entry,
                        std::string& outcome) {
-  return ResolveOutputPathClaiming(settings, entry, outcome, nullptr) == Resolution::Resolved;
+  return Resolve(settings, entry, outcome, ResolveRules{}, nullptr, nullptr) ==
+         Resolution::Resolved;
 }
 
 }  // namespace wavorax

@@ -6,34 +6,59 @@
 #include <string>
 
 #include "base/SourceEntry.h"
+#include "engine/OutputFiles.h"
 #include "settings/ConversionSettings.h"
 
 namespace wavorax {
 
-// On success the entry's outputPath names a path that the output can be created under and
-// that holds no file. On failure `outcome` holds the message for the row's Status and the
-// entry is unchanged. The source is never written to, truncated or deleted.
+// On success the entry's outputPath names the path the output is to take: a free one, or
+// under the overwrite policy an earlier output that the user may replace (it stays until the
+// new output is complete). On failure `outcome` holds the message for the row's Status and
+// the entry is unchanged. The source is never written to, truncated or deleted.
 bool ResolveOutputPath(const ConversionSettings& settings, SourceEntry& entry,
                        std::string& outcome);
 
-// For converting several files at once: `claimed(path)` says that a conversion still running
-// owns the path. Resolution then answers Busy instead of deciding, and the caller retries once
-// that conversion has finished, so every file resolves as it would in a one-at-a-time run.
+enum class PlannedAction { New, Renamed, Overwrite, Skipped, SameAsSource, Failed };
+
+// What one batch knows of the paths its rows decide on.
+struct ResolveRules {
+  // A conversion of the batch that still runs owns the path: resolution answers Busy instead
+  // of deciding, and the caller retries once that conversion has finished, so every file
+  // resolves as it would in a one-at-a-time run.
+  std::function<bool(const std::string&)> busy;
+  // The batch wrote the path: under the overwrite policy it is not replaced, and the row
+  // takes the rename policy's numbered name instead.
+  std::function<bool(const std::string&)> produced;
+};
+
+// A decided output, ready to be written: the temporary file the conversion writes into, and
+// how it then takes the output's place (see CommitOutput).
+struct ResolvedOutput {
+  std::string temporary;
+  std::string base, extension;
+  PlannedAction action = PlannedAction::New;  // New, Renamed or Overwrite
+  FileState decidedOn;                        // the earlier output, for Overwrite
+  bool inDocuments = false;                   // the documents-folder retry placed it
+};
+
 enum class Resolution { Resolved, Failed, Busy };
+// Resolution for a batch: on Resolved, `resolved` receives the temporary file created beside
+// the output; the caller commits or removes it.
 Resolution ResolveOutputPathClaiming(const ConversionSettings& settings, SourceEntry& entry,
-                                     std::string& outcome,
-                                     const std::function<bool(const std::string&)>& claimed);
+                                     std::string& outcome, const ResolveRules& rules,
+                                     ResolvedOutput& resolved);
 
 // What a conversion would do with its output, worked out without touching the disk: no folder
 // is created and no file is made, not even the probe file of a real resolution.
-enum class PlannedAction { New, Renamed, Overwrite, Skipped, SameAsSource, Failed };
 struct OutputPlan {
   PlannedAction action = PlannedAction::Failed;
-  std::string path;     // the output path, for New, Renamed and Overwrite
-  std::string outcome;  // the row's Status for Skipped, SameAsSource and Failed
+  std::string path;          // the output path, for New, Renamed and Overwrite
+  std::string outcome;       // the row's Status for Skipped, SameAsSource and Failed
+  bool inDocuments = false;  // the documents-folder retry would place it
 };
 // `planned(path)` says that an earlier file of the same batch will have written the path, so
-// that later files see it as existing, as they would in the real run.
+// that later files see it as existing, and as this batch's own output, as they would in the
+// real run.
 OutputPlan PlanOutputPath(const ConversionSettings& settings, const std::string& source,
                           const std::function<bool(const std::string&)>& planned);
 

@@ -37,7 +37,8 @@ bool LengthMatches(std::int64_t outputFrames, std::int64_t expectedFrames,
 }
 
 VerifyOutcome VerifyConvertedOutput(const ConversionSettings& settings, SourceEntry& entry,
-                                    const DecoderOpener& open, const KeepGoing& keepGoing) {
+                                    const DecoderOpener& open, const KeepGoing& keepGoing,
+                                    bool removeOnMismatch) {
   const TargetInfo* target = FindTarget(Targets(), settings.OutputFormat);
   if (!target) target = FindTarget(Targets(), kTargetMp3);
   int outputRate = 0, sourceRate = 0;
@@ -56,7 +57,7 @@ VerifyOutcome VerifyConvertedOutput(const ConversionSettings& settings, SourceEn
         (source * outputRate + sourceRate / 2) / static_cast<std::int64_t>(sourceRate);
     if (LengthMatches(output, expected, target->allowance)) outcome = VerifyOutcome::Matches;
   }
-  if (outcome != VerifyOutcome::Matches) {
+  if (outcome != VerifyOutcome::Matches && removeOnMismatch) {
     DeleteUnlessSame(entry.outputPath, entry.path);
     entry.outputPath.clear();
   }

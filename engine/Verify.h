@@ -37,10 +37,10 @@ enum class VerifyOutcome { Matches, Mismatch, Stopped };
 // settings.OutputFormat. Matches when both decode and the output's length equals the
 // source's at the output's rate within the target's allowance. Otherwise (and when
 // `keepGoing` stopped the check) the output is removed (never the source) and
-// entry.outputPath is cleared; the row's status is then kVerificationFailure, or "Cancelled"
-// when it was stopped.
+// entry.outputPath is cleared, unless `removeOnMismatch` is false; the row's status is then
+// kVerificationFailure, or "Cancelled" when it was stopped.
 VerifyOutcome VerifyConvertedOutput(const ConversionSettings& settings, SourceEntry& entry,
-                                    const DecoderOpener& open,
-                                    const KeepGoing& keepGoing = nullptr);
+                                    const DecoderOpener& open, const KeepGoing& keepGoing = nullptr,
+                                    bool removeOnMismatch = true);
 
 }  // namespace wavorax

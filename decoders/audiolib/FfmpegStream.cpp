@@ -137,7 +137,7 @@ int FfmpegStream::ReadPacket(void* opaque, std::uint8_t* buffer, int size) {
   if (size <= 0) return 0;
   const std::size_t n =
       self->source_->ReadAt(self->ioPosition_, buffer, static_cast<std::size_t>(size));
-  if (n == 0) return AVERROR_EOF;
+  if (n == 0) return self->source_->Failed() ? AVERROR(EIO) : AVERROR_EOF;
   self->ioPosition_ += n;
   return static_cast<int>(n);
 }
@@ -312,6 +312,8 @@ bool FfmpegStream::DecodeMore() {
     av_packet_unref(packet_.get());
   }
   ended_ = true;
+  // The demuxer stops at a read error as at the end; the source knows which it was.
+  if (source_->Failed()) failed_ = true;
   // The tail that a resampling converter still holds.
   const std::size_t before = pending_.size() - pendingOffset_;
   DropTakenPending();

@@ -75,7 +75,13 @@ int CAmrDecoder::DecodeFrame() {
   return kFrameSamples;
 }
 
-int CAmrDecoder::Read(void* left, void* /*right*/) {
+int CAmrDecoder::Read(void* left, void* right) {
+  const int n = ReadBlock(left, right);
+  // A read error or a file cut short ends the data early: that is a failure, not the end.
+  return n <= 0 && file && file->Failed() ? kReadFailed : n;
+}
+
+int CAmrDecoder::ReadBlock(void* left, void* /*right*/) {
   if (!file || !speechState || !left) return 0;
   auto* out = static_cast<std::int16_t*>(left);
   int written = carryCount;

@@ -24,6 +24,8 @@ class CAmrDecoder : public CDecoder {
   int OpenSource(std::unique_ptr<ByteSource> source);
 
  private:
+  // One block as the format gives it; Read adds the source's read failures.
+  int ReadBlock(void* left, void* right);
   struct StateDeleter {
     void operator()(void* state) const;
   };

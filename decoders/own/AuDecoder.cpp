@@ -155,6 +155,12 @@ std::size_t CAuDecoder::ReadRaw(std::size_t request) {
 }
 
 int CAuDecoder::Read(void* left, void* right) {
+  const int n = ReadBlock(left, right);
+  // A read error or a file cut short ends the data early: that is a failure, not the end.
+  return n <= 0 && file && file->Failed() ? kReadFailed : n;
+}
+
+int CAuDecoder::ReadBlock(void* left, void* right) {
   if (!file || !left) return 0;
   if (channels == 2 && !right) return 0;
   auto* out0 = static_cast<std::int16_t*>(left);

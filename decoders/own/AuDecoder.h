@@ -27,6 +27,8 @@ class CAuDecoder : public CDecoder {
   int OpenSource(std::unique_ptr<ByteSource> source);
 
  private:
+  // One block as the format gives it; Read adds the source's read failures.
+  int ReadBlock(void* left, void* right);
   std::size_t ReadRaw(std::size_t request);
 
   std::unique_ptr<ByteSource> file;

@@ -363,6 +363,12 @@ int CMp3Decoder::ReadConverted(std::int16_t* left, std::int16_t* right) {
 }
 
 int CMp3Decoder::Read(void* left, void* right) {
+  const int n = ReadBlock(left, right);
+  // A read error or a file cut short ends the data early: that is a failure, not the end.
+  return n <= 0 && file && file->Failed() ? kReadFailed : n;
+}
+
+int CMp3Decoder::ReadBlock(void* left, void* right) {
   if (!file || !hip) return 0;
   auto* outLeft = static_cast<std::int16_t*>(left);
   // The decoder writes a right channel whenever a frame has one, even if the stream began

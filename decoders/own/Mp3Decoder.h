@@ -36,6 +36,8 @@ class CMp3Decoder : public CDecoder {
   int OpenSource(std::unique_ptr<ByteSource> source);
 
  private:
+  // One block as the format gives it; Read adds the source's read failures.
+  int ReadBlock(void* left, void* right);
   struct HipDeleter {
     void operator()(hip_global_struct* hip) const;
   };

@@ -322,6 +322,12 @@ std::size_t CWavDecoder::ReadRaw(std::size_t request) {
 }
 
 int CWavDecoder::Read(void* left, void* right) {
+  const int n = ReadBlock(left, right);
+  // A read error or a file cut short ends the data early: that is a failure, not the end.
+  return n <= 0 && file && file->Failed() ? kReadFailed : n;
+}
+
+int CWavDecoder::ReadBlock(void* left, void* right) {
   if (!file || !left) return 0;
   if (outputChannels == 2 && !right) return 0;
   switch (readRoutine) {

@@ -32,6 +32,8 @@ class CWavDecoder : public CDecoder {
   int OpenSource(std::unique_ptr<ByteSource> source);
 
  private:
+  // One block as the format gives it; Read adds the source's read failures.
+  int ReadBlock(void* left, void* right);
   enum class Reader { None, Pcm8, Pcm16, Pcm24, Pcm32, Float32, Float64, G711, Block, Mpeg };
   struct GsmDeleter {
     void operator()(gsm_state* handle) const;

@@ -266,9 +266,10 @@ TEST_P(CancelDuringVerification, RemovesTheOutputAndSaysCancelled) {
   host.rows = {entry};
   SourceEntry& row = jobs == 1 ? host.rows[0] : entry;
   std::atomic<bool> cancel{false};
-  // The check opens the output again: that is when Cancel is pressed.
+  // The check opens the output again (still under its temporary name): that is when Cancel
+  // is pressed.
   const DecoderOpener open = [&](int type, const std::string& path, int rate) {
-    if (!row.outputPath.empty() && path == row.outputPath) {
+    if (IsTemporaryOutputName(FileNameOf(path))) {
       cancel = true;
       host.progress.cancel = true;
     }
@@ -282,7 +283,7 @@ TEST_P(CancelDuringVerification, RemovesTheOutputAndSaysCancelled) {
   } else {
     const BatchContext batch{settings, *FindTarget(Targets(), kTargetWav), open};
     BatchEvents events;
-    events.onFinish = [&](int, const std::string& s, bool) { status = s; };
+    events.onFinish = [&](int, const RowResult& r) { status = r.status; };
     RunParallelBatch(batch, {&entry}, jobs, cancel, events);
   }
   EXPECT_EQ(status, "Cancelled");

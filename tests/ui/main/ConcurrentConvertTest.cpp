@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <filesystem>
 
+#include "base/Paths.h"
 #include "tests/ui/main/UiFixture.h"
 
 namespace wavorax::ui::test {
@@ -113,8 +114,12 @@ TEST_F(MainWindowFixture, CancelStopsBothRunningFilesAndRemovesTheirOutputs) {
     if (!progress || progress->jobLines().size() != 2) return;
     for (const auto& [label, bar] : progress->jobLines())
       if (bar->value() < 1) return;
-    // Both outputs exist, partly written, when Cancel is pressed.
-    bothRunning = fs::exists(media / "out/long1.mp3") && fs::exists(media / "out/long2.mp3");
+    // Both outputs exist, partly written under their temporary names, when Cancel is pressed.
+    int partial = 0;
+    for (const auto& e : fs::directory_iterator(media / "out"))
+      partial += IsTemporaryOutputName(e.path().filename());
+    bothRunning = partial == 2 && !fs::exists(media / "out/long1.mp3") &&
+                  !fs::exists(media / "out/long2.mp3");
     watcher.stop();
     QTest::mouseClick(progress->cancelButton(), Qt::LeftButton);
   });
