@@ -1,10 +1,13 @@
 #include "app/SettingsStore.h"
 
+#include <sys/stat.h>
+
 #include <QByteArray>
 #include <QSettings>
 #include <QString>
 #include <QVariant>
 #include <climits>
+#include <cstdlib>
 #include <limits>
 
 namespace wavorax {
@@ -52,18 +55,44 @@ bool ReadTag(const QVariant& v, TagRecord& out) {
   return true;
 }
 
+// The user's store, where QSettings keeps organisation "Quelbrook", application "Wavorax".
+std::string UserStorePath() {
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  std::string base = config && *config == '/' ? config : "";
+  if (base.empty()) {
+    const char* home = std::getenv("HOME");
+    base = std::string(home ? home : "") + "/.config";
+  }
+  return base + "/Quelbrook/Wavorax.conf";
+}
+
+// Only a regular file (or none yet) is a store: reading a FIFO would wait for a writer for
+// good, and a device may never end. Anything else leaves the defaults, as a store that cannot
+// be read does.
+bool UsableStore(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode);
+}
+
 }  // namespace
 
-CSettingsStore::CSettingsStore() : settings_(std::make_unique<QSettings>("Quelbrook", "Wavorax")) {}
+CSettingsStore::CSettingsStore() : path_(UserStorePath()) {
+  if (UsableStore(path_)) settings_ = std::make_unique<QSettings>("Quelbrook", "Wavorax");
+}
 
-CSettingsStore::CSettingsStore(const std::string& file)
-    : settings_(std::make_unique<QSettings>(QString::fromStdString(file), QSettings::IniFormat)) {}
+CSettingsStore::CSettingsStore(const std::string& file) : path_(file) {
+  if (UsableStore(path_))
+    settings_ = std::make_unique<QSettings>(QString::fromStdString(file), QSettings::IniFormat);
+}
 
 CSettingsStore::~CSettingsStore() = default;
 
-std::string CSettingsStore::FileName() const { return settings_->fileName().toStdString(); }
+std::string CSettingsStore::FileName() const {
+  return settings_ ? settings_->fileName().toStdString() : path_;
+}
 
 void CSettingsStore::LoadSettings(ConversionSettings& settings) {
+  if (!settings_) return;
   settings_->sync();
   settings_->beginGroup(kGroup);
   for (const SettingField& f : SettingFields()) {
@@ -89,6 +118,7 @@ void CSettingsStore::LoadSettings(ConversionSettings& settings) {
 
 int CSettingsStore::SaveSettings(const ConversionSettings& settings, int mask) {
   if (mask == 0) return 0;
+  if (!settings_) return 1;  // a failure of the store is silent; the defaults stand
   settings_->beginGroup(kGroup);
   for (const SettingField& f : SettingFields()) {
     if ((f.saveGroup & mask) == 0) continue;
@@ -122,6 +152,7 @@ int CSettingsStore::SaveSettings(const ConversionSettings& settings, int mask) {
 }
 
 bool CSettingsStore::TakeFirstRun() {
+  if (!settings_) return true;
   settings_->sync();
   settings_->beginGroup(kGroup);
   std::int32_t firstRun = 1;

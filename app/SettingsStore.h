@@ -39,7 +39,8 @@ class CSettingsStore {
   std::string FileName() const;
 
  private:
-  std::unique_ptr<QSettings> settings_;
+  std::string path_;
+  std::unique_ptr<QSettings> settings_;  // null when the path is no regular file
 };
 
 }  // namespace wavorax

@@ -150,7 +150,9 @@ bool ApplyAssignment(ConversionSettings& settings, const std::string& assignment
         error = name + " needs a whole number, got \"" + value + "\"";
         return false;
       }
-      settings.*(field->intField) = number;
+      // A value given here is taken as if it had been stored: what the store would correct
+      // on loading is corrected here too.
+      settings.*(field->intField) = CorrectLoadedValue(field->name, number);
       return true;
     }
     case SettingKind::Text:

@@ -131,12 +131,16 @@ int main(int argc, char** argv) {
   // diagnostics would only scramble the terminal.
   av_log_set_level(AV_LOG_QUIET);
 
-  // Ctrl+C works like the Cancel button from here on.
+  // Ctrl+C works like the Cancel button from here on, and so do a kill and a closed terminal
+  // or SSH session (SIGHUP): the running files lose their partial outputs. A reader of the
+  // standard output that goes away (| head) shows as a failed write, which cancels too.
   struct sigaction sa {};
   sa.sa_handler = OnInterrupt;
   sigemptyset(&sa.sa_mask);
   ::sigaction(SIGINT, &sa, nullptr);
   ::sigaction(SIGTERM, &sa, nullptr);
+  ::sigaction(SIGHUP, &sa, nullptr);
+  ::signal(SIGPIPE, SIG_IGN);
 
   ConversionSettings settings;
   {
@@ -186,6 +190,7 @@ int main(int argc, char** argv) {
           reporter->RowAdded(list, row);
         else if (r == CSourceList::AddResult::Failed)
           reporter->LoadFailed(path);
+        if (!reporter->OutputOk()) gCancel.store(true);
       },
       jobs);
   adding.Done();
@@ -220,14 +225,25 @@ int main(int argc, char** argv) {
   if (!target) target = FindTarget(Targets(), kTargetMp3);
   const BatchContext batch{settings, *target, OpenDecoderFor};
   BatchEvents events;
-  events.onStart = [&](int i, const SourceEntry& e) { reporter->Started(i, count, e); };
-  events.onProgress = [&](int i, int percent) { reporter->Progressed(i, *entries[i], percent); };
+  // Standard output that cannot be written any more (its reader went away) stops the batch.
+  const auto checkOutput = [&] {
+    if (!reporter->OutputOk()) gCancel.store(true);
+  };
+  events.onStart = [&](int i, const SourceEntry& e) {
+    reporter->Started(i, count, e);
+    checkOutput();
+  };
+  events.onProgress = [&](int i, int percent) {
+    reporter->Progressed(i, *entries[i], percent);
+    checkOutput();
+  };
   events.onFinish = [&](int i, const RowResult& result) {
     // An output that the documents-folder retry placed is not where the user looks for it:
     // its whole path says where it went.
     const std::string status =
         result.converted && result.inDocuments ? entries[i]->outputPath : result.status;
     reporter->Finished(i, *entries[i], status, result.converted);
+    checkOutput();
   };
   const BatchSummary summary = RunParallelBatch(batch, entries, jobs, gCancel, events);
   reporter->BatchEnded();

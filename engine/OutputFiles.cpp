@@ -37,8 +37,7 @@ bool FlushPath(const std::string& path, bool folder) {
 // renameat2's no-replace flag, else by a hard link (which refuses an existing name too).
 // False with errno EEXIST when the name is taken.
 bool RenameNoReplace(const std::string& from, const std::string& to) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-    return true;
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
   if (::link(from.c_str(), to.c_str()) == 0) {
     ::unlink(from.c_str());

@@ -112,7 +112,9 @@ class FileProgress {
 };
 
 // The block loop shared by every pipeline. `write(n)` processes and writes the n samples per
-// channel just read; it returns false on a write failure. True when the source ended.
+// channel just read; it returns false on a write failure. True when the source ended after at
+// least one sample: a source that decodes to nothing (an empty data chunk, an MP3 of only
+// tags) converts to nothing, which is no output.
 template <typename WriteBlock>
 bool PumpBlocks(CDecoder& decoder, int sourceType, InputBlock& in, FileProgress& progress,
                 WriteBlock write) {
@@ -122,10 +124,12 @@ bool PumpBlocks(CDecoder& decoder, int sourceType, InputBlock& in, FileProgress&
     CDecoder& d;
     ~Forget() { d.SetWaitCheck(nullptr); }
   } forget{decoder};
+  bool delivered = false;
   for (;;) {
     const int n = decoder.Read(in.L(), in.R());
     if (n == kReadFailed) return false;
-    if (n <= 0) return true;
+    if (n <= 0) return delivered;
+    delivered = true;
     const std::uint64_t position = decoder.GetPosition();
     if (!progress.Update(position)) return false;
     if (!write(std::min(n, kDecodeBlock))) return false;
@@ -263,16 +267,8 @@ int ConvertToWav(const PipelineContext& ctx, int sourceType, const std::string& 
     resampler.Init();
   }
 
-  FileProgress fileProgress(progress, FileNameOf(sourcePath), decoder->GetLength());
-  const bool ended = PumpBlocks(*decoder, sourceType, in, fileProgress, [&](int n) {
-    void* left = choose ? chosen : in.L();
-    void* right = choose ? nullptr : in.R();
-    if (convert) {
-      resampler.Process(left, right, n, convLeft.data(),
-                        convRight.empty() ? nullptr : convRight.data(), &n);
-      left = convLeft.data();
-      right = convRight.empty() ? nullptr : convRight.data();
-    }
+  // Amplifies and writes n samples per channel of the output's format.
+  const auto emit = [&](void* left, void* right, int n) {
     if (factor != 0.0f) {
       if (bits == 16)
         AmplifyPcm16(static_cast<std::int16_t*>(left), static_cast<std::int16_t*>(right), n,
@@ -285,7 +281,26 @@ int ConvertToWav(const PipelineContext& ctx, int sourceType, const std::string& 
                                        static_cast<const std::int16_t*>(right), n)
                       : writer.Write8(static_cast<const std::uint8_t*>(left),
                                       static_cast<const std::uint8_t*>(right), n);
+  };
+  void* convRightData = convRight.empty() ? nullptr : convRight.data();
+  FileProgress fileProgress(progress, FileNameOf(sourcePath), decoder->GetLength());
+  bool ended = PumpBlocks(*decoder, sourceType, in, fileProgress, [&](int n) {
+    void* left = choose ? chosen : in.L();
+    void* right = choose ? nullptr : in.R();
+    if (convert) {
+      resampler.Process(left, right, n, convLeft.data(), convRightData, &n);
+      left = convLeft.data();
+      right = convRightData;
+    }
+    return emit(left, right, n);
   });
+  // The resampler's filter holds the last samples back until it hears that the stream ended.
+  if (ended && convert) {
+    int n = 0;
+    resampler.Flush(convLeft.data(), convRightData,
+                    static_cast<int>(convLeft.size() / std::size_t(BytesOf(bits))), &n);
+    if (n > 0) ended = emit(convLeft.data(), convRightData, n);
+  }
   if (ended) fileProgress.Finish();
 
   decoder->Close();

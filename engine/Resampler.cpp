@@ -97,8 +97,10 @@ void CResampler::ToWidth(Block& b, int targetBits) {
 }
 
 void CResampler::ResampleChannel(void* handle, const void* in, int n, int inBits, Buffer& out,
-                                 int* count) {
-  auto* fin = static_cast<float*>(floatIn_.Reserve(std::size_t(n) * sizeof(float)));
+                                 int* count, int flushLimit) {
+  const bool last = flushLimit >= 0;
+  auto* fin = static_cast<float*>(
+      floatIn_.Reserve(std::max<std::size_t>(std::size_t(n), 1) * sizeof(float)));
   if (inBits == 16) {
     const auto* s = static_cast<const std::int16_t*>(in);
     for (int i = 0; i < n; ++i) fin[i] = s[i] * (1.0f / 32768.0f);
@@ -106,18 +108,31 @@ void CResampler::ResampleChannel(void* handle, const void* in, int n, int inBits
     const auto* s = static_cast<const std::uint8_t*>(in);
     for (int i = 0; i < n; ++i) fin[i] = (int(s[i]) - 128) * (1.0f / 128.0f);
   }
-  const int capacity = (outSampleRate / inSampleRate + 1) * n;
-  auto* fout = static_cast<float*>(floatOut_.Reserve(std::size_t(capacity) * sizeof(float)));
-  int used = 0;
-  int m = handle ? resample_process(handle, factor_, fin, n, 0, &used, fout, capacity) : 0;
-  if (m < 0) m = 0;
+  const int capacity = last ? flushLimit : (outSampleRate / inSampleRate + 1) * n;
+  auto* fout = static_cast<float*>(
+      floatOut_.Reserve(std::max<std::size_t>(std::size_t(capacity), 1) * sizeof(float)));
+  int m = 0;
+  if (handle && !last) {
+    int used = 0;
+    m = std::max(resample_process(handle, factor_, fin, n, 0, &used, fout, capacity), 0);
+  }
+  // At the end the filter gives up what it holds back, padded with silence, for as long as
+  // it is asked: only the source's own length is taken.
+  while (handle && last && m < capacity) {
+    int used = 0;
+    const int got = resample_process(handle, factor_, fin, 0, 1, &used, fout + m, capacity - m);
+    if (got <= 0) break;
+    m += got;
+  }
   if (outBitsPerSample == 16) {
-    auto* o = static_cast<std::int16_t*>(out.Reserve(std::size_t(capacity) * 2));
+    auto* o = static_cast<std::int16_t*>(
+        out.Reserve(std::max<std::size_t>(std::size_t(capacity), 1) * 2));
     for (int i = 0; i < m; ++i)
       o[i] =
           static_cast<std::int16_t>(static_cast<int>(std::clamp(fout[i], -1.0f, 1.0f) * 32767.0f));
   } else {
-    auto* o = static_cast<std::uint8_t*>(out.Reserve(std::size_t(capacity)));
+    auto* o =
+        static_cast<std::uint8_t*>(out.Reserve(std::max<std::size_t>(std::size_t(capacity), 1)));
     for (int i = 0; i < m; ++i)
       o[i] = static_cast<std::uint8_t>(128 +
                                        static_cast<int>(std::clamp(fout[i], -1.0f, 1.0f) * 127.0f));
@@ -125,21 +140,45 @@ void CResampler::ResampleChannel(void* handle, const void* in, int n, int inBits
   *count = m;
 }
 
-void CResampler::Resample(Block& b) {
+void CResampler::Resample(Block& b, int flushLimit) {
   if (inChannels != outChannels && outChannels == 1) ToChannels(b, 1);
   int m = 0;
-  ResampleChannel(left_.get(), b.left, b.n, b.bits, rateLeft_, &m);
+  ResampleChannel(left_.get(), b.left, b.n, b.bits, rateLeft_, &m, flushLimit);
   const void* left = rateLeft_.Reserve(0);
   const void* right = nullptr;
   if (b.right) {
-    ResampleChannel(right_.get(), b.right, b.n, b.bits, rateRight_, &m);
+    ResampleChannel(right_.get(), b.right, b.n, b.bits, rateRight_, &m, flushLimit);
     right = rateRight_.Reserve(0);
   }
+  inFrames_ += static_cast<std::uint64_t>(b.n);
+  outFrames_ += static_cast<std::uint64_t>(m);
   b.left = left;
   b.right = right;
   b.n = m;
   b.bits = outBitsPerSample;
   if (outChannels == 2 && inChannels == 1) b.right = b.left;
+}
+
+int CResampler::Flush(void* outLeft, void* outRight, int capacity, int* outCount) {
+  if (outCount) *outCount = 0;
+  if (inSampleRate == outSampleRate || !left_) return 1;
+  // The whole stream holds its length at the new rate, rounded to the nearest sample.
+  const std::uint64_t expected =
+      (inFrames_ * std::uint64_t(outSampleRate) + std::uint64_t(inSampleRate) / 2) /
+      std::uint64_t(inSampleRate);
+  const std::uint64_t missing = expected > outFrames_ ? expected - outFrames_ : 0;
+  const int limit = static_cast<int>(std::min<std::uint64_t>(missing, std::max(capacity, 0)));
+  if (limit == 0) return 1;
+  // The tail comes out at the output's width and channels, like any block.
+  static const std::int16_t kNothing = 0;
+  Block b{&kNothing, inChannels == 2 && outChannels == 2 ? &kNothing : nullptr, 0, 16};
+  Resample(b, limit);
+  const std::size_t bytes = std::size_t(b.n) * (outBitsPerSample == 16 ? 2 : 1);
+  if (outLeft && b.left && bytes) std::memcpy(outLeft, b.left, bytes);
+  if (outChannels == 2 && outRight && bytes)
+    std::memcpy(outRight, b.right ? b.right : b.left, bytes);
+  if (outCount) *outCount = b.n;
+  return 1;
 }
 
 int CResampler::Process(const void* inLeft, const void* inRight, int n, void* outLeft,

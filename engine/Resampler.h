@@ -29,6 +29,12 @@ class CResampler {
   int Process(const void* inLeft, const void* inRight, int n, void* outLeft, void* outRight,
               int* outCount);
 
+  // At the end of the stream: writes what the rate converter still holds back, so that the
+  // output holds the source's length at the new rate (to the nearest sample), at most
+  // `capacity` samples per channel, and stores their count. Nothing when the rates agree.
+  // Returns 1.
+  int Flush(void* outLeft, void* outRight, int capacity, int* outCount);
+
   double factor() const { return factor_; }
 
   // A work buffer that grows to the largest size asked of it and never shrinks, so a
@@ -57,10 +63,14 @@ class CResampler {
   };
   void ToChannels(Block& b, int targetChannels);
   void ToWidth(Block& b, int targetBits);
-  void Resample(Block& b);
-  void ResampleChannel(void* handle, const void* in, int n, int inBits, Buffer& out, int* count);
+  // With `flushLimit` at 0 or more, the block is the end of the stream: what the filter
+  // still holds comes out, up to that many samples.
+  void Resample(Block& b, int flushLimit = -1);
+  void ResampleChannel(void* handle, const void* in, int n, int inBits, Buffer& out, int* count,
+                       int flushLimit);
 
   double factor_ = 1.0;
+  std::uint64_t inFrames_ = 0, outFrames_ = 0;  // through the rate converter so far
   Handle left_, right_;
   Buffer mix_, widthLeft_, widthRight_, floatIn_, floatOut_, rateLeft_, rateRight_;
 };

@@ -29,11 +29,12 @@ std::int64_t DecodedFrames(const DecoderOpener& open, int sourceType, const std:
 }
 
 bool LengthMatches(std::int64_t outputFrames, std::int64_t expectedFrames,
-                   const LengthAllowance& allowance) {
-  // Resampling may round the length by a sample or two.
-  constexpr std::int64_t kRounding = 4;
+                   const LengthAllowance& allowance, bool resampled) {
+  // A resampled length is rounded to the nearest sample, so it may differ by one; a length
+  // at the source's own rate is exact.
+  const std::int64_t rounding = resampled ? 1 : 0;
   return std::llabs(outputFrames - allowance.overhead - expectedFrames) <=
-         allowance.frame + kRounding;
+         allowance.frame + rounding;
 }
 
 VerifyOutcome VerifyConvertedOutput(const ConversionSettings& settings, SourceEntry& entry,
@@ -55,7 +56,8 @@ VerifyOutcome VerifyConvertedOutput(const ConversionSettings& settings, SourceEn
     // The source's length at the output's rate, rounded to the nearest sample.
     const std::int64_t expected =
         (source * outputRate + sourceRate / 2) / static_cast<std::int64_t>(sourceRate);
-    if (LengthMatches(output, expected, target->allowance)) outcome = VerifyOutcome::Matches;
+    if (LengthMatches(output, expected, target->allowance, outputRate != sourceRate))
+      outcome = VerifyOutcome::Matches;
   }
   if (outcome != VerifyOutcome::Matches && removeOnMismatch) {
     DeleteUnlessSame(entry.outputPath, entry.path);

@@ -27,9 +27,10 @@ std::int64_t DecodedFrames(const DecoderOpener& open, int sourceType, const std:
                            int musicSampleRate, int& rate, const KeepGoing& keepGoing = nullptr);
 
 // True when an output that decodes to `outputFrames` holds `expectedFrames` (the source's
-// length at the output's rate), give or take one codec frame and the resampler's rounding.
+// length at the output's rate), give or take one codec frame and, when it was `resampled`,
+// one sample of rounding.
 bool LengthMatches(std::int64_t outputFrames, std::int64_t expectedFrames,
-                   const LengthAllowance& allowance);
+                   const LengthAllowance& allowance, bool resampled);
 
 enum class VerifyOutcome { Matches, Mismatch, Stopped };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 #include <thread>
 
 namespace wavorax {
@@ -144,6 +145,19 @@ std::int32_t CorrectLoadedValue(const std::string& name, std::int32_t value) {
   if (name == "ConvertJobs")
     return value >= 1 && value <= kMaxConvertJobs ? value : DefaultConvertJobs();
   if (name == "VerifyOutputs") return value == 0 || value == 1 ? value : 0;
+  // Rates and widths that no page offers would make outputs of no samples at all (1 Hz) or
+  // that no writer makes: they give the default, as "same as the source" (0) stays.
+  const auto offered = [value](std::initializer_list<int> choices) {
+    return value == 0 || std::find(choices.begin(), choices.end(), value) != choices.end();
+  };
+  if (name == "WAVSampleRate")
+    return offered(
+               {6000, 8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000, 88200, 96000})
+               ? value
+               : 44100;
+  if (name == "MP3SampleRate")
+    return offered({8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000}) ? value : 44100;
+  if (name == "WAVBitsPerSample") return offered({8, 16}) ? value : 16;
   return value;
 }
 

@@ -124,8 +124,10 @@ const std::vector<BatchAddFlag>& BatchAddFlags();
 // Returns the value the field takes when `value` is loaded for it: MP3ChannelMode outside
 // {0,1,3,4} becomes 1, WAVChannelNum outside 0..2 becomes 2, M4AID3TagType outside 0..2
 // becomes 2, AmplifyMp3Coeff and AmplifyWavCoeff are clamped to 10..3000, ConvertJobs outside
-// 1..64 becomes DefaultConvertJobs(), VerifyOutputs outside 0..1 becomes 0. Every other field
-// takes the value as stored.
+// 1..64 becomes DefaultConvertJobs(), VerifyOutputs outside 0..1 becomes 0, a WAVSampleRate or
+// MP3SampleRate that its page does not list becomes 44100 and a WAVBitsPerSample other than 0,
+// 8 or 16 becomes 16 (0, "same as the source", stays). Every other field takes the value as
+// stored.
 std::int32_t CorrectLoadedValue(const std::string& name, std::int32_t value);
 
 }  // namespace wavorax

@@ -106,7 +106,7 @@ class FolderScan {
     const std::string prefix = folder == "/" ? folder : folder + "/";
     for (const std::string& pattern : ScanPatterns()) {
       for (const DirEntry& e : entries) {
-        if (e.folder || !MatchesPattern(e.name, pattern)) continue;
+        if (e.folder || !MatchesPattern(e.name, pattern) || IsTemporaryOutputName(e.name)) continue;
         const std::string full = prefix + e.name;
         if (IsFolder(full)) continue;  // a link to a folder
         const std::size_t before = list_.size();

@@ -63,7 +63,9 @@ std::optional<SourceEntry> CSourceList::Probe(const DecoderOpener& opener,
   // probe or never end. A disc's track is no file, and an image stands only for its tracks.
   struct stat st {};
   const bool statted = ::stat(path.c_str(), &st) == 0;
-  if (!opener || IsDiscImagePath(path)) return std::nullopt;
+  // A conversion's output still being written is no source, nor one a killed run left.
+  if (!opener || IsDiscImagePath(path) || IsTemporaryOutputName(FileNameOf(path)))
+    return std::nullopt;
   if (statted ? !S_ISREG(st.st_mode) : !IsCdTrackPath(path)) return std::nullopt;
 
   const int type = SourceTypeOf(path);

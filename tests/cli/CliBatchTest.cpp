@@ -83,6 +83,51 @@ TEST_P(VerifiedTargets, PassAndKeepTheirLength) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, VerifiedTargets, ::testing::Values("mp3", "wav", "aac", "m4a"));
 
+// A resampled WAV holds the whole of its source: the source's length at the new rate to the
+// sample, with the tone running into its last 100 ms, and --verify keeps it.
+struct ResampleCase {
+  int from, to, channels, bits;
+};
+void PrintTo(const ResampleCase& c, std::ostream* os) {
+  *os << c.from << "->" << c.to << " " << c.channels << "ch " << c.bits << "bit";
+}
+class ResampledWav : public CliBatchTest, public ::testing::WithParamInterface<ResampleCase> {};
+
+TEST_P(ResampledWav, KeepsItsWholeLength) {
+  const ResampleCase& c = GetParam();
+  constexpr double kSeconds = 1.37;
+  const std::string source = Wav("tone.wav", c.from, c.channels, kSeconds);
+  const auto r =
+      Cli("--verify -f wav -o " + ShellQuote(dir / "out") +
+          " --set AutoDestWAVEncodingParam=0 --set WAVSampleRate=" + std::to_string(c.to) +
+          " --set WAVChannelNum=" + std::to_string(c.channels) +
+          " --set WAVBitsPerSample=" + std::to_string(c.bits) + " " + ShellQuote(source));
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  const std::vector<std::uint8_t> wav = test::ReadFileBytes(dir / "out/tone.wav");
+  ASSERT_GT(wav.size(), 44u);
+  const std::int64_t sourceFrames = static_cast<std::int64_t>(c.from * kSeconds);
+  const std::int64_t expected = (sourceFrames * c.to + c.from / 2) / c.from;
+  const std::int64_t frames =
+      static_cast<std::int64_t>(wav.size() - 44) / (c.channels * c.bits / 8);
+  EXPECT_NEAR(frames, expected, 1);
+  std::vector<std::int16_t> pcm;
+  int channels = 0, rate = 0;
+  ASSERT_TRUE(test::FfmpegDecodeS16(dir / "out/tone.wav", pcm, &channels, &rate));
+  const std::size_t tail = static_cast<std::size_t>(rate / 10) * channels;
+  ASSERT_GT(pcm.size(), tail);
+  EXPECT_GT(test::RmsDb(std::vector<std::int16_t>(pcm.end() - tail, pcm.end())), -20.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, ResampledWav, ::testing::ValuesIn([] {
+                           std::vector<ResampleCase> cases;
+                           for (int from : {44100, 48000})
+                             for (int to : {8000, 11025, 22050, 32000, 48000, 96000})
+                               for (int channels : {1, 2})
+                                 for (int bits : {8, 16})
+                                   if (from != to) cases.push_back({from, to, channels, bits});
+                           return cases;
+                         }()));
+
 // A real output cut short after it was written fails the check and is removed; the whole
 // output passes, so the check is not one that always fails.
 class TruncatedOutputs : public CliBatchTest, public ::testing::WithParamInterface<int> {};
