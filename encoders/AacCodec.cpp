@@ -260,6 +260,16 @@ int faacEncClose(FaacEncoderPtr& encoder) {
   return 0;
 }
 
+unsigned long NearestAacSampleRate(unsigned long rate) {
+  unsigned long best = kSampleRates.front();
+  for (unsigned long r : kSampleRates) {  // highest first, so a tie keeps the higher
+    const unsigned long d = r > rate ? r - rate : rate - r;
+    const unsigned long bestDistance = best > rate ? best - rate : rate - best;
+    if (d < bestDistance) best = r;
+  }
+  return best;
+}
+
 unsigned long AacMaxBitRatePerChannel(unsigned long sampleRate) {
   return kMaxRawFrameBytesPerChannel * 8 * sampleRate / kFrameLength;
 }

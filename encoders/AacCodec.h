@@ -114,6 +114,10 @@ int faacEncClose(FaacEncoderPtr& encoder);
 // The highest bit rate per channel that faacEncSetConfiguration takes at `sampleRate`:
 // AAC's ceiling of 6144 bits per channel and frame of 1024 samples.
 unsigned long AacMaxBitRatePerChannel(unsigned long sampleRate);
+
+// The sample rate the encoder takes that lies nearest to `rate` (a tie goes to the higher):
+// the rate itself when the encoder takes it.
+unsigned long NearestAacSampleRate(unsigned long rate);
 // The lowest bit rate per channel that faacEncSetConfiguration takes, at any rate.
 inline constexpr unsigned long kAacMinBitRatePerChannel = 8000;
 

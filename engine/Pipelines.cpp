@@ -10,6 +10,7 @@
 #include "base/Utf8.h"
 #include "decoders/SourceType.h"
 #include "decoders/audiolib/CoverArt.h"
+#include "encoders/AacCodec.h"
 #include "encoders/AacEncoder.h"
 #include "encoders/Id3v1.h"
 #include "encoders/Mp3Encoder.h"
@@ -339,9 +340,8 @@ int ConvertToMp3(const PipelineContext& ctx, int sourceType, const std::string& 
       std::string title, artist, album, year, genre, comment, track;
       if (decoder->ReadTags(title, artist, album, year, genre, comment, track)) {
         const int trackNumber = TrackNumberOf(track);
-        const Id3v1Block block =
-            BuildId3v1(title, artist, album, year, comment, GenreIndexFromName(genre),
-                       trackNumber > 0, trackNumber);
+        const Id3v1Block block = BuildId3v1(title, artist, album, year, comment,
+                                            GenreIndexOrNone(genre), trackNumber > 0, trackNumber);
         encoder.SetId3v1Tag(block.data());
       }
     }
@@ -473,23 +473,51 @@ void ApplyAacOptions(faacEncConfiguration* cfg, const AacOptions& o, int channel
 // is already started. True when the source ended and every block was taken.
 template <typename Encoder>
 bool FeedAacFamily(CDecoder& decoder, int sourceType, Encoder& encoder, float factor,
-                   const std::string& name, IConvertProgress& progress) {
+                   int encoderRate, const std::string& name, IConvertProgress& progress) {
   const int channels = decoder.GetOutputChannels();
   const int bits = decoder.GetBitsPerSample();
+  const int sourceRate = decoder.GetSampleRate();
   InputBlock in(BytesOf(bits), channels);
-  FileProgress fileProgress(progress, name, decoder.GetLength());
-  const bool ended = PumpBlocks(decoder, sourceType, in, fileProgress, [&](int n) {
+  // A rate the encoder does not take (192 kHz, DSD, 41 kHz, 11 kHz speech) is brought to the
+  // nearest one it does, in the source's own width and channels.
+  const bool resample = encoderRate != sourceRate;
+  CResampler resampler;
+  std::vector<std::uint8_t> convLeft, convRight;
+  if (resample) {
+    const std::size_t samples = ConvertedSamples(encoderRate, sourceRate);
+    convLeft.resize(samples * BytesOf(bits));
+    if (channels == 2) convRight.resize(samples * BytesOf(bits));
+    resampler.inChannels = resampler.outChannels = channels;
+    resampler.inBitsPerSample = resampler.outBitsPerSample = bits;
+    resampler.inSampleRate = sourceRate;
+    resampler.outSampleRate = encoderRate;
+    resampler.Init();
+  }
+  void* convRightData = convRight.empty() ? nullptr : convRight.data();
+  const auto emit = [&](void* left, void* right, int n) {
     if (bits == 16) {
-      auto* l = static_cast<std::int16_t*>(in.L());
-      auto* r = static_cast<std::int16_t*>(in.R());
+      auto* l = static_cast<std::int16_t*>(left);
+      auto* r = static_cast<std::int16_t*>(right);
       if (factor != 0.0f) AmplifyPcm16(l, r, n, channels, factor);
       return encoder.Write16(l, r, n);
     }
-    auto* l = static_cast<std::uint8_t*>(in.L());
-    auto* r = static_cast<std::uint8_t*>(in.R());
+    auto* l = static_cast<std::uint8_t*>(left);
+    auto* r = static_cast<std::uint8_t*>(right);
     if (factor != 0.0f) AmplifyPcm8(l, r, n, channels, factor);
     return encoder.Write8(l, r, n);
+  };
+  FileProgress fileProgress(progress, name, decoder.GetLength());
+  bool ended = PumpBlocks(decoder, sourceType, in, fileProgress, [&](int n) {
+    if (!resample) return emit(in.L(), in.R(), n);
+    resampler.Process(in.L(), in.R(), n, convLeft.data(), convRightData, &n);
+    return emit(convLeft.data(), convRightData, n);
   });
+  if (ended && resample) {
+    int n = 0;
+    resampler.Flush(convLeft.data(), convRightData,
+                    static_cast<int>(convLeft.size() / std::size_t(BytesOf(bits))), &n);
+    if (n > 0) ended = emit(convLeft.data(), convRightData, n);
+  }
   if (ended) fileProgress.Finish();
   return ended;
 }
@@ -503,17 +531,18 @@ int ConvertAacFamily(const PipelineContext& ctx, int sourceType, const std::stri
   auto decoder = OpenSource(ctx, sourceType, sourcePath, MusicRenderRateForWav(ctx.settings));
   if (!decoder) return 0;
   Encoder encoder;
-  if (!encoder.Open(outputPath, decoder->GetSampleRate(), decoder->GetOutputChannels(),
-                    decoder->GetBitsPerSample())) {
+  const int rate =
+      static_cast<int>(NearestAacSampleRate(static_cast<unsigned long>(decoder->GetSampleRate())));
+  if (!encoder.Open(outputPath, rate, decoder->GetOutputChannels(), decoder->GetBitsPerSample())) {
     encoder.Close();
     DeleteUnlessSame(outputPath, sourcePath);
     return 0;
   }
-  ApplyAacOptions(encoder.GetConfiguration(), options, decoder->GetOutputChannels(),
-                  decoder->GetSampleRate());
+  ApplyAacOptions(encoder.GetConfiguration(), options, decoder->GetOutputChannels(), rate);
   bool ok = encoder.Start() && tag(encoder, *decoder);
   if (ok)
-    ok = FeedAacFamily(*decoder, sourceType, encoder, factor, FileNameOf(sourcePath), progress);
+    ok = FeedAacFamily(*decoder, sourceType, encoder, factor, rate, FileNameOf(sourcePath),
+                       progress);
   decoder->Close();
   decoder.reset();
   const bool closed = encoder.Close();

@@ -237,7 +237,10 @@ std::string GenreName(int index) {
   return std::string(kGenres[static_cast<std::size_t>(index)]);
 }
 
-std::uint8_t GenreIndexFromName(std::string_view name) {
+namespace {
+
+// The index of the first table name equal to `name` regardless of case, or -1.
+int FindGenre(std::string_view name) {
   // The names are plain ASCII, so ASCII folding is the whole of "regardless of case"; it
   // does not depend on the locale, which other threads may be using.
   for (std::size_t i = 0; i < kGenres.size(); ++i) {
@@ -245,9 +248,21 @@ std::uint8_t GenreIndexFromName(std::string_view name) {
     if (g.size() == name.size() && std::equal(g.begin(), g.end(), name.begin(), [](char a, char b) {
           return FoldAscii(a) == FoldAscii(b);
         }))
-      return static_cast<std::uint8_t>(i);
+      return static_cast<int>(i);
   }
-  return 0;
+  return -1;
+}
+
+}  // namespace
+
+std::uint8_t GenreIndexFromName(std::string_view name) {
+  const int found = FindGenre(name);
+  return static_cast<std::uint8_t>(found < 0 ? 0 : found);
+}
+
+std::uint8_t GenreIndexOrNone(std::string_view name) {
+  const int found = FindGenre(name);
+  return static_cast<std::uint8_t>(found < 0 ? kNoGenre : found);
 }
 
 }  // namespace wavorax

@@ -56,4 +56,8 @@ std::string GenreName(int index);
 // nothing matches, an empty name included.
 std::uint8_t GenreIndexFromName(std::string_view name);
 
+// The same for a source's genre text, but kNoGenre when nothing matches: a file without a
+// genre, or with one the table lacks ("Dubstep"), has no genre, not "Blues".
+std::uint8_t GenreIndexOrNone(std::string_view name);
+
 }  // namespace wavorax

@@ -330,5 +330,73 @@ TEST_F(PipelinesTest, TransferredCp1252TitleKeepsItsBytesInId3v1) {
   EXPECT_EQ(v1.substr(3, 9), std::string("Don\x92t \x80\0", 9));
 }
 
+// A transferred genre outside the table, or none at all, is "no genre" in the ID3v1 block,
+// never the table's first entry.
+struct GenreCase {
+  const char* genre;  // nullptr: no GENRE field
+  int byte;
+};
+class TransferredGenre : public PipelinesTest, public ::testing::WithParamInterface<GenreCase> {};
+
+TEST_P(TransferredGenre, FillsTheId3v1GenreByte) {
+  const std::string wav = dir / "tone.wav";
+  test::WriteWav16(wav, test::Sine(440, 22050, 11025), 1, 22050);
+  const std::string src = dir / "tone.flac";
+  std::string command = "flac -s -f -T TITLE=Song";
+  if (GetParam().genre) command += " -T GENRE=" + test::ShellQuote(GetParam().genre);
+  ASSERT_EQ(
+      test::Run(command + " -o " + test::ShellQuote(src) + " " + test::ShellQuote(wav)).exitCode,
+      0);
+  settings.MP3ID3TagType = kTagTransfer;
+  const std::string out = dir / "out.mp3";
+  ASSERT_EQ(Convert(ConvertToMp3, src, out), 1);
+  const auto bytes = test::ReadFileBytes(out);
+  ASSERT_GT(bytes.size(), 128u);
+  ASSERT_EQ(std::string(bytes.end() - 128, bytes.end() - 125), "TAG");
+  EXPECT_EQ(bytes.back(), GetParam().byte);
+}
+
+INSTANTIATE_TEST_SUITE_P(Genres, TransferredGenre,
+                         ::testing::Values(GenreCase{nullptr, 255}, GenreCase{"Dubstep", 255},
+                                           GenreCase{"rock", 17}, GenreCase{"Blues", 0}));
+
+// The AAC encoder takes thirteen rates; a source at any other is brought to the nearest one
+// instead of failing the file.
+struct AacRateCase {
+  int source, encoded;
+};
+class AacOddRate : public PipelinesTest, public ::testing::WithParamInterface<AacRateCase> {};
+
+TEST_P(AacOddRate, ResamplesToTheNearestRateTheEncoderTakes) {
+  const std::string src = dir / "odd.wav";
+  test::WriteWav16(src, test::Sine(300, GetParam().source, GetParam().source / 2), 1,
+                   GetParam().source);
+  for (auto pipeline : {ConvertToAac, ConvertToMp4}) {
+    const std::string out = dir / (pipeline == ConvertToAac ? "out.aac" : "out.m4a");
+    ASSERT_EQ(Convert(pipeline, src, out), 1) << out;
+    EXPECT_EQ(Probe(out, "sample_rate"), std::to_string(GetParam().encoded)) << out;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, AacOddRate,
+                         ::testing::Values(AacRateCase{41000, 44100}, AacRateCase{192000, 96000},
+                                           AacRateCase{5000, 7350}, AacRateCase{22254, 22050}));
+
+// A source that holds no samples converts to nothing for every target, and nothing is left.
+TEST_F(PipelinesTest, SourceWithoutSamplesFailsEveryTarget) {
+  const std::string src = dir / "empty.wav";
+  test::WriteWav16(src, {}, 2, 44100);
+  for (auto [pipeline, name] :
+       std::vector<std::pair<int (*)(const PipelineContext&, int, const std::string&,
+                                     const std::string&, IConvertProgress&),
+                             const char*>>{{ConvertToWav, "out.wav"},
+                                           {ConvertToMp3, "out.mp3"},
+                                           {ConvertToAac, "out.aac"},
+                                           {ConvertToMp4, "out.m4a"}}) {
+    EXPECT_EQ(Convert(pipeline, src, dir / name), 0) << name;
+    EXPECT_FALSE(FileExists(dir / name)) << name;
+  }
+}
+
 }  // namespace
 }  // namespace wavorax
