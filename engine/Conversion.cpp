@@ -1,6 +1,12 @@
 #include "engine/Conversion.h"
 
+#include <time.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "base/Paths.h"
@@ -47,6 +53,43 @@ bool JudgeConversion(int pipelineResult, const std::string& output, const std::s
   return converted;
 }
 
+namespace {
+
+std::int64_t NowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+// When this process was created, on the wall clock: the kernel's start time of the process
+// (in clock ticks since boot) moved onto the wall clock through the boot-time clock. Another
+// process started beside this one on the same folder commits its first output only after it.
+std::int64_t ProcessStartNs() {
+  std::ifstream stat("/proc/self/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), {});
+  // The command name in parentheses may hold spaces; the fields after it are plain.
+  const auto close = text.rfind(')');
+  if (close == std::string::npos) return NowNs();
+  std::istringstream fields(text.substr(close + 2));
+  std::string field;
+  for (int i = 3; i <= 22 && fields >> field; ++i) {
+    if (i != 22) continue;
+    const long ticks = ::sysconf(_SC_CLK_TCK);
+    timespec boot{};
+    if (ticks <= 0 || ::clock_gettime(CLOCK_BOOTTIME, &boot) != 0) break;
+    const std::int64_t sinceBoot = std::int64_t{boot.tv_sec} * 1'000'000'000 + boot.tv_nsec;
+    const std::int64_t startSinceBoot = std::stoll(field) * (1'000'000'000 / ticks);
+    return NowNs() - (sinceBoot - startSinceBoot);
+  }
+  return NowNs();
+}
+
+const std::int64_t kProgramStartNs = ProcessStartNs();
+
+}  // namespace
+
+OutputClaims::OutputClaims() : startedNs_(std::min(kProgramStartNs, NowNs())) {}
+
 Resolution OutputClaims::Claim(const ConversionSettings& settings, int index, SourceEntry& entry,
                                std::string& outcome, ResolvedOutput& resolved,
                                const std::atomic<bool>* cancel) {
@@ -55,7 +98,11 @@ Resolution OutputClaims::Claim(const ConversionSettings& settings, int index, So
   ResolveRules rules;
   rules.busy = [&](const std::string& p) { return running_.count(NormalisedAbsolute(p)) != 0; };
   rules.produced = [&](const std::string& p) {
-    return produced_.count(NormalisedAbsolute(p)) != 0;
+    if (produced_.count(NormalisedAbsolute(p)) != 0) return true;
+    // A rename onto the name marks the file's inode change time, which is when its writer
+    // committed it.
+    const FileState state = StateOf(p, true);
+    return state.exists && state.changedNs >= startedNs_;
   };
   Resolution r;
   for (;;) {

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -36,6 +37,7 @@ struct BatchContext {
 // gets the name it would get in a one-at-a-time run, whichever finishes first.
 class OutputClaims {
  public:
+  OutputClaims();
   // Waits for row `index`'s turn, then resolves its output path: Resolved (the path is the
   // row's until Release, and `resolved` holds its temporary file) or Failed with the outcome
   // text. Busy only when `cancel` was set before the path was decided; the row then gives up
@@ -54,6 +56,10 @@ class OutputClaims {
   int turn_ = 0;
   std::unordered_set<std::string> running_;
   std::unordered_set<std::string> produced_;
+  // When the program began: a file written since belongs to a batch running beside this one
+  // (another process on the same folder), and overwrite leaves it alone; an older one is an
+  // earlier run's, which overwrite replaces.
+  std::int64_t startedNs_;
   std::unordered_set<std::string> cleaned_;  // folders whose stale temporary files went
 };
 

@@ -66,6 +66,7 @@ FileState StateOf(const std::string& path, bool followLinks) {
   id.inode = st.st_ino;
   id.size = st.st_size;
   id.modifiedNs = std::int64_t{st.st_mtim.tv_sec} * 1'000'000'000 + st.st_mtim.tv_nsec;
+  id.changedNs = std::int64_t{st.st_ctim.tv_sec} * 1'000'000'000 + st.st_ctim.tv_nsec;
   return id;
 }
 

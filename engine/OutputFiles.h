@@ -22,7 +22,11 @@ struct FileState {
   ino_t inode = 0;
   std::int64_t size = 0;
   std::int64_t modifiedNs = 0;
-  bool operator==(const FileState&) const = default;
+  std::int64_t changedNs = 0;  // the inode's change time: a rename onto the name sets it
+  bool operator==(const FileState& o) const {
+    return exists == o.exists && device == o.device && inode == o.inode && size == o.size &&
+           modifiedNs == o.modifiedNs;
+  }
 };
 // The path itself, or with `followLinks` the file a link names.
 FileState StateOf(const std::string& path, bool followLinks = false);
