@@ -163,7 +163,8 @@ bool CAlacEncoder::Close() {
     packet_.reset();
     return true;
   }
-  bool ok = !failed_ && Encode(true);
+  // The muxer leaves a track without samples out, and a file without its track is no output.
+  bool ok = !failed_ && samples_ > 0 && Encode(true);
   ok = MP4Close(container_) && ok;
   codec_.reset();
   frame_.reset();

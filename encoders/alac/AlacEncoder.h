@@ -50,7 +50,8 @@ class CAlacEncoder {
   // the block is taken then), on an encoder error, or when the container cannot write.
   bool Write(const std::int32_t* left, const std::int32_t* right, int count);
   // Encodes the last, shorter frame, completes and closes the file. False when any of that
-  // fails. True, doing nothing, when nothing is open.
+  // fails, and when no sample was written: an MP4 file cannot hold an empty track. True,
+  // doing nothing, when nothing is open.
   bool Close();
 
   std::uint64_t samplesWritten() const { return samples_; }

@@ -87,10 +87,12 @@ bool COpusEncoder::Begin() {
   OggOpusEnc* e = encoder_.get();
   const int signal =
       options_.signal == OpusOptions::Signal::Speech ? OPUS_SIGNAL_VOICE : OPUS_SIGNAL_MUSIC;
-  // The settings opusenc makes for the same choices: unconstrained VBR or hard CBR, the
-  // highest complexity, and the input's depth so that the encoder spends no bits on noise
-  // below it.
+  // The settings opusenc makes for the same choices: 20 ms frames, unconstrained VBR or hard
+  // CBR, the highest complexity, and the input's depth so that the encoder spends no bits on
+  // noise below it. The frame duration must be set: libopusenc 0.2 leaves the value that it
+  // consults at the end of the stream uninitialised otherwise.
   bool ok =
+      ope_encoder_ctl(e, OPUS_SET_EXPERT_FRAME_DURATION(OPUS_FRAMESIZE_20_MS)) == OPE_OK &&
       ope_encoder_ctl(e, OPE_SET_SERIALNO(static_cast<opus_int32>(options_.serial))) == OPE_OK &&
       ope_encoder_ctl(e, OPUS_SET_BITRATE(options_.bitRateKbps * 1000)) == OPE_OK &&
       ope_encoder_ctl(e, OPUS_SET_VBR(options_.vbr ? 1 : 0)) == OPE_OK &&
@@ -131,8 +133,13 @@ bool COpusEncoder::Close() {
   bool ok = !ioFailed_;
   if (ok && !encoder_) ok = Begin();  // an empty stream is still a complete file
   if (encoder_) {
+    // libopusenc 0.2 sets up a stream's length and pre-skip only in its write calls, so
+    // that draining a stream without samples reads them uninitialised (and may trip an
+    // assertion). An empty write sets them up.
+    const float none[2] = {0.0f, 0.0f};
+    if (ok && samples_ == 0) ok = ope_encoder_write_float(encoder_.get(), none, 0) == OPE_OK;
     // Drain writes the last pages and has the stream closed through the callback.
-    ok = ope_encoder_drain(encoder_.get()) == OPE_OK && ok;
+    if (ok) ok = ope_encoder_drain(encoder_.get()) == OPE_OK;
     encoder_.reset();
   }
   ok = file_.Close() && closedByEncoder_ && !ioFailed_ && ok;

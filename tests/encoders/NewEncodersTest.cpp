@@ -228,5 +228,121 @@ INSTANTIATE_TEST_SUITE_P(Formats, NewEncodersTest, ::testing::ValuesIn(AllCases(
                                   (c.channels == 2 ? "stereo" : "mono");
                          });
 
+class ShortStreamTest : public ::testing::TestWithParam<std::tuple<NewEncoder, int>> {};
+
+// Nothing at all, one sample, and one sample past FLAC's and ALAC's 4096-sample frame: each
+// makes a file the tools accept, of exactly that length. Only MP4 cannot hold an empty track.
+TEST_P(ShortStreamTest, WholeFileOfExactLength) {
+  const auto [kind, frames] = GetParam();
+  const Pcm32 pcm = Pcm32::Sweep(44100, 2, 16, static_cast<std::size_t>(frames));
+  AudioTags tags;
+  tags.Add("TITLE", "t");
+  test::TempDir dir;
+  const std::string path = dir / (std::string("out.") + test::ExtensionOf(kind));
+  if (kind == NewEncoder::Alac && frames == 0) {
+    EXPECT_FALSE(test::Encode(kind, path, pcm, &tags));
+    return;
+  }
+  ASSERT_TRUE(test::Encode(kind, path, pcm, &tags));
+  const std::string q = ShellQuote(path);
+  const auto bytes = test::ReadFileBytes(path);
+  const auto n = static_cast<std::uint64_t>(frames);
+  switch (kind) {
+    case NewEncoder::Flac:
+      EXPECT_EQ(test::Run("flac -t -s " + q).exitCode, 0);
+      EXPECT_EQ(test::Run("metaflac --show-total-samples " + q).output, std::to_string(n) + "\n");
+      break;
+    case NewEncoder::Opus: {
+      auto info = test::Run("opusinfo " + q);
+      EXPECT_EQ(info.output.find("WARNING"), std::string::npos) << info.output;
+      EXPECT_EQ(LastGranule(bytes), (n * 48000 + 44099) / 44100 + OpusPreSkip(bytes));
+      break;
+    }
+    case NewEncoder::Vorbis: {
+      auto info = test::Run("ogginfo " + q);
+      EXPECT_EQ(info.output.find("WARNING"), std::string::npos) << info.output;
+      EXPECT_EQ(LastGranule(bytes), n);
+      break;
+    }
+    case NewEncoder::Alac:
+      EXPECT_EQ(test::FfprobeStream(path, "duration_ts"), std::to_string(n));
+      break;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, ShortStreamTest,
+                         ::testing::Combine(::testing::Values(NewEncoder::Flac, NewEncoder::Opus,
+                                                              NewEncoder::Vorbis, NewEncoder::Alac),
+                                            ::testing::Values(0, 1, 4097)),
+                         [](const auto& info) {
+                           return std::string(test::ExtensionOf(std::get<0>(info.param))) + "_" +
+                                  std::to_string(std::get<1>(info.param));
+                         });
+
+struct RefusedCase {
+  const char* label;
+  NewEncoder kind;
+  int rate, channels, bits;
+  int option;  // FLAC level, Opus kbit/s, Vorbis quality (or, above 10, average kbit/s)
+};
+
+class OpenRefusesTest : public ::testing::TestWithParam<RefusedCase> {};
+
+// Parameters outside what a writer takes are refused before any file exists; most cases lie
+// one step beyond a bound.
+TEST_P(OpenRefusesTest, NoFileForParametersOutOfRange) {
+  const RefusedCase& c = GetParam();
+  test::TempDir dir;
+  const std::string path = dir / "out";
+  auto open = [&](int rate, int channels, int bits, int option) {
+    switch (c.kind) {
+      case NewEncoder::Flac:
+        return CFlacEncoder().Open(path, rate, channels, bits, option);
+      case NewEncoder::Opus: {
+        OpusOptions o;
+        o.bitRateKbps = option;
+        return COpusEncoder().Open(path, rate, channels, bits, o);
+      }
+      case NewEncoder::Vorbis: {
+        VorbisOptions o;
+        if (option > 10)
+          o.averageKbps = option;
+        else
+          o.quality = option;
+        return CVorbisEncoder().Open(path, rate, channels, bits, o);
+      }
+      case NewEncoder::Alac:
+        return CAlacEncoder().Open(path, rate, channels, bits);
+    }
+    return false;
+  };
+  EXPECT_FALSE(open(c.rate, c.channels, c.bits, c.option));
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ranges, OpenRefusesTest,
+    ::testing::Values(RefusedCase{"FlacLevel9", NewEncoder::Flac, 44100, 2, 16, 9},
+                      RefusedCase{"FlacLevelMinus1", NewEncoder::Flac, 44100, 2, 16, -1},
+                      RefusedCase{"Flac20Bit", NewEncoder::Flac, 44100, 2, 20, 5},
+                      RefusedCase{"FlacThreeChannels", NewEncoder::Flac, 44100, 3, 16, 5},
+                      RefusedCase{"FlacRate0", NewEncoder::Flac, 0, 2, 16, 5},
+                      RefusedCase{"OpusStereo11k", NewEncoder::Opus, 48000, 2, 16, 11},
+                      RefusedCase{"OpusStereo513k", NewEncoder::Opus, 48000, 2, 16, 513},
+                      RefusedCase{"OpusMono257k", NewEncoder::Opus, 48000, 1, 16, 257},
+                      RefusedCase{"OpusMono5k", NewEncoder::Opus, 48000, 1, 16, 5},
+                      RefusedCase{"OpusRate7999", NewEncoder::Opus, 7999, 2, 16, 128},
+                      RefusedCase{"OpusRate192001", NewEncoder::Opus, 192001, 2, 16, 128},
+                      RefusedCase{"Opus7Bit", NewEncoder::Opus, 48000, 2, 7, 128},
+                      RefusedCase{"VorbisQuality11", NewEncoder::Vorbis, 44100, 2, 16, 11},
+                      RefusedCase{"VorbisQualityMinus2", NewEncoder::Vorbis, 44100, 2, 16, -2},
+                      RefusedCase{"VorbisAverage501", NewEncoder::Vorbis, 44100, 2, 16, 501},
+                      RefusedCase{"VorbisAverage400At8k", NewEncoder::Vorbis, 8000, 1, 16, 400},
+                      RefusedCase{"VorbisMono33Bit", NewEncoder::Vorbis, 44100, 1, 33, 5},
+                      RefusedCase{"Alac32Bit", NewEncoder::Alac, 44100, 2, 32, 0},
+                      RefusedCase{"AlacNoChannels", NewEncoder::Alac, 44100, 0, 16, 0},
+                      RefusedCase{"AlacRate384001", NewEncoder::Alac, 384001, 2, 16, 0}),
+    [](const auto& info) { return std::string(info.param.label); });
+
 }  // namespace
 }  // namespace wavorax
