@@ -99,7 +99,7 @@ bool CFlacEncoder::Output(const unsigned char* buffer, std::size_t bytes, std::u
     framesSamples_ += samples;
   }
   if (!file_.WriteAt(pos_, buffer, bytes)) {
-    ioFailed_ = true;
+    failed_ = true;
     return false;
   }
   pos_ += bytes;
@@ -108,6 +108,7 @@ bool CFlacEncoder::Output(const unsigned char* buffer, std::size_t bytes, std::u
 
 bool CFlacEncoder::Begin() {
   using Metadata = std::unique_ptr<FLAC__StreamMetadata, MetadataDeleter>;
+  metadata_.clear();
   encoder_.reset(FLAC__stream_encoder_new());
   FLAC__StreamEncoder* e = encoder_.get();
   if (!e) return false;
@@ -159,25 +160,26 @@ bool CFlacEncoder::Begin() {
   pos_ = 0;
   const FLAC__StreamEncoderInitStatus status = FLAC__stream_encoder_init_stream(
       e, FlacCallbacks::Write, FlacCallbacks::Seek, FlacCallbacks::Tell, nullptr, this);
-  if (status != FLAC__STREAM_ENCODER_INIT_STATUS_OK || ioFailed_) return false;
+  if (status != FLAC__STREAM_ENCODER_INIT_STATUS_OK || failed_) return false;
   audioStart_ = pos_;
   started_ = true;
   return true;
 }
 
 bool CFlacEncoder::Write(const std::int32_t* left, const std::int32_t* right, int count) {
-  if (!file_.IsOpen() || count < 0 || ioFailed_) return false;
+  if (!file_.IsOpen() || count < 0 || failed_) return false;
   if (count == 0) return true;
   if (!left || (channels_ == 2 && !right)) return false;
   const std::int32_t hi = (std::int32_t{1} << (bits_ - 1)) - 1, lo = -hi - 1;
   if (!InRange(left, count, lo, hi) || (channels_ == 2 && !InRange(right, count, lo, hi)))
     return false;
-  if (!started_ && !Begin()) return false;
+  // A failed setup or encode is not retried: the file is lost either way.
+  if (!started_ && !Begin()) return failed_ = true, false;
   const FLAC__int32* planes[2] = {left, right};
   if (!FLAC__stream_encoder_process(encoder_.get(), planes, static_cast<uint32_t>(count)))
-    return false;
+    return failed_ = true, false;
   samples_ += static_cast<std::uint64_t>(count);
-  return !ioFailed_;
+  return !failed_;
 }
 
 bool CFlacEncoder::WriteSeekTable() {
@@ -208,18 +210,18 @@ bool CFlacEncoder::WriteSeekTable() {
 
 bool CFlacEncoder::Close() {
   if (!file_.IsOpen()) return true;
-  bool ok = !ioFailed_;
+  bool ok = !failed_;
   if (ok && !started_) ok = Begin();  // an empty stream is still a complete file
   if (encoder_ && started_) {
     // finish encodes the last block and rewrites STREAMINFO; it reports a failed write too.
     ok = FLAC__stream_encoder_finish(encoder_.get()) && ok;
-    ok = ok && !ioFailed_ && WriteSeekTable();
+    ok = ok && !failed_ && WriteSeekTable();
   }
   ok = file_.Close() && ok;
   encoder_.reset();
   metadata_.clear();
   tags_ = AudioTags{};
-  started_ = ioFailed_ = false;
+  started_ = failed_ = false;
   pos_ = audioStart_ = framesSamples_ = nextSeekSample_ = samples_ = 0;
   seekPoints_.clear();
   sampleRate_ = channels_ = bits_ = level_ = 0;

@@ -86,9 +86,9 @@ class CFlacEncoder {
   AudioTags tags_;
   int sampleRate_ = 0, channels_ = 0, bits_ = 0, level_ = 0;
   bool started_ = false;
-  bool ioFailed_ = false;
-  std::uint64_t pos_ = 0;             // where libFLAC writes next
-  std::uint64_t audioStart_ = 0;      // where the metadata ends and the frames begin
+  bool failed_ = false;           // a write, the setup or an encode failed; nothing more is tried
+  std::uint64_t pos_ = 0;         // where libFLAC writes next
+  std::uint64_t audioStart_ = 0;  // where the metadata ends and the frames begin
   std::uint64_t framesSamples_ = 0;   // samples in the frames written so far
   std::uint64_t nextSeekSample_ = 0;  // the next seek target
   std::uint64_t samples_ = 0;         // samples per channel handed to libFLAC

@@ -29,7 +29,7 @@ struct OpusCallbacks {
   static int Write(void* data, const unsigned char* ptr, opus_int32 len) {
     auto* self = static_cast<COpusEncoder*>(data);
     if (len < 0 || !self->file_.Write(ptr, static_cast<std::size_t>(len))) {
-      self->ioFailed_ = true;
+      self->failed_ = true;
       return 1;
     }
     return 0;
@@ -39,7 +39,7 @@ struct OpusCallbacks {
     auto* self = static_cast<COpusEncoder*>(data);
     self->closedByEncoder_ = true;
     if (!self->file_.Close()) {
-      self->ioFailed_ = true;
+      self->failed_ = true;
       return 1;
     }
     return 0;
@@ -104,10 +104,11 @@ bool COpusEncoder::Begin() {
 }
 
 bool COpusEncoder::Write(const std::int32_t* left, const std::int32_t* right, int count) {
-  if (!file_.IsOpen() || closedByEncoder_ || count < 0 || ioFailed_) return false;
+  if (!file_.IsOpen() || closedByEncoder_ || count < 0 || failed_) return false;
   if (count == 0) return true;
   if (!left || (channels_ == 2 && !right)) return false;
-  if (!encoder_ && !Begin()) return false;
+  // A failed setup or encode is not retried: the file is lost either way.
+  if (!encoder_ && !Begin()) return failed_ = true, false;
   const float scale = 1.0f / static_cast<float>(std::uint64_t{1} << (bits_ - 1));
   interleaved_.resize(static_cast<std::size_t>(kChunk) * channels_);
   for (int done = 0; done < count; done += kChunk) {
@@ -122,7 +123,8 @@ bool COpusEncoder::Write(const std::int32_t* left, const std::int32_t* right, in
         out[2 * i + 1] = std::clamp(static_cast<float>(right[done + i]) * scale, -1.0f, 1.0f);
       }
     }
-    if (ope_encoder_write_float(encoder_.get(), out, n) != OPE_OK || ioFailed_) return false;
+    if (ope_encoder_write_float(encoder_.get(), out, n) != OPE_OK || failed_)
+      return failed_ = true, false;
     samples_ += static_cast<std::uint64_t>(n);
   }
   return true;
@@ -130,7 +132,7 @@ bool COpusEncoder::Write(const std::int32_t* left, const std::int32_t* right, in
 
 bool COpusEncoder::Close() {
   if (!file_.IsOpen() && !encoder_) return true;
-  bool ok = !ioFailed_;
+  bool ok = !failed_;
   if (ok && !encoder_) ok = Begin();  // an empty stream is still a complete file
   if (encoder_) {
     // libopusenc 0.2 sets up a stream's length and pre-skip only in its write calls, so
@@ -142,11 +144,11 @@ bool COpusEncoder::Close() {
     if (ok) ok = ope_encoder_drain(encoder_.get()) == OPE_OK;
     encoder_.reset();
   }
-  ok = file_.Close() && closedByEncoder_ && !ioFailed_ && ok;
+  ok = file_.Close() && closedByEncoder_ && !failed_ && ok;
   tags_ = AudioTags{};
   options_ = OpusOptions{};
   rate_ = channels_ = bits_ = 0;
-  ioFailed_ = closedByEncoder_ = false;
+  failed_ = closedByEncoder_ = false;
   samples_ = 0;
   interleaved_.clear();
   return ok;

@@ -86,7 +86,7 @@ class COpusEncoder {
   AudioTags tags_;
   OpusOptions options_;
   int rate_ = 0, channels_ = 0, bits_ = 0;
-  bool ioFailed_ = false;
+  bool failed_ = false;
   bool closedByEncoder_ = false;
   std::uint64_t samples_ = 0;
   std::vector<float> interleaved_;
