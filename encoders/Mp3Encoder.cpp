@@ -79,6 +79,22 @@ void CMp3Encoder::SetBitRate(int kbps) {
   if (lame_) lame_set_brate(lame_.get(), std::clamp(kbps, 8, 320));
 }
 
+bool CMp3Encoder::SetVbrQuality(int quality) {
+  if (quality < 0 || quality > 9) return false;
+  rateControl_ = Mp3RateControl::Vbr;
+  vbrQuality_ = quality;
+  return true;
+}
+
+bool CMp3Encoder::SetAbrBitRate(int kbps) {
+  if (kbps < 8 || kbps > 320) return false;
+  rateControl_ = Mp3RateControl::Abr;
+  abrKbps_ = kbps;
+  return true;
+}
+
+void CMp3Encoder::SetConstantBitRate() { rateControl_ = Mp3RateControl::Cbr; }
+
 int CMp3Encoder::channels() const { return lame_ ? lame_get_num_channels(lame_.get()) : 0; }
 int CMp3Encoder::bitRate() const { return lame_ ? lame_get_brate(lame_.get()) : 0; }
 int CMp3Encoder::mode() const { return lame_ ? static_cast<int>(lame_get_mode(lame_.get())) : 0; }
@@ -87,10 +103,37 @@ bool CMp3Encoder::WriteBytes(const void* data, std::size_t size) {
   return size == 0 || std::fwrite(data, 1, size, file_.get()) == size;
 }
 
+bool CMp3Encoder::WriteInfoFrame() {
+  // LAME's placeholder is the first frame after the ID3v2 block; the finished frame has
+  // the same size.
+  std::size_t n;
+  {
+    std::shared_lock lock(LameTablesLock());
+    n = lame_get_lametag_frame(lame_.get(), output_.data(), output_.size());
+  }
+  if (n == 0 || n > output_.size()) return false;
+  return std::fseek(file_.get(), static_cast<long>(id3v2_.size()), SEEK_SET) == 0 &&
+         WriteBytes(output_.data(), n);
+}
+
 bool CMp3Encoder::Start() {
   if (!lame_ || !file_ || started_) return false;
-  lame_set_bWriteVbrTag(lame_.get(), 0);
-  lame_set_VBR(lame_.get(), vbr_off);
+  lame_global_struct* gf = lame_.get();
+  if (rateControl_ == Mp3RateControl::Cbr) {
+    lame_set_bWriteVbrTag(gf, 0);
+    lame_set_VBR(gf, vbr_off);
+  } else {
+    // As lame's -V and --abr set it up; a constant bit rate chosen before plays no part.
+    lame_set_bWriteVbrTag(gf, 1);
+    lame_set_brate(gf, 0);
+    if (rateControl_ == Mp3RateControl::Vbr) {
+      lame_set_VBR(gf, vbr_default);
+      lame_set_VBR_quality(gf, static_cast<float>(vbrQuality_));
+    } else {
+      lame_set_VBR(gf, vbr_abr);
+      lame_set_VBR_mean_bitrate_kbps(gf, abrKbps_);
+    }
+  }
   int rc;
   {
     std::unique_lock lock(LameTablesLock());
@@ -141,12 +184,16 @@ bool CMp3Encoder::Close() {
       ok = WriteBytes(output_.data(), static_cast<std::size_t>(n));
   }
   if (id3v1_) ok = WriteBytes(id3v1_->data(), id3v1_->size()) && ok;
+  if (started_ && ok && rateControl_ != Mp3RateControl::Cbr) ok = WriteInfoFrame();
   // fclose writes what the stream still buffers; on a full disk this is where it fails.
   const bool closed = std::fclose(file_.release()) == 0;
   ok = closed && ok;
   id3v1_.reset();
   id3v2_.clear();
   lame_.reset();
+  rateControl_ = Mp3RateControl::Cbr;
+  vbrQuality_ = 4;
+  abrKbps_ = 128;
   started_ = false;
   return ok;
 }

@@ -1,7 +1,13 @@
-// Turns 16-bit PCM into a constant-bit-rate MPEG Layer III file through LAME, with the
-// source's ID3v2 block (if any) in front of the audio and an ID3v1 block (if any) after it.
-// The tags are built by the caller; LAME's own tag writing and its VBR information frame are
-// not used.
+// Turns 16-bit PCM into an MPEG Layer III file through LAME, with the source's ID3v2 block
+// (if any) in front of the audio and an ID3v1 block (if any) after it. The tags are built by
+// the caller; LAME's own tag writing is not used.
+//
+// Three kinds of rate control: constant bit rate (the default), variable bit rate at LAME's
+// quality V0 ... V9, and average bit rate. A constant-bit-rate file has no information
+// frame. The other two start with LAME's Xing/LAME information frame, which gives players
+// the length (frame and byte counts), a seek table, and the encoder delay and padding that
+// gapless playback cuts off. LAME emits a placeholder for it as the first frame; Close
+// writes the finished frame over it, right after the ID3v2 block.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +22,8 @@
 struct lame_global_struct;
 
 namespace wavorax {
+
+enum class Mp3RateControl { Cbr, Vbr, Abr };
 
 class CMp3Encoder {
  public:
@@ -43,15 +51,26 @@ class CMp3Encoder {
   void SetOutputSampleRate(int hz);
   // Clamped to 8 ... 320 kbit/s.
   void SetBitRate(int kbps);
-  // Constant bit rate, no information frame. False when LAME refuses the parameters (the file
-  // then stays empty) or the ID3v2 block cannot be written.
+  // The rate control, between Open and Start (Open starts from constant bit rate).
+  // Variable bit rate at quality V`quality`, 0 (best) ... 9. False, changing nothing, outside
+  // that range.
+  bool SetVbrQuality(int quality);
+  // Average bit rate of `kbps`, 8 ... 320. False, changing nothing, outside that range.
+  bool SetAbrBitRate(int kbps);
+  // Back to constant bit rate at the SetBitRate rate.
+  void SetConstantBitRate();
+  // The rate control chosen; until a call above, Cbr.
+  Mp3RateControl rateControl() const { return rateControl_; }
+  // Sets LAME up for the chosen rate control and writes the ID3v2 block. False when LAME
+  // refuses the parameters (the file then stays empty) or the ID3v2 block cannot be written.
   bool Start();
   // `count` samples per channel, planar; `right` is read only with two channels. False on a
   // LAME error or a short write.
   bool Encode(const std::int16_t* left, const std::int16_t* right, int count);
-  // Writes LAME's last frames and the ID3v1 block and closes the file. False when any of
-  // those writes or the close itself fails (a full disk is often noticed only here). True,
-  // doing nothing, when no file is open.
+  // Writes LAME's last frames and the ID3v1 block, then the information frame over its
+  // placeholder (VBR and ABR), and closes the file. False when any of those writes or the
+  // close itself fails (a full disk is often noticed only here). True, doing nothing, when
+  // no file is open.
   bool Close();
 
   // What LAME was told, for the caller's checks.
@@ -68,12 +87,16 @@ class CMp3Encoder {
   };
 
   bool WriteBytes(const void* data, std::size_t size);
+  bool WriteInfoFrame();
 
   std::unique_ptr<std::FILE, FileCloser> file_;
   std::unique_ptr<lame_global_struct, LameCloser> lame_;
   std::vector<std::uint8_t> output_;
   std::optional<Id3v1Block> id3v1_;
   std::vector<std::uint8_t> id3v2_;
+  Mp3RateControl rateControl_ = Mp3RateControl::Cbr;
+  int vbrQuality_ = 4;
+  int abrKbps_ = 128;
   bool started_ = false;
 };
 

@@ -153,6 +153,50 @@ MP4TrackId MP4AddAudioTrack(MP4FileHandle file, std::uint32_t timeScale, MP4Dura
   return static_cast<MP4TrackId>(file->tracks.size());
 }
 
+MP4TrackId MP4AddALACAudioTrack(MP4FileHandle file, const std::uint8_t* config,
+                                std::uint32_t size) {
+  constexpr std::uint32_t kConfigSize = 24;
+  if (!file || file->headerWritten || !config || size != kConfigSize) return MP4_INVALID_TRACK_ID;
+  const auto be32 = [config](int at) {
+    return std::uint32_t{config[at]} << 24 | std::uint32_t{config[at + 1]} << 16 |
+           std::uint32_t{config[at + 2]} << 8 | config[at + 3];
+  };
+  const std::uint32_t frameLength = be32(0);
+  const int bitDepth = config[5];
+  const int channels = config[9];
+  const std::uint32_t rate = be32(20);
+  if (frameLength == 0 || frameLength > 0x7FFFFFFF || rate == 0 || rate > 0x7FFFFFFF ||
+      channels < 1 || channels > 8 ||
+      (bitDepth != 16 && bitDepth != 20 && bitDepth != 24 && bitDepth != 32))
+    return MP4_INVALID_TRACK_ID;
+  AVStream* st = avformat_new_stream(file->format, nullptr);
+  if (!st) return MP4_INVALID_TRACK_ID;
+  AVCodecParameters* par = st->codecpar;
+  // The muxer copies the extradata into the sample description as the whole 'alac' atom.
+  constexpr int kAtomSize = 12 + kConfigSize;
+  par->extradata = static_cast<std::uint8_t*>(av_mallocz(kAtomSize + AV_INPUT_BUFFER_PADDING_SIZE));
+  if (!par->extradata) return MP4_INVALID_TRACK_ID;
+  par->extradata_size = kAtomSize;
+  const std::uint8_t header[12] = {0, 0, 0, kAtomSize, 'a', 'l', 'a', 'c', 0, 0, 0, 0};
+  std::memcpy(par->extradata, header, sizeof header);
+  std::memcpy(par->extradata + sizeof header, config, kConfigSize);
+  par->codec_type = AVMEDIA_TYPE_AUDIO;
+  par->codec_id = AV_CODEC_ID_ALAC;
+  par->sample_rate = static_cast<int>(rate);
+  par->bits_per_raw_sample = bitDepth;
+  par->bits_per_coded_sample = bitDepth;
+  par->frame_size = static_cast<int>(frameLength);
+  av_channel_layout_uninit(&par->ch_layout);
+  av_channel_layout_default(&par->ch_layout, channels);
+  st->time_base = AVRational{1, static_cast<int>(rate)};
+  Mp4Track track;
+  track.stream = st;
+  track.timeScale = rate;
+  track.configured = true;
+  file->tracks.push_back(track);
+  return static_cast<MP4TrackId>(file->tracks.size());
+}
+
 bool MP4SetAudioProfileLevel(MP4FileHandle file, std::uint8_t value) {
   if (!file || file->headerWritten) return false;
   file->audioProfile = value;
@@ -172,6 +216,7 @@ bool MP4SetTrackESConfiguration(MP4FileHandle file, MP4TrackId id, const std::ui
                                 std::uint32_t size) {
   Mp4Track* track = FindTrack(file, id);
   if (!track || file->headerWritten || !config || size == 0) return false;
+  if (track->stream->codecpar->codec_id != AV_CODEC_ID_AAC) return false;
   int rate = 0, channels = 0;
   if (!ParseAudioSpecificConfig(config, size, rate, channels)) return false;
   AVCodecParameters* par = track->stream->codecpar;

@@ -53,6 +53,15 @@ bool MP4SetTimeScale(MP4FileHandle file, std::uint32_t timeScale);
 MP4TrackId MP4AddAudioTrack(MP4FileHandle file, std::uint32_t timeScale, MP4Duration sampleDuration,
                             std::uint8_t audioType = MP4_MPEG4_AUDIO_TYPE);
 
+// Adds an Apple Lossless track. `config` is the 24-byte ALACSpecificConfig (frame length,
+// compatible version, bit depth, Rice parameters, channels, largest run, largest frame, average
+// bit rate, sample rate, all big-endian) that the encoder hands out behind the 12-byte atom
+// header of its extradata; the track's rate, channels and sample size come from it, and its
+// samples are timed in ticks of that rate. Returns the track id, or MP4_INVALID_TRACK_ID for
+// a configuration that cannot be read or when the header is already out. The track needs no
+// ES configuration.
+MP4TrackId MP4AddALACAudioTrack(MP4FileHandle file, const std::uint8_t* config, std::uint32_t size);
+
 // The audio profile of the initial object descriptor (iods).
 bool MP4SetAudioProfileLevel(MP4FileHandle file, std::uint8_t value);
 

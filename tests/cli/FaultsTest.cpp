@@ -115,14 +115,14 @@ class FaultsTest : public ::testing::Test {
     return path;
   }
   std::vector<std::string> Args(const std::string& format, const std::string& extra = "") {
-    std::vector<std::string> args = {"--settings", dir / "settings.conf", "--json", "-j", "1",
-                                     "-f", format, "-o", dir / "out"};
+    std::vector<std::string> args = {
+        "--settings", dir / "settings.conf", "--json", "-j", "1", "-f", format, "-o", dir / "out"};
     if (!extra.empty()) args.push_back(extra);
     return args;
   }
   std::string Cli(const std::string& env, const std::string& args) {
-    return env + " " + ShellQuote(kCli) + " --settings " + ShellQuote(dir / "settings.conf") +
-           " " + args;
+    return env + " " + ShellQuote(kCli) + " --settings " + ShellQuote(dir / "settings.conf") + " " +
+           args;
   }
   // Every file left in the output folder, temporary ones included.
   std::set<std::string> Left() {
@@ -163,9 +163,9 @@ TEST_P(KilledConversion, LeavesTheEarlierFileOrNothing) {
         EXPECT_FALSE(fs::exists(output)) << "moment " << moment;
     }
   }
-  const test::CommandResult rerun = test::Run(Cli(
-      "", "--if-exists skip -f " + format + " -o " + ShellQuote(dir / "out") + " " +
-              ShellQuote(source)));
+  const test::CommandResult rerun =
+      test::Run(Cli("", "--if-exists skip -f " + format + " -o " + ShellQuote(dir / "out") + " " +
+                            ShellQuote(source)));
   EXPECT_EQ(rerun.exitCode, 0) << rerun.output;
   EXPECT_TRUE(test::ReadFileBytes(output) == earlier);
 }
@@ -216,18 +216,16 @@ TEST_P(FailingDisk, FailsTheRowAndGoesOn) {
   std::string faulty = wav;
   if (std::string(f.source) != "wav") {
     faulty = dir / (std::string("src/long.") + f.source);
-    const std::string tool =
-        std::string(f.source) == "flac" ? "flac -s -f -o " + ShellQuote(faulty) + " " +
-                                              ShellQuote(wav)
-                                        : "lame --quiet " + ShellQuote(wav) + " " +
-                                              ShellQuote(faulty);
+    const std::string tool = std::string(f.source) == "flac"
+                                 ? "flac -s -f -o " + ShellQuote(faulty) + " " + ShellQuote(wav)
+                                 : "lame --quiet " + ShellQuote(wav) + " " + ShellQuote(faulty);
     ASSERT_EQ(test::Run(tool).exitCode, 0);
   }
   const std::string next = Wav("src/next.wav", 0.2);
   std::string env = "LD_PRELOAD=" + ShellQuote(kShim) + " ASAN_OPTIONS=verify_asan_link_order=0 ";
   if (f.writeFault)
-    env += "WAVORAX_FAULT_WRITE_DIR=" + ShellQuote(dir / "out/") +
-           " WAVORAX_FAULT_WRITE_AFTER=65536";
+    env +=
+        "WAVORAX_FAULT_WRITE_DIR=" + ShellQuote(dir / "out/") + " WAVORAX_FAULT_WRITE_AFTER=65536";
   else
     env += "WAVORAX_FAULT_READ_PATH=" + ShellQuote(faulty) + " WAVORAX_FAULT_READ_AFTER=262144";
   const test::CommandResult r =
@@ -239,14 +237,12 @@ TEST_P(FailingDisk, FailsTheRowAndGoesOn) {
   EXPECT_EQ(Left(), std::set<std::string>{std::string("next.") + f.format});
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, FailingDisk,
-                         ::testing::Values(DiskFault{"flac", "mp3", false},
-                                           DiskFault{"wav", "m4a", false},
-                                           DiskFault{"mp3", "wav", false},
-                                           DiskFault{"wav", "wav", true},
-                                           DiskFault{"wav", "mp3", true},
-                                           DiskFault{"wav", "aac", true},
-                                           DiskFault{"wav", "m4a", true}));
+INSTANTIATE_TEST_SUITE_P(
+    Faults, FailingDisk,
+    ::testing::Values(DiskFault{"flac", "mp3", false}, DiskFault{"wav", "m4a", false},
+                      DiskFault{"mp3", "wav", false}, DiskFault{"wav", "wav", true},
+                      DiskFault{"wav", "mp3", true}, DiskFault{"wav", "aac", true},
+                      DiskFault{"wav", "m4a", true}));
 
 // A source cut short while it converts fails its row, with --verify or without, and leaves
 // no output.
@@ -313,9 +309,9 @@ TEST_P(SharedFolder, NoTwoRowsShareAName) {
     return Cli("", "--json -j 2 --if-exists " + std::string(GetParam()) + " -f wav -o " +
                        ShellQuote(dir / "out") + list);
   };
-  const test::CommandResult r = test::Run("(" + run(0, 4) + " > " + ShellQuote(dir / "a.jsonl") +
-                                          " & " + run(2, 6) + " > " +
-                                          ShellQuote(dir / "b.jsonl") + "; wait)");
+  const test::CommandResult r =
+      test::Run("(" + run(0, 4) + " > " + ShellQuote(dir / "a.jsonl") + " & " + run(2, 6) + " > " +
+                ShellQuote(dir / "b.jsonl") + "; wait)");
   std::set<std::string> outputs;
   int rows = 0;
   for (const char* file : {"a.jsonl", "b.jsonl"}) {
@@ -328,8 +324,8 @@ TEST_P(SharedFolder, NoTwoRowsShareAName) {
       ++rows;
       const std::string source = m[1], output = m[2];
       EXPECT_TRUE(outputs.insert(output).second) << "two rows report " << output;
-      EXPECT_EQ(fs::file_size(output), 44u + static_cast<std::uintmax_t>(seconds[source] *
-                                                                          22050 * 4))
+      EXPECT_EQ(fs::file_size(output),
+                44u + static_cast<std::uintmax_t>(seconds[source] * 22050 * 4))
           << output << " from " << source;
     }
   }

@@ -9,6 +9,7 @@
 #include "encoders/Mp4Encoder.h"
 #include "encoders/WavWriter.h"
 #include "tests/encoders/EncoderTestUtil.h"
+#include "tests/encoders/NewEncoderUtil.h"
 
 namespace wavorax {
 namespace {
@@ -67,6 +68,26 @@ bool ConvertMp4(const std::string& path, const test::PlanarSignal& sig) {
   return enc.Close() && ok;
 }
 
+bool ConvertMp3Vbr(const std::string& path, const test::PlanarSignal& sig) {
+  CMp3Encoder enc;
+  if (!enc.Open(path)) return false;
+  enc.SetInputSampleRate(sig.rate);
+  enc.SetChannels(2);
+  if (!enc.SetVbrQuality(0) || !enc.Start()) return false;
+  const bool ok =
+      test::FeedBlocks(sig, 2, [&](auto* l, auto* r, int n) { return enc.Encode(l, r, n); });
+  return enc.Close() && ok;
+}
+
+// The writers on 32-bit samples, with a tag so that their metadata is written too. A sweep,
+// so that even Vorbis makes a file of some size.
+template <test::NewEncoder kind>
+bool ConvertNew(const std::string& path, const test::PlanarSignal& sig) {
+  AudioTags tags;
+  tags.Add("TITLE", "t");
+  return test::Encode(kind, path, test::Pcm32::Sweep(sig.rate, 2, 16, sig.left.size()), &tags);
+}
+
 class DiskFullTest : public ::testing::TestWithParam<std::tuple<WriterCase, Sink>> {};
 
 TEST_P(DiskFullTest, ConversionReportsFailure) {
@@ -77,7 +98,8 @@ TEST_P(DiskFullTest, ConversionReportsFailure) {
   // The same conversion succeeds where there is room.
   ASSERT_TRUE(writer.convert(path, sig));
   const auto full = test::ReadFileBytes(path);
-  ASSERT_GT(full.size(), 20000u);
+  // At least twice the smaller limit below, so that the limit cuts into the audio.
+  ASSERT_GT(full.size(), 2 * 8192u);
 
   if (sink == Sink::DevFull) {
     EXPECT_FALSE(writer.convert("/dev/full", sig));
@@ -99,17 +121,23 @@ TEST_P(DiskFullTest, ConversionReportsFailure) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Writers, DiskFullTest,
-                         ::testing::Combine(::testing::Values(WriterCase{"Wav", "wav", ConvertWav},
-                                                              WriterCase{"Mp3", "mp3", ConvertMp3},
-                                                              WriterCase{"Aac", "aac", ConvertAac},
-                                                              WriterCase{"Mp4", "m4a", ConvertMp4}),
-                                            ::testing::Values(Sink::DevFull, Sink::FileSizeLimit)),
-                         [](const auto& info) {
-                           return std::string(std::get<0>(info.param).label) +
-                                  (std::get<1>(info.param) == Sink::DevFull ? "DevFull"
-                                                                            : "FileSizeLimit");
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Writers, DiskFullTest,
+    ::testing::Combine(
+        ::testing::Values(WriterCase{"Wav", "wav", ConvertWav},
+                          WriterCase{"Mp3", "mp3", ConvertMp3},
+                          WriterCase{"Aac", "aac", ConvertAac},
+                          WriterCase{"Mp4", "m4a", ConvertMp4},
+                          WriterCase{"Mp3Vbr", "mp3", ConvertMp3Vbr},
+                          WriterCase{"Flac", "flac", ConvertNew<test::NewEncoder::Flac>},
+                          WriterCase{"Opus", "opus", ConvertNew<test::NewEncoder::Opus>},
+                          WriterCase{"Vorbis", "ogg", ConvertNew<test::NewEncoder::Vorbis>},
+                          WriterCase{"Alac", "m4a", ConvertNew<test::NewEncoder::Alac>}),
+        ::testing::Values(Sink::DevFull, Sink::FileSizeLimit)),
+    [](const auto& info) {
+      return std::string(std::get<0>(info.param).label) +
+             (std::get<1>(info.param) == Sink::DevFull ? "DevFull" : "FileSizeLimit");
+    });
 
 }  // namespace
 }  // namespace wavorax

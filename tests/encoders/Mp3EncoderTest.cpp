@@ -253,5 +253,122 @@ TEST(Mp3Encoder, SecondOpenFinishesTheFirstFile) {
   EXPECT_FALSE(enc.Open(dir / "missing/c.mp3"));
 }
 
+// What the Xing/LAME information frame at `at` says: frames, bytes, encoder delay and padding.
+struct InfoFrame {
+  bool found = false;
+  std::string kind;  // "Xing" or "Info"
+  std::uint32_t frames = 0, bytes = 0;
+  int delay = -1, padding = -1;
+};
+
+InfoFrame ReadInfoFrame(const std::vector<std::uint8_t>& b, std::size_t at) {
+  InfoFrame f;
+  std::size_t p = at;
+  for (; p < at + 64 && p + 8 <= b.size(); ++p)
+    if (std::memcmp(&b[p], "Xing", 4) == 0 || std::memcmp(&b[p], "Info", 4) == 0) break;
+  if (p + 8 > b.size() || p >= at + 64) return f;
+  const auto be32 = [&b](std::size_t i) {
+    return std::uint32_t{b[i]} << 24 | std::uint32_t{b[i + 1]} << 16 |
+           std::uint32_t{b[i + 2]} << 8 | b[i + 3];
+  };
+  f.kind.assign(reinterpret_cast<const char*>(&b[p]), 4);
+  const std::uint32_t flags = be32(p + 4);
+  p += 8;
+  if (flags & 1) f.frames = be32(p), p += 4;
+  if (flags & 2) f.bytes = be32(p), p += 4;
+  if (flags & 4) p += 100;
+  if (flags & 8) p += 4;
+  if (p + 24 > b.size() || std::memcmp(&b[p], "LAME", 4) != 0) return f;
+  f.found = true;
+  f.delay = b[p + 21] << 4 | b[p + 22] >> 4;
+  f.padding = (b[p + 22] & 0x0F) << 8 | b[p + 23];
+  return f;
+}
+
+struct InfoCase {
+  const char* label;
+  Mp3RateControl control;
+  int value;  // V quality or ABR kbit/s
+  int rate, channels;
+  bool tags;
+};
+
+class Mp3InfoFrameTest : public ::testing::TestWithParam<InfoCase> {};
+
+// The information frame sits where LAME's placeholder was (after the ID3v2 block), and says
+// what lame itself writes for the same input and settings; ffmpeg then cuts the delay and
+// padding off and returns the source's length exactly.
+TEST_P(Mp3InfoFrameTest, MatchesWhatLameWritesAndGivesTheExactLength) {
+  const InfoCase& c = GetParam();
+  test::TempDir dir;
+  const auto sig = test::PlanarSignal::Sweep(c.rate, static_cast<std::size_t>(c.rate) * 2 + 777);
+  const std::string wav = dir / "in.wav";
+  test::WriteWav16(wav, sig.Interleaved(c.channels), c.channels, c.rate);
+
+  const std::string ours = dir / "ours.mp3";
+  const auto id3v2 = MakeId3v2("Title");
+  const Id3v1Block id3v1 = BuildId3v1("Title", "Artist", "Album", "2001", "", 1, false, 0);
+  CMp3Encoder enc;
+  ASSERT_TRUE(enc.Open(ours));
+  if (c.tags) {
+    enc.SetId3v2Tag(id3v2.data(), static_cast<std::uint32_t>(id3v2.size()));
+    enc.SetId3v1Tag(id3v1.data());
+  }
+  enc.SetInputSampleRate(c.rate);
+  enc.SetChannels(c.channels);
+  enc.SetMode(c.channels == 2 ? 1 : 3);
+  enc.SetBitRate(320);  // a constant rate chosen before has no part in VBR or ABR
+  ASSERT_TRUE(c.control == Mp3RateControl::Vbr ? enc.SetVbrQuality(c.value)
+                                               : enc.SetAbrBitRate(c.value));
+  ASSERT_TRUE(enc.Start());
+  ASSERT_TRUE(test::FeedBlocks(sig, c.channels,
+                               [&](auto* l, auto* r, int n) { return enc.Encode(l, r, n); }));
+  ASSERT_TRUE(enc.Close());
+
+  const std::string theirs = dir / "lame.mp3";
+  const std::string setting = c.control == Mp3RateControl::Vbr ? "-V " + std::to_string(c.value)
+                                                               : "--abr " + std::to_string(c.value);
+  auto r = test::Run("lame --quiet " + setting + " " + test::ShellQuote(wav) + " " +
+                     test::ShellQuote(theirs));
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+
+  const auto a = ReadFileBytes(ours);
+  const auto b = ReadFileBytes(theirs);
+  const std::size_t start = c.tags ? id3v2.size() : 0;
+  ASSERT_EQ(FirstFrame(a), start);
+  const InfoFrame mine = ReadInfoFrame(a, start);
+  const InfoFrame lame = ReadInfoFrame(b, FirstFrame(b));
+  ASSERT_TRUE(mine.found);
+  ASSERT_TRUE(lame.found);
+  EXPECT_EQ(mine.kind, "Xing");
+  EXPECT_EQ(mine.kind, lame.kind);
+  EXPECT_EQ(mine.frames, lame.frames);
+  EXPECT_EQ(mine.delay, lame.delay);
+  EXPECT_EQ(mine.padding, lame.padding);
+  EXPECT_EQ(mine.delay, 576);
+  // The byte count covers the frames only, none of the tags around them.
+  EXPECT_EQ(mine.bytes, a.size() - start - (c.tags ? id3v1.size() : 0));
+  if (c.tags) {
+    EXPECT_TRUE(std::equal(id3v1.begin(), id3v1.end(), a.end() - 128));
+  }
+
+  // At V9 LAME resamples to 22.05 kHz; the length is then the source's at that rate.
+  std::vector<std::int16_t> decoded;
+  int outRate = 0;
+  ASSERT_TRUE(test::FfmpegDecodeS16(ours, decoded, nullptr, &outRate));
+  const double expected = double(sig.left.size()) * outRate / c.rate;
+  EXPECT_LT(std::abs(double(decoded.size() / c.channels) - expected), 1.0) << outRate;
+  EXPECT_EQ(outRate == c.rate, !(c.control == Mp3RateControl::Vbr && c.value == 9));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, Mp3InfoFrameTest,
+    ::testing::Values(InfoCase{"V0StereoTagged", Mp3RateControl::Vbr, 0, 44100, 2, true},
+                      InfoCase{"V5Mono", Mp3RateControl::Vbr, 5, 44100, 1, false},
+                      InfoCase{"V9Stereo32k", Mp3RateControl::Vbr, 9, 32000, 2, false},
+                      InfoCase{"Abr128StereoTagged", Mp3RateControl::Abr, 128, 44100, 2, true},
+                      InfoCase{"Abr48Mono22k", Mp3RateControl::Abr, 48, 22050, 1, true}),
+    [](const auto& info) { return std::string(info.param.label); });
+
 }  // namespace
 }  // namespace wavorax

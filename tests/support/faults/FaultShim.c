@@ -34,17 +34,17 @@ static unsigned long long Limit(const char* name) {
 }
 
 /* The next definition of a function, the one the shim stands in front of. */
-#define REAL(name, ret, args) \
+#define REAL(name, ret, args)    \
   static ret(*real) args = NULL; \
   if (!real) real = (ret(*) args)dlsym(RTLD_NEXT, name)
 
-#define OPEN_MODE(flags) \
-  mode_t mode = 0; \
+#define OPEN_MODE(flags)                 \
+  mode_t mode = 0;                       \
   if ((flags) & (O_CREAT | O_TMPFILE)) { \
-    va_list ap; \
-    va_start(ap, flags); \
-    mode = va_arg(ap, mode_t); \
-    va_end(ap); \
+    va_list ap;                          \
+    va_start(ap, flags);                 \
+    mode = va_arg(ap, mode_t);           \
+    va_end(ap);                          \
   }
 
 int open(const char* path, int flags, ...) {
