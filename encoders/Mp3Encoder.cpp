@@ -36,8 +36,7 @@ bool CMp3Encoder::Open(const std::string& path) {
     lame_.reset(lame_init());
   }
   if (!lame_) return false;
-  file_.reset(std::fopen(path.c_str(), "wbe"));
-  if (!file_) {
+  if (!file_.Create(path)) {
     lame_.reset();
     return false;
   }
@@ -100,7 +99,7 @@ int CMp3Encoder::bitRate() const { return lame_ ? lame_get_brate(lame_.get()) : 
 int CMp3Encoder::mode() const { return lame_ ? static_cast<int>(lame_get_mode(lame_.get())) : 0; }
 
 bool CMp3Encoder::WriteBytes(const void* data, std::size_t size) {
-  return size == 0 || std::fwrite(data, 1, size, file_.get()) == size;
+  return size == 0 || file_.Write(data, size);
 }
 
 bool CMp3Encoder::WriteInfoFrame() {
@@ -112,12 +111,11 @@ bool CMp3Encoder::WriteInfoFrame() {
     n = lame_get_lametag_frame(lame_.get(), output_.data(), output_.size());
   }
   if (n == 0 || n > output_.size()) return false;
-  return std::fseek(file_.get(), static_cast<long>(id3v2_.size()), SEEK_SET) == 0 &&
-         WriteBytes(output_.data(), n);
+  return file_.WriteAt(id3v2_.size(), output_.data(), n);
 }
 
 bool CMp3Encoder::Start() {
-  if (!lame_ || !file_ || started_) return false;
+  if (!lame_ || !file_.IsOpen() || started_) return false;
   lame_global_struct* gf = lame_.get();
   if (rateControl_ == Mp3RateControl::Cbr) {
     lame_set_bWriteVbrTag(gf, 0);
@@ -167,7 +165,7 @@ bool CMp3Encoder::Encode(const std::int16_t* left, const std::int16_t* right, in
 }
 
 bool CMp3Encoder::Close() {
-  if (!file_) {
+  if (!file_.IsOpen()) {
     lame_.reset();
     return true;
   }
@@ -185,8 +183,8 @@ bool CMp3Encoder::Close() {
   }
   if (id3v1_) ok = WriteBytes(id3v1_->data(), id3v1_->size()) && ok;
   if (started_ && ok && rateControl_ != Mp3RateControl::Cbr) ok = WriteInfoFrame();
-  // fclose writes what the stream still buffers; on a full disk this is where it fails.
-  const bool closed = std::fclose(file_.release()) == 0;
+  // Every write was checked as it went; a close can still report a delayed error.
+  const bool closed = file_.Close();
   ok = closed && ok;
   id3v1_.reset();
   id3v2_.clear();

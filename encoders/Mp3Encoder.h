@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "encoders/Id3v1.h"
+#include "encoders/OutputFile.h"
 
 struct lame_global_struct;
 
@@ -82,14 +83,11 @@ class CMp3Encoder {
   struct LameCloser {
     void operator()(lame_global_struct* gf) const;
   };
-  struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
 
   bool WriteBytes(const void* data, std::size_t size);
   bool WriteInfoFrame();
 
-  std::unique_ptr<std::FILE, FileCloser> file_;
+  OutputFile file_;
   std::unique_ptr<lame_global_struct, LameCloser> lame_;
   std::vector<std::uint8_t> output_;
   std::optional<Id3v1Block> id3v1_;
