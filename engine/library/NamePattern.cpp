@@ -209,19 +209,6 @@ std::string FinishedPart(const std::string& raw, std::size_t limit, bool fatSafe
   return part;
 }
 
-constexpr std::string_view kExtSuffix = ".%ext%";
-
-bool EndsWithExtField(std::string_view text) {
-  if (text.size() < kExtSuffix.size()) return false;
-  const std::string_view tail = text.substr(text.size() - kExtSuffix.size());
-  for (std::size_t i = 0; i < tail.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(tail[i])) != kExtSuffix[i]) return false;
-  // "%%ext%" would be a literal percent followed by the unclosed text "ext%".
-  std::size_t percents = 0;
-  for (std::size_t i = text.size() - kExtSuffix.size(); i-- > 0 && text[i] == '%';) ++percents;
-  return percents % 2 == 0;
-}
-
 }  // namespace
 
 std::optional<NamePattern> NamePattern::Parse(const std::string& text, std::string& error) {
@@ -234,12 +221,7 @@ std::optional<NamePattern> NamePattern::Parse(const std::string& text, std::stri
     error = "The naming pattern must be relative to the output folder: it must not begin with /.";
     return std::nullopt;
   }
-  std::string_view body = text;
-  if (EndsWithExtField(body)) body.remove_suffix(kExtSuffix.size());
-  if (body.empty()) {
-    error = "The naming pattern is empty.";
-    return std::nullopt;
-  }
+  const std::string_view body = text;
 
   NamePattern pattern;
   pattern.text_ = text;
@@ -317,6 +299,16 @@ std::optional<NamePattern> NamePattern::Parse(const std::string& text, std::stri
     return std::nullopt;
   }
   if (!closePart()) return std::nullopt;
+
+  // A pattern that ends in ".%ext%" names the extension that is appended anyway.
+  std::vector<Piece>& last = pattern.parts_.back();
+  if (last.size() >= 2 && last.back().choices.size() == 1 && !last.back().choices.front().literal &&
+      last.back().choices.front().field == Field::Ext && last[last.size() - 2].choices.empty() &&
+      last[last.size() - 2].text.ends_with('.')) {
+    last.pop_back();
+    last.back().text.pop_back();
+    if (last.back().text.empty()) last.pop_back();
+  }
   return pattern;
 }
 
