@@ -114,6 +114,13 @@ std::int64_t MtimeNs(const struct stat& st) {
   return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
 }
 
+// The folder part of a path: "/a/b" for "/a/b/c", "/" for "/a", "" without a slash.
+std::string_view ParentOf(std::string_view path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string_view::npos) return {};
+  return path.substr(0, slash == 0 ? 1 : slash);
+}
+
 std::string InBase(const std::string& base, const std::string& relative) {
   return base.ends_with('/') ? base + relative : base + "/" + relative;
 }
@@ -466,11 +473,28 @@ SyncPlan PlanSync(const std::string& baseFolder, const SyncState& state,
     } else {
       item.action = SyncAction::UpToDate;
       item.reason = SyncReason::UpToDate;
+      if (record->naming != naming) {
+        SyncRecord renamed = *record;
+        renamed.naming = naming;
+        plan.renamed.push_back(std::move(renamed));
+      }
     }
     plan.items.push_back(std::move(item));
   }
 
   const std::string realBase = RealPath(baseFolder);
+  // The folders that hold sources of this batch, and every folder above them, built on
+  // first need from the paths alone.
+  std::unordered_set<std::string_view> liveFolders;
+  const auto live = [&](std::string_view folder) {
+    if (liveFolders.empty()) {
+      for (const std::string& source : sources) {
+        for (std::string_view p = ParentOf(source); p.size() > 1; p = ParentOf(p))
+          if (!liveFolders.insert(p).second) break;
+      }
+    }
+    return liveFolders.contains(folder);
+  };
   for (const auto& [output, record] : state.records_) {
     if (claimed.contains(output)) continue;
     SyncOrphan orphan{output, record.source, SyncOrphan::Why::SourceGone};
@@ -496,6 +520,16 @@ SyncPlan PlanSync(const std::string& baseFolder, const SyncState& state,
     if (!S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) != record.outputSize ||
         !ReallyInside(realBase, path))
       continue;
+    // A source is gone only where the batch looked: the nearest folder above it that still
+    // exists must hold sources of this batch. A drive that is not mounted, or a library
+    // folder left out of this batch, then loses none of its outputs.
+    if (orphan.why == SyncOrphan::Why::SourceGone) {
+      std::string_view folder = ParentOf(record.source);
+      struct stat dir {};
+      while (folder.size() > 1 && ::stat(std::string(folder).c_str(), &dir) != 0)
+        folder = ParentOf(folder);
+      if (!live(folder)) continue;
+    }
     plan.orphans.push_back(std::move(orphan));
   }
   std::sort(plan.orphans.begin(), plan.orphans.end(),

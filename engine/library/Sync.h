@@ -168,11 +168,16 @@ struct SyncOrphan {
 struct SyncPlan {
   std::vector<SyncItem> items;  // one per source, in the order given
   // Outputs this state recorded that no source of the plan claims any more and that are
-  // still the files that were written (same size, inside the base), in output order. Remove
-  // Superseded ones only once their source's new output exists.
+  // still the files that were written (same size, inside the base), in output order. A
+  // source counts as gone only when the nearest folder above it that exists holds sources
+  // of this batch, so an unmounted drive or a folder left out of the batch loses nothing.
+  // Remove Superseded ones only once their source's new output exists.
   std::vector<SyncOrphan> orphans;
   // Records whose output and source are both gone: SyncState::Forget them.
   std::vector<std::string> stale;
+  // Records of up-to-date outputs made under another naming that gives the same name:
+  // SyncState::Put them, so that later runs trust them without reading the tags.
+  std::vector<SyncRecord> renamed;
 
   std::size_t Count(SyncAction action) const;
 };

@@ -105,6 +105,11 @@ TEST(SyncLibrary, ConvertsWhatChangedAndTrashesWhatLostItsSource) {
       converted.push_back(item.output + " " + SyncReasonText(item.reason));
   EXPECT_EQ(converted, (std::vector<std::string>{"A/0.mp3 Changed", "A/1.mp3 Changed",
                                                  "A/2.mp3 Changed", "B/new.mp3 New"}));
+  // The whole library out of reach (a drive not mounted) and nothing in the batch: no
+  // output counts as orphaned.
+  fs::rename(dir / "music", dir / "away");
+  EXPECT_TRUE(PlanSync(base, SyncState::Load(base), {}, naming, counting).orphans.empty());
+  fs::rename(dir / "away", dir / "music");
   ASSERT_EQ(plan.orphans.size(), 2u);
   EXPECT_EQ(plan.orphans[0].output, "B/10.mp3");
   EXPECT_EQ(plan.orphans[1].output, "B/11.mp3");
