@@ -42,19 +42,23 @@ bool IsRealFolder(const std::string& path, struct stat& st) {
   return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// Creates `path` with `mode` unless it exists, then accepts it only as a real folder (not
-// a link to one) that belongs to the user and lies on `device`.
-bool UsableFolder(const std::string& path, mode_t mode, dev_t device) {
+// Creates `path` with `mode` unless it exists, then accepts it only as a folder that
+// belongs to the user and lies on `device`. In a top directory, which others can write to,
+// it must be a real folder: a link there could send the files anywhere. The home trash is
+// the user's own and may be a link (to a folder on the same file system).
+bool UsableFolder(const std::string& path, mode_t mode, dev_t device, bool linkAllowed) {
   if (::mkdir(path.c_str(), mode) != 0 && errno != EEXIST) return false;
   struct stat st {};
-  return IsRealFolder(path, st) && st.st_uid == ::getuid() && st.st_dev == device &&
+  const int found = linkAllowed ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st);
+  return found == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && st.st_dev == device &&
          ::access(path.c_str(), W_OK | X_OK) == 0;
 }
 
 // Makes `trash` and its files/ and info/ folders ready on `device`.
-bool PrepareTrash(const std::string& trash, dev_t device) {
-  return UsableFolder(trash, 0700, device) && UsableFolder(trash + "/files", 0700, device) &&
-         UsableFolder(trash + "/info", 0700, device);
+bool PrepareTrash(const std::string& trash, dev_t device, bool linkAllowed = false) {
+  return UsableFolder(trash, 0700, device, linkAllowed) &&
+         UsableFolder(trash + "/files", 0700, device, false) &&
+         UsableFolder(trash + "/info", 0700, device, false);
 }
 
 // Creates the missing folders of the home trash's path, as the user's data folder may not
@@ -229,7 +233,7 @@ TrashResult MoveToTrash(const std::string& path, const TrashOptions& options) {
     dev_t homeDevice = 0;
     if (!home.empty() && DeviceAlong(home, homeDevice) && homeDevice == device) {
       CreateParents(home);
-      if (!PrepareTrash(home, device)) return Failed("The home trash cannot be used");
+      if (!PrepareTrash(home, device, true)) return Failed("The home trash cannot be used");
       return MoveInto(home, absolute, name, absolute);
     }
   }
