@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
@@ -57,6 +58,7 @@ void AppendEscaped(std::string& out, std::string_view text) {
 }
 
 std::optional<std::string> Unescaped(std::string_view text) {
+  if (text.find('\\') == std::string_view::npos) return std::string(text);
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -92,12 +94,15 @@ bool ParseNumber(std::string_view text, T& value, int base = 10) {
   return ec == std::errc() && end == text.data() + text.size();
 }
 
-std::vector<std::string_view> SplitTabs(std::string_view line) {
-  std::vector<std::string_view> fields;
+// The tab-separated fields of a line; more than a record has counts as none.
+constexpr std::size_t kMaxFields = 8;
+std::size_t SplitTabs(std::string_view line, std::array<std::string_view, kMaxFields>& fields) {
+  std::size_t count = 0;
   for (std::size_t start = 0;;) {
     const std::size_t tab = line.find('\t', start);
-    fields.push_back(line.substr(start, tab - start));
-    if (tab == std::string_view::npos) return fields;
+    if (count == kMaxFields) return 0;
+    fields[count++] = line.substr(start, tab - start);
+    if (tab == std::string_view::npos) return count;
     start = tab + 1;
   }
 }
@@ -134,6 +139,36 @@ bool WriteAll(int fd, std::string_view text) {
   }
   return true;
 }
+
+// stat(2) of many files that come folder by folder, as a scan lists them: each folder is
+// opened once and its files are examined relative to it, which spares the kernel the walk
+// along the whole path for every file.
+class FolderStat {
+ public:
+  FolderStat() = default;
+  FolderStat(const FolderStat&) = delete;
+  FolderStat& operator=(const FolderStat&) = delete;
+  ~FolderStat() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+  int operator()(const std::string& path, struct stat& st) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos || slash == 0) return ::stat(path.c_str(), &st);
+    const std::string_view folder(path.data(), slash);
+    if (folder != folder_) {
+      if (fd_ >= 0) ::close(fd_);
+      folder_.assign(folder);
+      fd_ = ::open(folder_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    }
+    if (fd_ < 0) return ::stat(path.c_str(), &st);
+    return ::fstatat(fd_, path.c_str() + slash + 1, &st, 0);
+  }
+
+ private:
+  std::string folder_;
+  int fd_ = -1;
+};
 
 struct FreeDeleter {
   void operator()(char* p) const { std::free(p); }
@@ -195,6 +230,7 @@ std::string ForgetLine(const std::string& output) {
 SyncState SyncState::Parse(std::string_view text, std::size_t* damaged) {
   SyncState state;
   if (damaged) *damaged = 0;
+  state.records_.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
   std::size_t bad = 0;
   bool first = true;
   while (!text.empty()) {
@@ -216,19 +252,20 @@ SyncState SyncState::Parse(std::string_view text, std::size_t* damaged) {
       ++bad;
       continue;
     }
-    const std::vector<std::string_view> f = SplitTabs(line.substr(0, lastTab));
-    const std::optional<std::string> output = f.size() >= 2 ? Unescaped(f[1]) : std::nullopt;
+    std::array<std::string_view, kMaxFields> f;
+    const std::size_t fields = SplitTabs(line.substr(0, lastTab), f);
+    std::optional<std::string> output = fields >= 2 ? Unescaped(f[1]) : std::nullopt;
     if (!output || !IsSafeRelativePath(*output)) {
       ++bad;
       continue;
     }
-    if (f[0] == "F" && f.size() == 2) {
+    if (f[0] == "F" && fields == 2) {
       state.records_.erase(*output);
       continue;
     }
     SyncRecord r;
-    r.output = *output;
-    const std::optional<std::string> source = f.size() == 8 ? Unescaped(f[2]) : std::nullopt;
+    r.output = std::move(*output);
+    std::optional<std::string> source = fields == 8 ? Unescaped(f[2]) : std::nullopt;
     const bool ok = f[0] == "R" && source && !source->empty() &&
                     source->find('\0') == std::string::npos && ParseNumber(f[3], r.sourceSize) &&
                     ParseNumber(f[4], r.sourceMtimeNs) && ParseNumber(f[5], r.outputSize) &&
@@ -238,9 +275,10 @@ SyncState SyncState::Parse(std::string_view text, std::size_t* damaged) {
       ++bad;
       continue;
     }
-    r.source = *source;
+    r.source = std::move(*source);
     r.check = static_cast<Check>(f[6][0]);
-    state.records_[r.output] = std::move(r);
+    std::string key = r.output;
+    state.records_.insert_or_assign(std::move(key), std::move(r));
   }
   if (damaged) *damaged = bad;
   return state;
@@ -401,51 +439,47 @@ OutputNamer PatternNamer(const NamePattern& pattern, const std::string& extensio
 SyncPlan PlanSync(const std::string& baseFolder, const SyncState& state,
                   const std::vector<std::string>& sources, std::uint64_t naming,
                   const OutputNamer& namer) {
-  std::unordered_map<std::string_view, std::vector<const SyncRecord*>> bySource;
+  std::unordered_multimap<std::string_view, const SyncRecord*> bySource;
   bySource.reserve(state.records_.size());
-  for (const auto& [output, record] : state.records_) bySource[record.source].push_back(&record);
+  for (const auto& [output, record] : state.records_) bySource.emplace(record.source, &record);
 
   SyncPlan plan;
   plan.items.reserve(sources.size());
   std::unordered_map<std::string_view, std::size_t> itemOf;  // source → its item
   itemOf.reserve(sources.size());
-  std::unordered_set<std::string> claimed;
+  std::unordered_set<std::string_view> claimed;  // views of the items' outputs
   claimed.reserve(sources.size());
 
+  FolderStat statSource, statOutput;
   for (const std::string& source : sources) {
-    SyncItem item;
-    item.source = source;
     itemOf.emplace(source, plan.items.size());
+    // Worked on in place: the reserved vector never moves, so `claimed` may view its texts.
+    SyncItem& item = plan.items.emplace_back();
+    item.source = source;
     struct stat st {};
-    if (::stat(source.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-      plan.items.push_back(std::move(item));  // Refused, SourceMissing
-      continue;
-    }
+    if (statSource(source, st) != 0 || !S_ISREG(st.st_mode)) continue;  // SourceMissing
     item.sourceSize = static_cast<std::uint64_t>(st.st_size);
     item.sourceMtimeNs = MtimeNs(st);
 
     // A record made with this naming from this very source state names the output without
     // the tags being read again.
     const SyncRecord* record = nullptr;
-    if (const auto it = bySource.find(source); it != bySource.end()) {
-      for (const SyncRecord* r : it->second) {
-        if (r->naming == naming && r->sourceSize == item.sourceSize &&
-            r->sourceMtimeNs == item.sourceMtimeNs) {
-          record = r;
-          break;
-        }
+    for (auto [it, end] = bySource.equal_range(source); it != end; ++it) {
+      const SyncRecord* r = it->second;
+      if (r->naming == naming && r->sourceSize == item.sourceSize &&
+          r->sourceMtimeNs == item.sourceMtimeNs) {
+        record = r;
+        break;
       }
     }
     item.output = record ? record->output : namer(source);
     if (item.output.empty() || !IsSafeRelativePath(item.output)) {
       item.output.clear();
       item.reason = SyncReason::NoName;
-      plan.items.push_back(std::move(item));
       continue;
     }
     if (!claimed.insert(item.output).second) {
       item.reason = SyncReason::NameClash;
-      plan.items.push_back(std::move(item));
       continue;
     }
     if (!record) {
@@ -462,7 +496,7 @@ SyncPlan PlanSync(const std::string& baseFolder, const SyncState& state,
       item.reason = SyncReason::SourceChanged;
     } else if (record->check == Check::Failed) {
       item.reason = SyncReason::CheckFailed;
-    } else if (::stat(InBase(baseFolder, item.output).c_str(), &out) != 0) {
+    } else if (statOutput(InBase(baseFolder, item.output), out) != 0) {
       item.reason = SyncReason::OutputMissing;
     } else if (!S_ISREG(out.st_mode) ||
                static_cast<std::uint64_t>(out.st_size) != record->outputSize) {
@@ -479,7 +513,6 @@ SyncPlan PlanSync(const std::string& baseFolder, const SyncState& state,
         plan.renamed.push_back(std::move(renamed));
       }
     }
-    plan.items.push_back(std::move(item));
   }
 
   const std::string realBase = RealPath(baseFolder);
