@@ -10,17 +10,8 @@ namespace wavorax {
 
 namespace {
 
-constexpr int kMode = EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK;
-
-double TruePeakOf(ebur128_state* st, int channels) {
-  double peak = 0.0;
-  for (int c = 0; c < channels; ++c) {
-    double p = 0.0;
-    if (ebur128_true_peak(st, static_cast<unsigned>(c), &p) == EBUR128_SUCCESS)
-      peak = std::max(peak, p);
-  }
-  return peak;
-}
+// The true peak is CTruePeak's: libebur128's own would triple the cost of the meter.
+constexpr int kMode = EBUR128_MODE_I | EBUR128_MODE_LRA;
 
 double PeakDb(double peak) { return peak > 0.0 ? 20.0 * std::log10(peak) : -HUGE_VAL; }
 
@@ -59,7 +50,7 @@ struct CLoudnessMeter::State {
 };
 
 CLoudnessMeter::CLoudnessMeter(int sampleRate, int channels)
-    : sampleRate_(sampleRate), channels_(channels) {
+    : truePeak_(sampleRate, channels), sampleRate_(sampleRate), channels_(channels) {
   if ((channels != 1 && channels != 2) || sampleRate <= 0) return;
   if (ebur128_state* st = ebur128_init(static_cast<unsigned>(channels),
                                        static_cast<unsigned long>(sampleRate), kMode))
@@ -73,6 +64,8 @@ CLoudnessMeter& CLoudnessMeter::operator=(CLoudnessMeter&&) noexcept = default;
 void CLoudnessMeter::Add16(const std::int16_t* left, const std::int16_t* right, int count) {
   if (!state_ || !left || count <= 0 || (channels_ == 2 && !right)) return;
   frames_ += static_cast<std::uint64_t>(count);
+  truePeak_.Add16(0, left, count);
+  if (channels_ == 2) truePeak_.Add16(1, right, count);
   if (channels_ == 1) {
     ebur128_add_frames_short(state_->st, left, static_cast<std::size_t>(count));
     return;
@@ -94,6 +87,9 @@ void CLoudnessMeter::Add32(const std::int32_t* left, const std::int32_t* right, 
   const std::int32_t hi = static_cast<std::int32_t>((std::uint32_t{1} << (width - 1)) - 1);
   const std::int32_t lo = -hi - 1;
   const int shift = 32 - width;
+  const float scale = std::ldexp(1.0f, 1 - width);
+  truePeak_.Add32(0, left, count, scale);
+  if (channels_ == 2) truePeak_.Add32(1, right, count, scale);
   if (channels_ == 1 && shift == 0) {
     ebur128_add_frames_int(state_->st, left, static_cast<std::size_t>(count));
     return;
@@ -110,6 +106,8 @@ void CLoudnessMeter::Add32(const std::int32_t* left, const std::int32_t* right, 
 void CLoudnessMeter::AddFloat(const float* left, const float* right, int count) {
   if (!state_ || !left || count <= 0 || (channels_ == 2 && !right)) return;
   frames_ += static_cast<std::uint64_t>(count);
+  truePeak_.AddFloat(0, left, count);
+  if (channels_ == 2) truePeak_.AddFloat(1, right, count);
   if (channels_ == 1) {
     ebur128_add_frames_float(state_->st, left, static_cast<std::size_t>(count));
     return;
@@ -126,7 +124,7 @@ LoudnessResult CLoudnessMeter::Result() const {
   double lufs = -HUGE_VAL, lra = 0.0;
   ebur128_loudness_global(st, &lufs);
   if (ebur128_loudness_range(st, &lra) != EBUR128_SUCCESS || !std::isfinite(lra)) lra = 0.0;
-  r.truePeak = TruePeakOf(st, channels_);
+  r.truePeak = truePeak_.Peak();
   r.truePeakDbtp = PeakDb(r.truePeak);
   r.integratedLufs = lufs;
   r.loudnessRangeLu = lra;
@@ -162,7 +160,7 @@ LoudnessResult CAlbumLoudness::Result() const {
   for (const auto& t : tracks_) {
     if (!t || !t->state_) continue;
     states.push_back(t->state_->st);
-    r.truePeak = std::max(r.truePeak, TruePeakOf(t->state_->st, t->channels_));
+    r.truePeak = std::max(r.truePeak, t->truePeak_.Peak());
   }
   r.truePeakDbtp = PeakDb(r.truePeak);
   if (states.empty()) return r;

@@ -1,6 +1,6 @@
-// EBU R128 loudness of the samples exactly as an encoder receives them: integrated loudness,
-// true peak and loudness range per track through libebur128, and the album figures combined
-// over the tracks of one album.
+// EBU R128 loudness of the samples exactly as an encoder receives them: integrated loudness
+// and loudness range per track through libebur128, the true peak through CTruePeak, and the
+// album figures combined over the tracks of one album.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +9,8 @@
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include "engine/loudness/TruePeak.h"
 
 namespace wavorax {
 
@@ -62,6 +64,7 @@ class CLoudnessMeter {
   // libebur128's state, an unnamed struct that cannot be declared here.
   struct State;
   std::unique_ptr<State> state_;
+  CTruePeak truePeak_;
   int sampleRate_ = 0;
   int channels_ = 0;
   std::uint64_t frames_ = 0;
