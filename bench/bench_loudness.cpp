@@ -16,6 +16,7 @@
 
 #include "encoders/Mp3Encoder.h"
 #include "engine/loudness/LoudnessMeter.h"
+#include "engine/loudness/TruePeak.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -121,9 +122,19 @@ int main(int argc, char** argv) {
   });
   const double meterFloat = Best(runs, [&] {
     CLoudnessMeter m(kRate, 2);
-    Blocks(frames,
-           [&](std::size_t at, int n) { m.AddFloat(lf.data() + at, rf.data() + at, n); });
+    Blocks(frames, [&](std::size_t at, int n) { m.AddFloat(lf.data() + at, rf.data() + at, n); });
     lufs[2] = m.Result().integratedLufs;
+  });
+
+  // The meter's share that is ours rather than libebur128's.
+  double peak = 0;
+  const double truePeak = Best(runs, [&] {
+    CTruePeak tp(kRate, 2);
+    Blocks(frames, [&](std::size_t at, int n) {
+      tp.Add16(0, l16.data() + at, n);
+      tp.Add16(1, r16.data() + at, n);
+    });
+    peak = tp.Peak();
   });
 
   std::printf("%d s of 44.1 kHz stereo in %d-sample blocks, best processor time of %d run(s)\n",
@@ -139,5 +150,7 @@ int main(int argc, char** argv) {
   for (const auto& r : rows)
     std::printf("%-28s %10.3f s %7.2f %% of LAME  (%.2f LUFS)\n", r.name, r.time,
                 100.0 * r.time / lame, r.lufs);
+  std::printf("%-28s %10.3f s %7.2f %% of LAME  (%.2f dBTP)\n", "  of which the true peak",
+              truePeak, 100.0 * truePeak / lame, 20 * std::log10(peak));
   return 0;
 }

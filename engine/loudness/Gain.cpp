@@ -29,8 +29,7 @@ std::string Fixed(double v, int decimals) {
   char buf[64];
   const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
   std::string s(buf, res.ec == std::errc() ? res.ptr : buf);
-  if (s.size() > 1 && s[0] == '-' && s.find_first_not_of("-0.") == std::string::npos)
-    s.erase(0, 1);
+  if (s.size() > 1 && s[0] == '-' && s.find_first_not_of("-0.") == std::string::npos) s.erase(0, 1);
   return s;
 }
 
@@ -91,8 +90,7 @@ void Scale(T* data, int count, double factor, double lo, double hi) {
 
 }  // namespace
 
-void ApplyGain16(std::int16_t* left, std::int16_t* right, int count, int channels,
-                 double factor) {
+void ApplyGain16(std::int16_t* left, std::int16_t* right, int count, int channels, double factor) {
   Scale(left, count, factor, -32768.0, 32767.0);
   if (channels == 2) Scale(right, count, factor, -32768.0, 32767.0);
 }

@@ -52,8 +52,9 @@ Bytes Resync(View in) {
 }
 
 bool ValidFrameId(View id) {
-  return std::all_of(id.begin(), id.begin() + 4,
-                     [](std::uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); });
+  return std::all_of(id.begin(), id.begin() + 4, [](std::uint8_t c) {
+    return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+  });
 }
 
 // Whether a whole frame (header included) is a TXXX whose description begins with
@@ -108,8 +109,8 @@ bool IsReplayGainFrame(View frame, int major, bool tagUnsync) {
 }
 
 void PutTxxx(Bytes& out, const TagField& field, int major) {
-  const std::uint32_t size = static_cast<std::uint32_t>(1 + field.name.size() + 1 +
-                                                        field.value.size());
+  const std::uint32_t size =
+      static_cast<std::uint32_t>(1 + field.name.size() + 1 + field.value.size());
   out.insert(out.end(), {'T', 'X', 'X', 'X'});
   PutSize(out, size, major == 4);
   out.insert(out.end(), {0, 0, 0});  // no frame flags; ISO-8859-1

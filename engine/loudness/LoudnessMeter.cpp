@@ -72,9 +72,7 @@ void CLoudnessMeter::Add16(const std::int16_t* left, const std::int16_t* right, 
   }
   Feed(
       interleave16_, channels_, left, right, count, [](std::int16_t v) { return v; },
-      [this](const std::int16_t* p, std::size_t n) {
-        ebur128_add_frames_short(state_->st, p, n);
-      });
+      [this](const std::int16_t* p, std::size_t n) { ebur128_add_frames_short(state_->st, p, n); });
 }
 
 void CLoudnessMeter::Add32(const std::int32_t* left, const std::int32_t* right, int count,
@@ -87,9 +85,8 @@ void CLoudnessMeter::Add32(const std::int32_t* left, const std::int32_t* right, 
   const std::int32_t hi = static_cast<std::int32_t>((std::uint32_t{1} << (width - 1)) - 1);
   const std::int32_t lo = -hi - 1;
   const int shift = 32 - width;
-  const float scale = std::ldexp(1.0f, 1 - width);
-  truePeak_.Add32(0, left, count, scale);
-  if (channels_ == 2) truePeak_.Add32(1, right, count, scale);
+  truePeak_.Add32(0, left, count, width);
+  if (channels_ == 2) truePeak_.Add32(1, right, count, width);
   if (channels_ == 1 && shift == 0) {
     ebur128_add_frames_int(state_->st, left, static_cast<std::size_t>(count));
     return;

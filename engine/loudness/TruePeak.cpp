@@ -34,38 +34,26 @@ double BesselI0(double x) {
   return sum;
 }
 
-// Eight floats in a vector register (or two halves on a processor without AVX). The helpers
-// below are inlined into the kernel, so no vector crosses a call and GCC's note that AVX
-// vectors change the calling convention does not apply.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wpsabi"
-#endif
+// Eight floats in a vector register (or two halves on a processor without AVX). Vectors are
+// only ever local variables of the kernel: passed to a function, they would change its
+// calling convention between the two builds.
 typedef float V8 __attribute__((vector_size(32)));
-typedef std::int32_t V8i __attribute__((vector_size(32)));
-
-[[gnu::always_inline]] inline V8 Load(const float* p) {
-  V8 v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-[[gnu::always_inline]] inline V8 Max(V8 a, V8 b) {
-  const V8i greater = a > b;
-  return reinterpret_cast<V8>((reinterpret_cast<V8i>(a) & greater) |
-                              (reinterpret_cast<V8i>(b) & ~greater));
-}
 
 // The largest magnitude of the interpolated points between buf[n + 7] and buf[n + 8], for
 // n in 0 … 16·groups − 1. Sixteen outputs of three phases are six independent accumulators,
 // so the multiply-adds overlap instead of waiting on each other.
 WAVORAX_CLONES float InterpolatedPeak(const float* buf, int groups, const float* taps) {
+  constexpr int kTaps = CTruePeak::kTaps;
+  static_assert(kSets == 3 && kGroup == 16);
   V8 high = {}, low = {};
   for (int g = 0; g < groups; ++g) {
     const float* x = buf + kGroup * g;
     V8 a0 = {}, a1 = {}, b0 = {}, b1 = {}, c0 = {}, c1 = {};
-    for (int k = 0; k < CTruePeak::kTaps; ++k) {
-      const V8 lo = Load(x + k), hi = Load(x + k + 8);
-      const float ha = taps[k], hb = taps[CTruePeak::kTaps + k], hc = taps[2 * CTruePeak::kTaps + k];
+    for (int k = 0; k < kTaps; ++k) {
+      V8 lo, hi;
+      std::memcpy(&lo, x + k, sizeof lo);
+      std::memcpy(&hi, x + k + 8, sizeof hi);
+      const float ha = taps[k], hb = taps[kTaps + k], hc = taps[2 * kTaps + k];
       a0 += ha * lo;
       a1 += ha * hi;
       b0 += hb * lo;
@@ -73,13 +61,18 @@ WAVORAX_CLONES float InterpolatedPeak(const float* buf, int groups, const float*
       c0 += hc * lo;
       c1 += hc * hi;
     }
-    high = Max(high, Max(Max(a0, a1), Max(Max(b0, b1), Max(c0, c1))));
-    low = Max(low, Max(Max(-a0, -a1), Max(Max(-b0, -b1), Max(-c0, -c1))));
+    // The highest and the lowest value of each lane; the peak is the larger magnitude.
+    V8 up = a0 > a1 ? a0 : a1, down = a0 < a1 ? a0 : a1;
+    up = b0 > up ? b0 : up, down = b0 < down ? b0 : down;
+    up = b1 > up ? b1 : up, down = b1 < down ? b1 : down;
+    up = c0 > up ? c0 : up, down = c0 < down ? c0 : down;
+    up = c1 > up ? c1 : up, down = c1 < down ? c1 : down;
+    high = up > high ? up : high;
+    low = down < low ? down : low;
   }
-  const V8 both = Max(high, low);
-  float peak = 0.0f;
-  for (int j = 0; j < 8; ++j) peak = std::max(peak, both[j]);
-  return peak;
+  float result = 0.0f;
+  for (int j = 0; j < 8; ++j) result = std::max({result, high[j], -low[j]});
+  return result;
 }
 
 }  // namespace
@@ -145,8 +138,13 @@ void CTruePeak::Add16(int channel, const std::int16_t* samples, int count) {
   Add(channel, count, [samples](int i) { return samples[i] * (1.0f / 32768.0f); });
 }
 
-void CTruePeak::Add32(int channel, const std::int32_t* samples, int count, float scale) {
-  Add(channel, count, [samples, scale](int i) { return static_cast<float>(samples[i]) * scale; });
+void CTruePeak::Add32(int channel, const std::int32_t* samples, int count, int width) {
+  width = std::clamp(width, 8, 32);
+  const float scale = std::ldexp(1.0f, 1 - width);
+  const std::int32_t hi = static_cast<std::int32_t>((std::uint32_t{1} << (width - 1)) - 1);
+  Add(channel, count, [samples, scale, hi](int i) {
+    return static_cast<float>(std::clamp(samples[i], -hi - 1, hi)) * scale;
+  });
 }
 
 void CTruePeak::AddFloat(int channel, const float* samples, int count) {

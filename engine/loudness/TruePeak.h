@@ -1,11 +1,12 @@
 // The true peak of planar blocks: the highest magnitude of the signal oversampled to at least
 // 176.4 kHz (4× below 96 kHz, 2× below 192 kHz, none above), the sample peak included.
 //
-// libebur128 has this too, but its interpolator costs about 60 % of all its work, a quarter
-// of what LAME spends on the same samples. This one is a 16-tap Kaiser-windowed sinc per
-// phase, written so that the compiler vectorises it (and built for AVX2 as well where the
-// processor has it); it costs a tenth of that. On tones it reads within 0.01 dB of the
-// exact peak at every frequency up to 20 kHz, where libebur128 reads up to 0.3 dB high.
+// libebur128 has this too, but its interpolator is about 60 % of all its work, a quarter of
+// what LAME spends on the same samples. This one is a 16-tap Kaiser-windowed sinc per phase,
+// written so that the compiler vectorises it (and built for AVX2 as well where the processor
+// has it); it costs a sixth of that. On faded tones up to 19 kHz at 44.1 and 48 kHz it reads
+// within 0.04 dB of the exact peak (libebur128: 0.1 dB), about what 4× oversampling allows;
+// on music-like noise the two agree within a few hundredths.
 #pragma once
 
 #include <array>
@@ -23,9 +24,9 @@ class CTruePeak {
   CTruePeak(int sampleRate, int channels);
 
   // `count` samples of channel `channel` (0 or 1), following that channel's earlier ones.
-  // Full scale is 1.0 after `scale`.
   void Add16(int channel, const std::int16_t* samples, int count);
-  void Add32(int channel, const std::int32_t* samples, int count, float scale);
+  // Signed samples in the low `width` bits (8 … 32), clamped to that width.
+  void Add32(int channel, const std::int32_t* samples, int count, int width);
   void AddFloat(int channel, const float* samples, int count);
 
   // The highest true peak over the channels so far (1.0 is full scale).
