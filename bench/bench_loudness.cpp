@@ -1,0 +1,156 @@
+// The cost of measuring loudness in the conversion pass: the same generated 44.1 kHz stereo
+// signal is fed in decoder-sized planar blocks through CLoudnessMeter (as 16-bit, as 24-bit
+// in int32 and as float) and encoded with LAME at 128 kbit/s through CMp3Encoder. Prints the
+// processor time of each and the meter's share of the encoding; the goal is under 5 %.
+//
+// Usage: bench_loudness [seconds of audio, default 300] [runs, default 2]
+#include <time.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "encoders/Mp3Encoder.h"
+#include "engine/loudness/LoudnessMeter.h"
+#include "engine/loudness/TruePeak.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+using namespace wavorax;
+
+constexpr int kRate = 44100;
+constexpr int kBlock = 1152;
+
+// Two drifting tones, a beat and some noise: the spread of music, so that LAME works as hard
+// as on a recording (the meter's cost does not depend on the signal).
+void MakeMusic(std::size_t frames, std::vector<std::int16_t>& left,
+               std::vector<std::int16_t>& right) {
+  left.resize(frames);
+  right.resize(frames);
+  std::uint32_t x = 1;
+  double p1 = 0, p2 = 0;
+  for (std::size_t i = 0; i < frames; ++i) {
+    const double t = double(i) / kRate;
+    p1 += 2 * M_PI * (220.0 + 30.0 * std::sin(t * 0.7)) / kRate;
+    p2 += 2 * M_PI * (1320.0 + 200.0 * std::sin(t * 0.3)) / kRate;
+    const double beat = std::exp(-std::fmod(t, 0.5) * 12.0);
+    x = x * 1664525u + 1013904223u;
+    const double noise = (static_cast<int>(x >> 16) - 32768) / 32768.0;
+    left[i] = static_cast<std::int16_t>(
+        (0.35 * std::sin(p1) + 0.15 * std::sin(p2) + 0.25 * beat * noise) * 32000);
+    right[i] = static_cast<std::int16_t>(
+        (0.30 * std::sin(p1 * 1.01) + 0.18 * std::sin(p2) + 0.25 * beat * noise) * 32000);
+  }
+}
+
+double CpuSeconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
+
+// The best processor time of `runs` calls of `work`.
+double Best(int runs, const std::function<void()>& work) {
+  double best = 1e300;
+  for (int i = 0; i < runs; ++i) {
+    const double start = CpuSeconds();
+    work();
+    best = std::min(best, CpuSeconds() - start);
+  }
+  return best;
+}
+
+// Calls `block(offset, count)` over the signal in decoder-sized steps.
+template <typename F>
+void Blocks(std::size_t frames, F block) {
+  for (std::size_t at = 0; at < frames; at += kBlock)
+    block(at, static_cast<int>(std::min<std::size_t>(kBlock, frames - at)));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 300;
+  const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 2;
+  const std::size_t frames = static_cast<std::size_t>(seconds) * kRate;
+  std::vector<std::int16_t> l16, r16;
+  MakeMusic(frames, l16, r16);
+  std::vector<std::int32_t> l24(frames), r24(frames);
+  std::vector<float> lf(frames), rf(frames);
+  for (std::size_t i = 0; i < frames; ++i) {
+    l24[i] = l16[i] * 256;
+    r24[i] = r16[i] * 256;
+    lf[i] = l16[i] / 32768.0f;
+    rf[i] = r16[i] / 32768.0f;
+  }
+
+  test::TempDir dir;
+  bool encoded = true;
+  const double lame = Best(runs, [&] {
+    CMp3Encoder enc;
+    encoded = enc.Open(dir / "out.mp3");
+    enc.SetInputSampleRate(kRate);
+    enc.SetChannels(2);
+    enc.SetBitRate(128);
+    encoded = encoded && enc.Start();
+    Blocks(frames, [&](std::size_t at, int n) {
+      encoded = encoded && enc.Encode(l16.data() + at, r16.data() + at, n);
+    });
+    encoded = enc.Close() && encoded;
+  });
+  if (!encoded) {
+    std::fprintf(stderr, "bench_loudness: LAME encoding failed\n");
+    return 1;
+  }
+
+  double lufs[3] = {};
+  const double meter16 = Best(runs, [&] {
+    CLoudnessMeter m(kRate, 2);
+    Blocks(frames, [&](std::size_t at, int n) { m.Add16(l16.data() + at, r16.data() + at, n); });
+    lufs[0] = m.Result().integratedLufs;
+  });
+  const double meter24 = Best(runs, [&] {
+    CLoudnessMeter m(kRate, 2);
+    Blocks(frames,
+           [&](std::size_t at, int n) { m.Add32(l24.data() + at, r24.data() + at, n, 24); });
+    lufs[1] = m.Result().integratedLufs;
+  });
+  const double meterFloat = Best(runs, [&] {
+    CLoudnessMeter m(kRate, 2);
+    Blocks(frames, [&](std::size_t at, int n) { m.AddFloat(lf.data() + at, rf.data() + at, n); });
+    lufs[2] = m.Result().integratedLufs;
+  });
+
+  // The meter's share that is ours rather than libebur128's.
+  double peak = 0;
+  const double truePeak = Best(runs, [&] {
+    CTruePeak tp(kRate, 2);
+    Blocks(frames, [&](std::size_t at, int n) {
+      tp.Add16(0, l16.data() + at, n);
+      tp.Add16(1, r16.data() + at, n);
+    });
+    peak = tp.Peak();
+  });
+
+  std::printf("%d s of 44.1 kHz stereo in %d-sample blocks, best processor time of %d run(s)\n",
+              seconds, kBlock, runs);
+  std::printf("%-28s %10.3f s\n", "LAME 128 kbit/s CBR", lame);
+  const struct {
+    const char* name;
+    double time;
+    double lufs;
+  } rows[] = {{"meter, 16-bit", meter16, lufs[0]},
+              {"meter, 24-bit in int32", meter24, lufs[1]},
+              {"meter, float", meterFloat, lufs[2]}};
+  for (const auto& r : rows)
+    std::printf("%-28s %10.3f s %7.2f %% of LAME  (%.2f LUFS)\n", r.name, r.time,
+                100.0 * r.time / lame, r.lufs);
+  std::printf("%-28s %10.3f s %7.2f %% of LAME  (%.2f dBTP)\n", "  of which the true peak",
+              truePeak, 100.0 * truePeak / lame, 20 * std::log10(peak));
+  return 0;
+}
