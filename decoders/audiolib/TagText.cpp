@@ -5,8 +5,11 @@
 #include <taglib/tbytevectorstream.h>
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
+#include <vector>
 
+#include "base/ByteOrder.h"
 #include "base/ByteSource.h"
 #include "base/Cp1252.h"
 #include "base/Utf8.h"
@@ -98,6 +101,48 @@ bool ReadTagLibFields(ByteSource& source, TagFields& fields) {
   fields.year = tag->year() ? std::to_string(tag->year()) : std::string();
   fields.track = tag->track() ? std::to_string(tag->track()) : std::string();
   return !fields.Empty();
+}
+
+bool ReadRiffInfoFields(ByteSource& source, TagFields& fields) {
+  // Far more than any real INFO list holds; a larger size is damage.
+  constexpr std::uint32_t kMaxInfoBytes = 1u << 20;
+  std::uint8_t head[12];
+  if (source.ReadAt(0, head, sizeof head) != sizeof head || std::memcmp(head, "RIFF", 4) != 0 ||
+      std::memcmp(head + 8, "WAVE", 4) != 0)
+    return false;
+  bool found = false;
+  for (std::uint64_t at = 12; at + 8 <= source.Size();) {
+    std::uint8_t chunk[12];
+    const std::size_t got = source.ReadAt(at, chunk, sizeof chunk);
+    const std::uint32_t size = Le32(chunk + 4);
+    if (got == sizeof chunk && std::memcmp(chunk, "LIST", 4) == 0 &&
+        std::memcmp(chunk + 8, "INFO", 4) == 0 && size >= 4 && size <= kMaxInfoBytes) {
+      std::vector<std::uint8_t> body(size - 4);
+      body.resize(source.ReadAt(at + 12, body.data(), body.size()));
+      for (std::size_t i = 0; i + 8 <= body.size();) {
+        const std::uint32_t n = Le32(&body[i + 4]);
+        if (n > body.size() - i - 8) break;
+        const std::string id(reinterpret_cast<const char*>(&body[i]), 4);
+        std::string* field = id == "INAM"                   ? &fields.title
+                             : id == "IART"                 ? &fields.artist
+                             : id == "IPRD"                 ? &fields.album
+                             : id == "ICRD"                 ? &fields.year
+                             : id == "IGNR"                 ? &fields.genre
+                             : id == "ICMT"                 ? &fields.comment
+                             : id == "IPRT" || id == "ITRK" ? &fields.track
+                                                            : nullptr;
+        const std::string value =
+            ToValidUtf8(CutAtNul(std::string(reinterpret_cast<const char*>(&body[i + 8]), n)));
+        if (field && field->empty() && !value.empty()) {
+          *field = value;
+          found = true;
+        }
+        i += 8 + std::size_t{n} + (n & 1);
+      }
+    }
+    at += 8 + std::uint64_t{size} + (size & 1);
+  }
+  return found;
 }
 
 }  // namespace wavorax::audiolib

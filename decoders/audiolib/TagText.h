@@ -33,4 +33,9 @@ std::string ToValidUtf8(const std::string& text);
 // TagLib does not know the format or the file has no tag.
 bool ReadTagLibFields(ByteSource& source, TagFields& fields);
 
+// The LIST/INFO chunk of a RIFF/WAVE source, whose texts (8-bit, in no named encoding) go
+// through ToValidUtf8. TagLib reads only a WAV file's ID3v2 chunk through its common tag
+// interface, and its INFO reading drops texts that are not UTF-8. False when there is none.
+bool ReadRiffInfoFields(ByteSource& source, TagFields& fields);
+
 }  // namespace wavorax::audiolib

@@ -3,6 +3,7 @@
 #include <lame/lame.h>
 
 #include "decoders/MpegHeader.h"
+#include "decoders/audiolib/SourceTags.h"
 
 extern "C" {
 #include <libavutil/samplefmt.h>
@@ -623,6 +624,13 @@ const std::uint8_t* CMp3Decoder::GetId3v1Tag() {
     id3v1Block.assign(block, block + 128);
   file->Seek(here);
   return id3v1Block.empty() ? nullptr : id3v1Block.data();
+}
+
+int CMp3Decoder::ReadTags(std::string& title, std::string& artist, std::string& album,
+                          std::string& year, std::string& genre, std::string& comment,
+                          std::string& track) {
+  if (!file || borrowedFile) return 0;
+  return ReadTagLayerTags(*file, title, artist, album, year, genre, comment, track);
 }
 
 const std::uint8_t* CMp3Decoder::GetId3v2Tag(std::uint32_t* size) {

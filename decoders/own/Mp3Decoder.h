@@ -27,6 +27,10 @@ class CMp3Decoder : public CDecoder {
   int GetNominalBitrate() override { return nominalBitrate; }
   const std::uint8_t* GetId3v1Tag() override;
   const std::uint8_t* GetId3v2Tag(std::uint32_t* size) override;
+  // The tags the tag layer reads from the file (ID3v2 of any version, APEv2, ID3v1). None
+  // when the stream is another file's payload: that file's decoder answers for its tags.
+  int ReadTags(std::string& title, std::string& artist, std::string& album, std::string& year,
+               std::string& genre, std::string& comment, std::string& track) override;
 
   // Opens on a source already positioned at the start of MPEG data (the payload of a WAV
   // file). The decoder reads the source but never closes it; the caller keeps it alive
