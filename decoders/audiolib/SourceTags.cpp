@@ -77,11 +77,11 @@ int SplitTags(const std::string& text, std::string& title, std::string& artist, 
 
 }  // namespace
 
-int ReadTagLayerTags(ByteSource& source, std::string& title, std::string& artist,
-                     std::string& album, std::string& year, std::string& genre,
+int ReadTagLayerTags(ByteSource& source, audiolib::TagContainer container, std::string& title,
+                     std::string& artist, std::string& album, std::string& year, std::string& genre,
                      std::string& comment, std::string& track) {
   audiolib::TagFields fields;
-  audiolib::ReadTagLibFields(source, fields);
+  audiolib::ReadTagLibFields(source, fields, container);
   audiolib::ReadRiffInfoFields(source, fields);  // fills what an ID3 chunk left empty
   return SplitTags(audiolib::FormatTagText(kTagTextFormat, fields), title, artist, album, year,
                    genre, comment, track);

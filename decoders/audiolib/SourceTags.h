@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/ByteSource.h"
+#include "decoders/audiolib/TagText.h"
 
 namespace wavorax {
 
@@ -23,8 +24,8 @@ int SplitTagText(const std::string& text, std::string& title, std::string& artis
 // and the rest of what it knows), handed out as CBassDecoder::ReadTags hands out tags: the
 // program's own decoders answer ReadTags with it, so that a source's tags do not depend on
 // which decoder plays its audio.
-int ReadTagLayerTags(ByteSource& source, std::string& title, std::string& artist,
-                     std::string& album, std::string& year, std::string& genre,
+int ReadTagLayerTags(ByteSource& source, audiolib::TagContainer container, std::string& title,
+                     std::string& artist, std::string& album, std::string& year, std::string& genre,
                      std::string& comment, std::string& track);
 
 // Metadata of an MP4-family file (iTunes-style items) read with TagLib. Returns 1 when any of

@@ -1,8 +1,11 @@
 #include "decoders/audiolib/TagText.h"
 
 #include <taglib/fileref.h>
+#include <taglib/id3v2framefactory.h>
+#include <taglib/mpegfile.h>
 #include <taglib/tag.h>
 #include <taglib/tbytevectorstream.h>
+#include <taglib/wavfile.h>
 
 #include <cstdint>
 #include <cstring>
@@ -79,20 +82,38 @@ std::string ToValidUtf8(const std::string& text) {
   return Cp1252ToUtf8(text);
 }
 
-bool ReadTagLibFields(ByteSource& source, TagFields& fields) {
+bool ReadTagLibFields(ByteSource& source, TagFields& fields, TagContainer container) {
   // TagLib reads by path (choosing the format by extension, then by content) or, for data in
-  // memory, from a stream by content alone. Audio properties are not needed.
+  // memory, from a stream by content alone; or as the container the caller names. Audio
+  // properties are not needed.
   std::unique_ptr<TagLib::ByteVectorStream> memory;
-  std::unique_ptr<TagLib::FileRef> ref;
-  if (const auto* bytes = source.Memory()) {
+  if (const auto* bytes = source.Memory())
     memory = std::make_unique<TagLib::ByteVectorStream>(TagLib::ByteVector(
         reinterpret_cast<const char*>(bytes->data()), static_cast<unsigned>(bytes->size())));
-    ref = std::make_unique<TagLib::FileRef>(memory.get(), false);
-  } else {
-    ref = std::make_unique<TagLib::FileRef>(source.Path().c_str(), false);
+  const char* path = source.Path().c_str();
+  TagLib::ID3v2::FrameFactory* frames = TagLib::ID3v2::FrameFactory::instance();
+  std::unique_ptr<TagLib::File> file;
+  std::unique_ptr<TagLib::FileRef> ref;
+  switch (container) {
+    case TagContainer::kMpeg:
+      file = memory ? std::make_unique<TagLib::MPEG::File>(memory.get(), frames, false)
+                    : std::make_unique<TagLib::MPEG::File>(path, frames, false);
+      break;
+    case TagContainer::kRiffWave:
+      file = memory ? std::make_unique<TagLib::RIFF::WAV::File>(memory.get(), false)
+                    : std::make_unique<TagLib::RIFF::WAV::File>(path, false);
+      break;
+    case TagContainer::kAny:
+      ref = memory ? std::make_unique<TagLib::FileRef>(memory.get(), false)
+                   : std::make_unique<TagLib::FileRef>(path, false);
+      break;
   }
-  if (ref->isNull() || !ref->tag()) return false;
-  const TagLib::Tag* tag = ref->tag();
+  const TagLib::Tag* tag = nullptr;
+  if (file)
+    tag = file->isValid() ? file->tag() : nullptr;
+  else
+    tag = ref->isNull() ? nullptr : ref->tag();
+  if (!tag) return false;
   fields.title = Utf8Of(tag->title());
   fields.artist = Utf8Of(tag->artist());
   fields.album = Utf8Of(tag->album());

@@ -630,7 +630,8 @@ int CMp3Decoder::ReadTags(std::string& title, std::string& artist, std::string& 
                           std::string& year, std::string& genre, std::string& comment,
                           std::string& track) {
   if (!file || borrowedFile) return 0;
-  return ReadTagLayerTags(*file, title, artist, album, year, genre, comment, track);
+  return ReadTagLayerTags(*file, audiolib::TagContainer::kMpeg, title, artist, album, year, genre,
+                          comment, track);
 }
 
 const std::uint8_t* CMp3Decoder::GetId3v2Tag(std::uint32_t* size) {

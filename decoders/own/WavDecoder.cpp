@@ -326,7 +326,8 @@ int CWavDecoder::ReadTags(std::string& title, std::string& artist, std::string& 
                           std::string& year, std::string& genre, std::string& comment,
                           std::string& track) {
   if (!file) return 0;
-  return ReadTagLayerTags(*file, title, artist, album, year, genre, comment, track);
+  return ReadTagLayerTags(*file, audiolib::TagContainer::kRiffWave, title, artist, album, year,
+                          genre, comment, track);
 }
 
 int CWavDecoder::Read(void* left, void* right) {
