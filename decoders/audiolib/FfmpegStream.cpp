@@ -458,8 +458,8 @@ std::uint64_t FfmpegStream::ShortenFrames() {
     while (bits(1, one) && !one)
       if (++high > 32) return false;
     std::uint32_t low = 0;
-    if (!one || !bits(k, low) || (k < 32 && high > (0xFFFFFFFFu >> k))) return false;
-    value = (k < 32 ? high << k : 0) | low;
+    if (!one || !bits(k, low) || (high > 0 && (k >= 32 || high > (0xFFFFFFFFu >> k)))) return false;
+    value = high > 0 ? (high << k) | low : low;
     return true;
   };
   // Header values: a Rice code of their width, then the value with that width.
