@@ -51,35 +51,34 @@ std::vector<std::uint8_t> Id3v22() {
   return tag.Append(frames.data).data;
 }
 
-// The items of every case: key pairs of APEv2 and RIFF INFO.
-const std::vector<std::pair<std::string, std::string>>& Items(bool ape) {
-  static const std::vector<std::pair<std::string, std::string>> apeItems = {
-      {"Title", kTitle},
-      {"Artist", "Wavorax Tester"},
-      {"Album", "Fixture Album"},
-      {"Year", "2019"},
-      {"Genre", "Rock"},
-      {"Comment", kComment},
-      {"Track", "7"}};
-  static const std::vector<std::pair<std::string, std::string>> infoItems = {
-      {"INAM", kTitle}, {"IART", "Wavorax Tester"}, {"IPRD", "Fixture Album"},
-      {"ICRD", "2019"}, {"IGNR", "Rock"},           {"ICMT", kComment},
-      {"IPRT", "7"}};
-  return ape ? apeItems : infoItems;
+// Every case's values, under their APEv2 key and RIFF INFO id.
+struct Item {
+  const char *ape, *info;
+  std::string value;
+};
+const std::vector<Item>& Items() {
+  static const std::vector<Item> items = {{"Title", "INAM", kTitle},
+                                          {"Artist", "IART", "Wavorax Tester"},
+                                          {"Album", "IPRD", "Fixture Album"},
+                                          {"Year", "ICRD", "2019"},
+                                          {"Genre", "IGNR", "Rock"},
+                                          {"Comment", "ICMT", kComment},
+                                          {"Track", "IPRT", "7"}};
+  return items;
 }
 
 // An APEv2 tag (items and footer) as it ends an MP3 file.
 std::vector<std::uint8_t> Ape() {
   Bytes items;
-  for (const auto& [key, value] : Items(true))
-    items.Le32(static_cast<std::uint32_t>(value.size()))
+  for (const Item& i : Items())
+    items.Le32(static_cast<std::uint32_t>(i.value.size()))
         .Le32(0)
-        .Text(key.c_str())
+        .Text(i.ape)
         .U8(0)
-        .Text(value.c_str());
+        .Text(i.value.c_str());
   Bytes footer;
   footer.Text("APETAGEX").Le32(2000).Le32(static_cast<std::uint32_t>(items.data.size() + 32));
-  footer.Le32(static_cast<std::uint32_t>(Items(true).size())).Le32(0).Le32(0).Le32(0);
+  footer.Le32(static_cast<std::uint32_t>(Items().size())).Le32(0).Le32(0).Le32(0);
   return items.Append(footer.data).data;
 }
 
@@ -87,9 +86,9 @@ std::vector<std::uint8_t> Ape() {
 std::vector<std::uint8_t> Info() {
   Bytes body;
   body.Text("INFO");
-  for (const auto& [id, value] : Items(false)) {
-    const std::uint32_t n = static_cast<std::uint32_t>(value.size()) + 1;
-    body.Text(id.c_str()).Le32(n).Text(value.c_str()).U8(0);
+  for (const Item& i : Items()) {
+    const std::uint32_t n = static_cast<std::uint32_t>(i.value.size()) + 1;
+    body.Text(i.info).Le32(n).Text(i.value.c_str()).U8(0);
     if (n & 1) body.U8(0);
   }
   Bytes chunk;
@@ -140,13 +139,8 @@ TEST_P(OwnDecoderTags, AreTheTagLayers) {
   ASSERT_NE(decoder.Open(path, 0), 0);
   std::string title, artist, album, year, genre, comment, track;
   EXPECT_EQ(decoder.ReadTags(title, artist, album, year, genre, comment, track), 1);
-  EXPECT_EQ(title, kTitle);
-  EXPECT_EQ(artist, "Wavorax Tester");
-  EXPECT_EQ(album, "Fixture Album");
-  EXPECT_EQ(year, "2019");
-  EXPECT_EQ(genre, "Rock");
-  EXPECT_EQ(comment, kComment);
-  EXPECT_EQ(track, "7");
+  const std::vector<std::string> got = {title, artist, album, year, genre, comment, track};
+  for (std::size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i], Items()[i].value) << i;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -158,12 +152,6 @@ INSTANTIATE_TEST_SUITE_P(
                               return bytes;
                             }},
                     TagCase{"Apev2FreeFormat", Audio::kFreeFormatMp2,
-                            [](std::vector<std::uint8_t> audio) {
-                              const auto tag = Ape();
-                              audio.insert(audio.end(), tag.begin(), tag.end());
-                              return audio;
-                            }},
-                    TagCase{"Apev2", Audio::kMp3,
                             [](std::vector<std::uint8_t> audio) {
                               const auto tag = Ape();
                               audio.insert(audio.end(), tag.begin(), tag.end());
