@@ -93,6 +93,14 @@ class CDecoder {
   int bitrateKbps = 0;
 };
 
+// Whether the decoder hands out either of the source's raw ID3 blocks. An MPEG audio source's
+// tags travel into an MP3 output as those blocks; one with neither (only an APEv2 tag, say)
+// has its tags transferred through ReadTags, as every other source's are.
+inline bool HasId3Blocks(CDecoder& decoder) {
+  std::uint32_t size = 0;
+  return decoder.GetId3v1Tag() != nullptr || (decoder.GetId3v2Tag(&size) != nullptr && size > 0);
+}
+
 // Opens a file with the decoder its source type names (with the fallback to the program's own
 // decoders), or returns null when it cannot be decoded. Front ends pass OpenDecoderFor;
 // keeping it a parameter lets the engine and the list stay apart from the decoder set.

@@ -331,7 +331,7 @@ int ConvertToMp3(const PipelineContext& ctx, int sourceType, const std::string& 
   // Tags: the source's own ID3 blocks for MPEG sources, an ID3v1 block made from the
   // source's text tags for others, or the user's tag.
   if (s.MP3ID3TagType == kTagTransfer) {
-    if (sourceType == kSourceMpeg) {
+    if (sourceType == kSourceMpeg && HasId3Blocks(*decoder)) {
       if (const std::uint8_t* v1 = decoder->GetId3v1Tag()) encoder.SetId3v1Tag(v1);
       std::uint32_t size = 0;
       if (const std::uint8_t* v2 = decoder->GetId3v2Tag(&size); v2 && size)

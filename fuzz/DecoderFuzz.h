@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "base/ByteSource.h"
@@ -30,6 +31,9 @@ int FuzzOwnDecoder(const std::uint8_t* data, std::size_t size) {
     if (n <= 0) break;
     if (n > kDecodeBlock) __builtin_trap();
   }
+  // The tags go through the tag layer's parsers (ID3, APE, RIFF INFO) on the same bytes.
+  std::string title, artist, album, year, genre, comment, track;
+  (void)decoder.ReadTags(title, artist, album, year, genre, comment, track);
   (void)decoder.GetDuration();
   (void)decoder.GetBitrate();
   (void)decoder.GetChannelMode();

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/Paths.h"
+#include "decoders/SourceType.h"
 
 namespace wavorax {
 namespace {
@@ -42,7 +43,7 @@ void CBassDecoder::Close() {
   channelMode = 4;
   nominalBitrate = 0;
   isMusic = false;
-  isMp3File = false;
+  isMpegFile = false;
   isMp4File = false;
   path.clear();
 }
@@ -69,8 +70,11 @@ int CBassDecoder::Open(const std::string& filePath, int musicSampleRate) {
   bytesPerSample = bitsPerSample / 8;
 
   path = filePath;
-  if (EndsWith4(filePath, ".mp3")) {
-    isMp3File = true;
+  // Every MPEG audio source (".mp3", ".mp2", ".mp1"), as the source type table names them, is
+  // treated alike: its channel mode shows in the list, and its ID3 blocks are copied into MP3
+  // outputs as they stand.
+  if (SourceTypeOf(filePath) == kSourceMpeg) {
+    isMpegFile = true;
     ParseFirstFrameHeader();
   } else if (EndsWith4(filePath, ".mp4") || EndsWith4(filePath, ".m4v") ||
              EndsWith4(filePath, ".m4a") || EndsWith4(filePath, ".m4b")) {
@@ -142,7 +146,7 @@ int CBassDecoder::Read(void* left, void* right) {
 std::uint64_t CBassDecoder::GetPosition() { return handle ? handle->GetPosition() : 0; }
 
 const std::uint8_t* CBassDecoder::GetId3v1Tag() {
-  if (isMp3File && id3v1Copy.empty() && handle) {
+  if (isMpegFile && id3v1Copy.empty() && handle) {
     std::size_t available = 0;
     const std::uint8_t* tag = handle->GetTags(audiolib::TagKind::kId3v1, &available);
     if (tag && available >= 128) id3v1Copy.assign(tag, tag + 128);
@@ -151,7 +155,7 @@ const std::uint8_t* CBassDecoder::GetId3v1Tag() {
 }
 
 const std::uint8_t* CBassDecoder::GetId3v2Tag(std::uint32_t* size) {
-  if (isMp3File && id3v2Copy.empty() && handle) {
+  if (isMpegFile && id3v2Copy.empty() && handle) {
     std::size_t available = 0;
     const std::uint8_t* tag = handle->GetTags(audiolib::TagKind::kId3v2, &available);
     if (tag && available >= 10) {

@@ -44,7 +44,7 @@ class CBassDecoder : public CDecoder {
   std::vector<std::uint8_t> id3v1Copy;
   std::vector<std::uint8_t> id3v2Copy;
   std::uint32_t id3v2Size = 0;
-  bool isMp3File = false;
+  bool isMpegFile = false;  // of the MPEG audio source type
   bool isMp4File = false;
   std::string path;
 };

@@ -13,6 +13,7 @@ extern "C" {
 #include <cstring>
 #include <vector>
 
+#include "base/ByteOrder.h"
 #include "base/ByteSource.h"
 #include "decoders/PcmConverter.h"
 #include "decoders/audiolib/AudioLib.h"
@@ -81,6 +82,69 @@ int RefuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictio
   return AVERROR(EPERM);
 }
 
+// A reading position of its own in the source's bytes, one per demuxer.
+struct IoCursor {
+  ByteSource* source = nullptr;
+  std::uint64_t position = 0;
+};
+
+int ReadPacket(void* opaque, std::uint8_t* buffer, int size) {
+  auto* cursor = static_cast<IoCursor*>(opaque);
+  if (size <= 0) return 0;
+  const std::size_t n =
+      cursor->source->ReadAt(cursor->position, buffer, static_cast<std::size_t>(size));
+  if (n == 0) return cursor->source->Failed() ? AVERROR(EIO) : AVERROR_EOF;
+  cursor->position += n;
+  return static_cast<int>(n);
+}
+
+std::int64_t Seek(void* opaque, std::int64_t offset, int whence) {
+  auto* cursor = static_cast<IoCursor*>(opaque);
+  const auto size = static_cast<std::int64_t>(cursor->source->Size());
+  whence &= ~AVSEEK_FORCE;
+  if (whence == AVSEEK_SIZE) return size;
+  std::int64_t base = 0;
+  if (whence == SEEK_CUR)
+    base = static_cast<std::int64_t>(cursor->position);
+  else if (whence == SEEK_END)
+    base = size;
+  else if (whence != SEEK_SET)
+    return AVERROR(EINVAL);
+  if ((offset > 0 && base > INT64_MAX - offset)) return AVERROR(EINVAL);
+  const std::int64_t target = base + offset;
+  if (target < 0) return AVERROR(EINVAL);
+  cursor->position = static_cast<std::uint64_t>(target);
+  return target;
+}
+
+std::unique_ptr<AVIOContext, AvioDeleter> NewIo(IoCursor& cursor) {
+  auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
+  if (!buffer) return nullptr;
+  std::unique_ptr<AVIOContext, AvioDeleter> io(
+      avio_alloc_context(buffer, kIoBufferSize, 0, &cursor, &ReadPacket, nullptr, &Seek));
+  if (!io) av_free(buffer);
+  return io;
+}
+
+// A demuxer of `input` reading through `io`; null when the header cannot be read.
+std::unique_ptr<AVFormatContext, FormatDeleter> OpenDemuxer(AVIOContext* io,
+                                                            const AVInputFormat* input,
+                                                            const char* url,
+                                                            std::int64_t probeSize) {
+  AVFormatContext* raw = avformat_alloc_context();
+  if (!raw) return nullptr;
+  raw->pb = io;
+  raw->flags |= AVFMT_FLAG_CUSTOM_IO;
+  raw->io_open = &RefuseNestedOpen;
+  if (probeSize > 0) raw->probesize = probeSize;
+  // avformat_open_input frees the context itself when it fails.
+  if (avformat_open_input(&raw, url, input, nullptr) < 0) return nullptr;
+  return std::unique_ptr<AVFormatContext, FormatDeleter>(raw);
+}
+
+// Beyond a year of audio a figure is a corrupt header, not a duration.
+bool IsPlausibleLength(double seconds) { return seconds > 0 && seconds < 365.0 * 24 * 3600; }
+
 class FfmpegStream final : public Channel {
  public:
   FfmpegStream() : Channel(false) {}
@@ -96,11 +160,10 @@ class FfmpegStream final : public Channel {
   std::string ReadTagText(const std::string& format) override;
 
  private:
-  static int ReadPacket(void* opaque, std::uint8_t* buffer, int size);
-  static std::int64_t Seek(void* opaque, std::int64_t offset, int whence);
-
   bool DecodeMore();
   std::uint64_t Musepack8Frames();
+  std::uint64_t ShortenFrames();
+  double SecondsFromPackets(const AVInputFormat* input);
   bool Append(const AVFrame* frame);
   void DropTakenPending();
   void LoadId3v1();
@@ -110,7 +173,7 @@ class FfmpegStream final : public Channel {
   // Declared in the order they are needed, so that they are destroyed in reverse: the demuxer
   // before the I/O context it reads through, and both before the bytes.
   std::unique_ptr<ByteSource> source_;
-  std::uint64_t ioPosition_ = 0;
+  IoCursor cursor_;
   std::unique_ptr<AVIOContext, AvioDeleter> io_;
   std::unique_ptr<AVFormatContext, FormatDeleter> format_;
   std::unique_ptr<AVCodecContext, CodecDeleter> codec_;
@@ -132,46 +195,12 @@ class FfmpegStream final : public Channel {
   std::vector<std::uint8_t> id3v1_, id3v2_;
 };
 
-int FfmpegStream::ReadPacket(void* opaque, std::uint8_t* buffer, int size) {
-  auto* self = static_cast<FfmpegStream*>(opaque);
-  if (size <= 0) return 0;
-  const std::size_t n =
-      self->source_->ReadAt(self->ioPosition_, buffer, static_cast<std::size_t>(size));
-  if (n == 0) return self->source_->Failed() ? AVERROR(EIO) : AVERROR_EOF;
-  self->ioPosition_ += n;
-  return static_cast<int>(n);
-}
-
-std::int64_t FfmpegStream::Seek(void* opaque, std::int64_t offset, int whence) {
-  auto* self = static_cast<FfmpegStream*>(opaque);
-  const auto size = static_cast<std::int64_t>(self->source_->Size());
-  whence &= ~AVSEEK_FORCE;
-  if (whence == AVSEEK_SIZE) return size;
-  std::int64_t base = 0;
-  if (whence == SEEK_CUR)
-    base = static_cast<std::int64_t>(self->ioPosition_);
-  else if (whence == SEEK_END)
-    base = size;
-  else if (whence != SEEK_SET)
-    return AVERROR(EINVAL);
-  if ((offset > 0 && base > INT64_MAX - offset)) return AVERROR(EINVAL);
-  const std::int64_t target = base + offset;
-  if (target < 0) return AVERROR(EINVAL);
-  self->ioPosition_ = static_cast<std::uint64_t>(target);
-  return target;
-}
-
 bool FfmpegStream::Open(std::unique_ptr<ByteSource> source) {
   if (!source) return false;
   source_ = std::move(source);
-
-  auto* ioBuffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
-  if (!ioBuffer) return false;
-  io_.reset(avio_alloc_context(ioBuffer, kIoBufferSize, 0, this, &ReadPacket, nullptr, &Seek));
-  if (!io_) {
-    av_free(ioBuffer);
-    return false;
-  }
+  cursor_.source = source_.get();
+  io_ = NewIo(cursor_);
+  if (!io_) return false;
 
   // The path helps FFmpeg's probe with formats whose content alone is ambiguous.
   const char* url = source_->Path().c_str();
@@ -179,22 +208,14 @@ bool FfmpegStream::Open(std::unique_ptr<ByteSource> source) {
   if (av_probe_input_buffer2(io_.get(), &input, url, nullptr, 0, 0) < 0 || !input) return false;
   if (IsTrackerDemuxer(input)) return false;
 
-  AVFormatContext* raw = avformat_alloc_context();
-  if (!raw) return false;
-  raw->pb = io_.get();
-  raw->flags |= AVFMT_FLAG_CUSTOM_IO;
-  raw->io_open = &RefuseNestedOpen;
-  if (std::strcmp(input->name, "wav") == 0) {
-    // The WAV demuxer has FFmpeg test 16-bit PCM payloads for other codecs (DTS or MP3 carried
-    // in a WAV file) by running every format probe over growing buffers of up to 32 packets,
-    // which made opening a short WAV file ten times slower than decoding it. One packet is
-    // enough to recognise such a payload, and no other parameter of a PCM stream comes from
-    // reading it.
-    raw->probesize = kPcmPayloadProbeBytes;
-  }
-  // avformat_open_input frees the context itself when it fails.
-  if (avformat_open_input(&raw, url, input, nullptr) < 0) return false;
-  format_.reset(raw);
+  // The WAV demuxer has FFmpeg test 16-bit PCM payloads for other codecs (DTS or MP3 carried
+  // in a WAV file) by running every format probe over growing buffers of up to 32 packets,
+  // which made opening a short WAV file ten times slower than decoding it. One packet is
+  // enough to recognise such a payload, and no other parameter of a PCM stream comes from
+  // reading it.
+  const bool wav = std::strcmp(input->name, "wav") == 0;
+  format_ = OpenDemuxer(io_.get(), input, url, wav ? kPcmPayloadProbeBytes : 0);
+  if (!format_) return false;
 
   // Failing to learn every parameter is not fatal: the first decoded frame settles them.
   if (NeedsStreamInfo(format_.get())) avformat_find_stream_info(format_.get(), nullptr);
@@ -221,24 +242,33 @@ bool FfmpegStream::Open(std::unique_ptr<ByteSource> source) {
   // file that yields no audio at all is not opened.
   if (!DecodeMore() || pending_.empty()) return false;
 
-  // Length from the container's duration (the same estimate ffprobe shows). Streams whose
-  // duration is unknown report 0.
+  // Length from the container's duration (the same estimate ffprobe shows), else from the
+  // stream itself; 0 when neither tells it.
   double seconds = 0;
   if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0 && stream->time_base.den > 0)
     seconds = static_cast<double>(stream->duration) * av_q2d(stream->time_base);
   else if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0)
     seconds = static_cast<double>(format_->duration) / AV_TIME_BASE;
-  // Beyond a year of audio the figure is a corrupt header, not a duration.
-  if (seconds > 0 && seconds < 365.0 * 24 * 3600) {
-    const auto frames = static_cast<std::uint64_t>(seconds * info_.frequency + 0.5);
-    length_ = frames * static_cast<std::uint64_t>(bytesPerFrame_);
-  }
+  std::uint64_t frames = 0;
   if (codec_->codec_id == AV_CODEC_ID_MUSEPACK8) {
     // FFmpeg counts Musepack SV8 durations in whole packets (up to 1.7 s each); the stream
     // header has the exact sample count.
-    if (const std::uint64_t frames = Musepack8Frames())
-      length_ = frames * static_cast<std::uint64_t>(bytesPerFrame_);
+    frames = Musepack8Frames();
+  } else if (!IsPlausibleLength(seconds)) {
+    // A header without a length (a stream written where the encoder could not go back to
+    // fill it in: a pipe, a live recording). Shorten files keep the WAV header of their
+    // source; other streams time their packets, which are read to the end without being
+    // decoded.
+    if (codec_->codec_id == AV_CODEC_ID_SHORTEN)
+      frames = ShortenFrames();
+    else
+      seconds = SecondsFromPackets(input);
   }
+  if (!IsPlausibleLength(static_cast<double>(frames) / info_.frequency))
+    frames = IsPlausibleLength(seconds)
+                 ? static_cast<std::uint64_t>(seconds * info_.frequency + 0.5)
+                 : 0;
+  length_ = frames * static_cast<std::uint64_t>(bytesPerFrame_);
   return true;
 }
 
@@ -368,6 +398,102 @@ std::uint64_t FfmpegStream::Musepack8Frames() {
     }
     if (size > got - packet) return 0;
     at = packet + static_cast<std::size_t>(size);
+  }
+  return 0;
+}
+
+// The play time of the stream from the timestamps of its packets, read to the end without
+// decoding by a demuxer of its own (the stream's own has read on past its first packets);
+// 0 when the packets carry no timestamps.
+double FfmpegStream::SecondsFromPackets(const AVInputFormat* input) {
+  IoCursor cursor{source_.get(), 0};
+  const auto io = NewIo(cursor);
+  if (!io) return 0;
+  const auto demuxer = OpenDemuxer(io.get(), input, source_->Path().c_str(), 0);
+  const std::unique_ptr<AVPacket, PacketDeleter> packet(av_packet_alloc());
+  if (!demuxer || !packet) return 0;
+  for (unsigned i = 0; i < demuxer->nb_streams; ++i)
+    if (static_cast<int>(i) != streamIndex_) demuxer->streams[i]->discard = AVDISCARD_ALL;
+  // From the first packet's start to the last one's end. A packet without a duration is
+  // taken to last as long as the one before it.
+  std::int64_t first = INT64_MAX, end = INT64_MIN, last = AV_NOPTS_VALUE, duration = 0;
+  while (av_read_frame(demuxer.get(), packet.get()) >= 0) {
+    const std::int64_t at = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+    if (packet->stream_index == streamIndex_ && at != AV_NOPTS_VALUE) {
+      if (packet->duration > 0)
+        duration = packet->duration;
+      else if (last != AV_NOPTS_VALUE && at > last && at - last < INT64_MAX / 2)
+        duration = at - last;
+      first = std::min(first, at);
+      if (at < INT64_MAX - duration) end = std::max(end, at + duration);
+      last = at;
+    }
+    av_packet_unref(packet.get());
+  }
+  // The same stream as the one decoded, or nothing: streams that a demuxer only finds in the
+  // packets could be numbered otherwise.
+  if (end <= first || static_cast<unsigned>(streamIndex_) >= demuxer->nb_streams) return 0;
+  const AVStream* stream = demuxer->streams[streamIndex_];
+  if (stream->codecpar->codec_id != codec_->codec_id || stream->time_base.den <= 0) return 0;
+  return static_cast<double>(end - first) * av_q2d(stream->time_base);
+}
+
+// The sample frames of a Shorten stream, or 0 when its header does not tell them.
+std::uint64_t FfmpegStream::ShortenFrames() {
+  // One bit stream, most significant bit first: "ajkg", the version, then the header values
+  // and the first command, a verbatim copy of the source's WAV header whose data chunk size
+  // gives the length.
+  std::uint8_t buffer[4096];
+  const std::size_t got = source_->ReadAt(0, buffer, sizeof buffer);
+  std::size_t bit = 0;
+  auto bits = [&](int n, std::uint32_t& value) {
+    value = 0;
+    for (int i = 0; i < n; ++i, ++bit) {
+      if (bit / 8 >= got) return false;
+      value = (value << 1) | ((buffer[bit / 8] >> (7 - bit % 8)) & 1u);
+    }
+    return true;
+  };
+  // A Rice code: as many zeros as the high part, a one, then the `k` low bits.
+  auto rice = [&](int k, std::uint32_t& value) {
+    std::uint32_t high = 0, one = 0;
+    while (bits(1, one) && !one)
+      if (++high > 32) return false;
+    std::uint32_t low = 0;
+    if (!one || !bits(k, low) || (high > 0 && (k >= 32 || high > (0xFFFFFFFFu >> k)))) return false;
+    value = high > 0 ? (high << k) | low : low;
+    return true;
+  };
+  // Header values: a Rice code of their width, then the value with that width.
+  auto value = [&](std::uint32_t& out) {
+    std::uint32_t width = 0;
+    return rice(2, width) && width <= 32 && rice(static_cast<int>(width), out);
+  };
+  std::uint32_t magic = 0, version = 0, type = 0, channels = 0, blockSize = 0, lpc = 0, mean = 0,
+                skip = 0, command = 0, size = 0;
+  if (!bits(32, magic) || magic != 0x616A6B67 || !bits(8, version) || version < 1 || version > 3 ||
+      !value(type) || !value(channels) || !value(blockSize) || !value(lpc) || !value(mean) ||
+      !value(skip) || skip > got)
+    return 0;
+  bit += 8 * std::size_t{skip};
+  constexpr std::uint32_t kVerbatim = 9;
+  if (!rice(2, command) || command != kVerbatim || !rice(5, size) || size < 44 || size > 1024)
+    return 0;
+  std::vector<std::uint8_t> wav(size);
+  for (std::uint8_t& b : wav) {
+    std::uint32_t byte = 0;
+    if (!rice(8, byte) || byte > 255) return 0;
+    b = static_cast<std::uint8_t>(byte);
+  }
+  if (std::memcmp(wav.data(), "RIFF", 4) != 0 || std::memcmp(wav.data() + 8, "WAVE", 4) != 0)
+    return 0;
+  unsigned blockAlign = 0;
+  for (std::size_t at = 12; at + 8 <= wav.size();) {
+    const std::uint32_t length = Le32(wav.data() + at + 4);
+    if (std::memcmp(wav.data() + at, "fmt ", 4) == 0 && at + 8 + 16 <= wav.size())
+      blockAlign = Le16(wav.data() + at + 8 + 12);
+    if (std::memcmp(wav.data() + at, "data", 4) == 0) return blockAlign ? length / blockAlign : 0;
+    at += 8 + std::size_t{length} + (length & 1);
   }
   return 0;
 }

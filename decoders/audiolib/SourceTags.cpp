@@ -5,6 +5,7 @@
 #include <taglib/mp4tag.h>
 
 #include "decoders/audiolib/BassDecoder.h"
+#include "decoders/audiolib/TagText.h"
 
 namespace wavorax {
 
@@ -60,6 +61,32 @@ int ReadMp4Tags(const std::string& path, std::string& title, std::string& artist
   return found ? 1 : 0;
 }
 
+namespace {
+
+// SplitTagText, where a track number alone is not a tag worth carrying over (as with MP4
+// metadata): tags count only when something other than line feeds follows the track's line.
+int SplitTags(const std::string& text, std::string& title, std::string& artist, std::string& album,
+              std::string& year, std::string& genre, std::string& comment, std::string& track) {
+  if (!SplitTagText(text, title, artist, album, year, genre, comment, track)) return 0;
+  const std::size_t trackEnd = text.find('\n');
+  return trackEnd != std::string::npos &&
+                 text.find_first_not_of('\n', trackEnd + 1) != std::string::npos
+             ? 1
+             : 0;
+}
+
+}  // namespace
+
+int ReadTagLayerTags(ByteSource& source, audiolib::TagContainer container, std::string& title,
+                     std::string& artist, std::string& album, std::string& year, std::string& genre,
+                     std::string& comment, std::string& track) {
+  audiolib::TagFields fields;
+  audiolib::ReadTagLibFields(source, fields, container);
+  audiolib::ReadRiffInfoFields(source, fields);  // fills what an ID3 chunk left empty
+  return SplitTags(audiolib::FormatTagText(kTagTextFormat, fields), title, artist, album, year,
+                   genre, comment, track);
+}
+
 int CBassDecoder::ReadTags(std::string& title, std::string& artist, std::string& album,
                            std::string& year, std::string& genre, std::string& comment,
                            std::string& track) {
@@ -67,15 +94,8 @@ int CBassDecoder::ReadTags(std::string& title, std::string& artist, std::string&
   if (isMp4File) return ReadMp4Tags(path, title, artist, album, year, genre, comment, track);
   // The layer hands out UTF-8 for every tag format (ID3 Latin-1 and UTF-16 included), which is
   // what the callers want, so the text is split as it comes.
-  const std::string text = handle->ReadTagText(kTagTextFormat);
-  if (!SplitTagText(text, title, artist, album, year, genre, comment, track)) return 0;
-  // As with MP4 metadata, a track number alone is not a tag worth carrying over: tags count
-  // only when something other than line feeds follows the track's line.
-  const std::size_t trackEnd = text.find('\n');
-  return trackEnd != std::string::npos &&
-                 text.find_first_not_of('\n', trackEnd + 1) != std::string::npos
-             ? 1
-             : 0;
+  return SplitTags(handle->ReadTagText(kTagTextFormat), title, artist, album, year, genre, comment,
+                   track);
 }
 
 }  // namespace wavorax

@@ -3,6 +3,9 @@
 
 #include <string>
 
+#include "base/ByteSource.h"
+#include "decoders/audiolib/TagText.h"
+
 namespace wavorax {
 
 // The tag-text layout that ReadTags asks the audio-library layer for: one field per line, the
@@ -16,6 +19,14 @@ inline constexpr const char* kTagTextFormat = "%TRCK\n%TITL\n%ARTI\n%ALBM\n%GNRE
 int SplitTagText(const std::string& text, std::string& title, std::string& artist,
                  std::string& album, std::string& year, std::string& genre, std::string& comment,
                  std::string& track);
+
+// The tags that TagLib reads from `source` (ID3v2 of every version, APEv2, ID3v1, RIFF INFO
+// and the rest of what it knows), handed out as CBassDecoder::ReadTags hands out tags: the
+// program's own decoders answer ReadTags with it, so that a source's tags do not depend on
+// which decoder plays its audio.
+int ReadTagLayerTags(ByteSource& source, audiolib::TagContainer container, std::string& title,
+                     std::string& artist, std::string& album, std::string& year, std::string& genre,
+                     std::string& comment, std::string& track);
 
 // Metadata of an MP4-family file (iTunes-style items) read with TagLib. Returns 1 when any of
 // title, artist, album, year, genre or comment was present; a track number alone is assigned

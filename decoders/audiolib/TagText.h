@@ -29,8 +29,19 @@ std::string FormatTagText(const std::string& format, const TagFields& fields);
 // Windows-1252 characters of those bytes (’ “ ” € … ™) here too.
 std::string ToValidUtf8(const std::string& text);
 
-// Tags that TagLib finds in the source (by the path's extension or by content). False when
-// TagLib does not know the format or the file has no tag.
-bool ReadTagLibFields(ByteSource& source, TagFields& fields);
+// The container whose tags are read: whichever TagLib finds by the path's extension or by
+// content, or the one the caller knows the source to be. TagLib's content check wants an
+// MPEG frame header with a bit rate, so free-format MPEG audio has to be named to be read.
+enum class TagContainer { kAny, kMpeg, kRiffWave };
+
+// Tags that TagLib finds in the source. False when TagLib does not know the format or the
+// file has no tag.
+bool ReadTagLibFields(ByteSource& source, TagFields& fields,
+                      TagContainer container = TagContainer::kAny);
+
+// The LIST/INFO chunk of a RIFF/WAVE source, whose texts (8-bit, in no named encoding) go
+// through ToValidUtf8. TagLib reads only a WAV file's ID3v2 chunk through its common tag
+// interface, and its INFO reading drops texts that are not UTF-8. False when there is none.
+bool ReadRiffInfoFields(ByteSource& source, TagFields& fields);
 
 }  // namespace wavorax::audiolib

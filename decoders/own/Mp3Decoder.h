@@ -27,6 +27,10 @@ class CMp3Decoder : public CDecoder {
   int GetNominalBitrate() override { return nominalBitrate; }
   const std::uint8_t* GetId3v1Tag() override;
   const std::uint8_t* GetId3v2Tag(std::uint32_t* size) override;
+  // The tags the tag layer reads from the file (ID3v2 of any version, APEv2, ID3v1). None
+  // when the stream is another file's payload: that file's decoder answers for its tags.
+  int ReadTags(std::string& title, std::string& artist, std::string& album, std::string& year,
+               std::string& genre, std::string& comment, std::string& track) override;
 
   // Opens on a source already positioned at the start of MPEG data (the payload of a WAV
   // file). The decoder reads the source but never closes it; the caller keeps it alive
@@ -48,8 +52,13 @@ class CMp3Decoder : public CDecoder {
                   std::int16_t* right, bool withDelay);
   int DecodeNext(std::int16_t* left, std::int16_t* right);
   std::int64_t FindOtherFormat(std::uint64_t upTo);
-  bool StartsPart(std::uint64_t at, int key);
-  bool StartPart(std::uint64_t at);
+  bool StartsPart(std::uint64_t at, int key, int freeLengthNoPadding = 0);
+  int MeasureFreeFormat(std::uint64_t at, const std::uint8_t* header);
+  std::size_t NextFreeFrame();
+  std::int64_t FindFreeFrame(std::uint64_t from);
+  std::int64_t FindFreeFormatIn(std::size_t n);
+  int StartPart(std::uint64_t at);
+  std::size_t ReadOn(std::int64_t& part);
   int ReadConverted(std::int16_t* left, std::int16_t* right);
 
   std::unique_ptr<ByteSource> ownedFile;
@@ -72,7 +81,13 @@ class CMp3Decoder : public CDecoder {
   // A stream may change its rate, channels or layer part-way (MP3 files joined end to end).
   // The hip decoder keeps to one format, so each later part gets a decoder of its own, and
   // its samples are converted to the first part's rate and channels.
-  int partKey = -1;                // the current part's version, layer, rate and mono bits
+  int partKey = -1;  // the current part's version, layer, rate and mono bits
+  // A part of free-format layer I or II frames is handed to the decoder a frame at a time,
+  // each under a header of a standard bit-rate index whose frames are at least as long.
+  struct FreeFrames {
+    int lengthNoPadding = 0;  // measured from one header to the next
+    int index = 0;            // the standard index; 0 when the part is not of such frames
+  } freeLayer12;
   std::uint64_t partStart = 0;     // file offset of the current part's first frame
   std::uint64_t lastOutputAt = 0;  // reading position when the part last gave samples
   std::uint64_t scannedTo = 0;     // where the search for another format has looked up to

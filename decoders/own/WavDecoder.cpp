@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/ByteOrder.h"
+#include "decoders/audiolib/SourceTags.h"
 #include "decoders/own/Adpcm.h"
 #include "decoders/own/G711.h"
 #include "decoders/own/Mp3Decoder.h"
@@ -319,6 +320,14 @@ std::size_t CWavDecoder::ReadRaw(std::size_t request) {
   if (request > length - position) request = static_cast<std::size_t>(length - position);
   position += request;
   return file->Read(rawBuffer.data(), request);
+}
+
+int CWavDecoder::ReadTags(std::string& title, std::string& artist, std::string& album,
+                          std::string& year, std::string& genre, std::string& comment,
+                          std::string& track) {
+  if (!file) return 0;
+  return ReadTagLayerTags(*file, audiolib::TagContainer::kRiffWave, title, artist, album, year,
+                          genre, comment, track);
 }
 
 int CWavDecoder::Read(void* left, void* right) {

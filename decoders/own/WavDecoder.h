@@ -27,6 +27,9 @@ class CWavDecoder : public CDecoder {
   void Close() override;
   int Open(const std::string& path, int musicSampleRate) override;
   int Read(void* left, void* right) override;
+  // The tags the tag layer reads from the file: RIFF INFO, an ID3 chunk.
+  int ReadTags(std::string& title, std::string& artist, std::string& album, std::string& year,
+               std::string& genre, std::string& comment, std::string& track) override;
 
   // Opens on a source the decoder takes over (memory in tests and fuzzing).
   int OpenSource(std::unique_ptr<ByteSource> source);

@@ -3,8 +3,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <fstream>
+#include <functional>
 
 #include "decoders/SourceType.h"
 #include "decoders/choice/DecoderChoice.h"
@@ -133,6 +135,143 @@ TEST_F(SourceListTest, SortingByKindAndDirection) {
         return std::strcoll(a.c_str(), b.c_str()) < 0;
       }));
 }
+
+// ---- Cells of probed files -----------------------------------------------------------
+
+void Shell(const std::string& command) {
+  const test::CommandResult r = test::Run(command);
+  ASSERT_EQ(r.exitCode, 0) << command << "\n" << r.output;
+}
+
+// A Shorten stream of silent blocks after a verbatim copy of its source's WAV header, the
+// only place where such a stream tells its length.
+std::vector<std::uint8_t> MakeShorten(std::uint32_t frames) {
+  std::vector<bool> bits;
+  auto put = [&](std::uint32_t v, int n) {
+    for (int i = n - 1; i >= 0; --i) bits.push_back((v >> i) & 1);
+  };
+  auto rice = [&](std::uint32_t v, int k) {
+    bits.insert(bits.end(), v >> k, false);
+    bits.push_back(true);
+    put(v & ((1u << k) - 1), k);
+  };
+  auto value = [&](std::uint32_t v) {
+    const int width = static_cast<int>(std::bit_width(v));
+    rice(static_cast<std::uint32_t>(width), 2);
+    rice(v, width);
+  };
+  std::vector<std::uint8_t> wav(44);
+  std::memcpy(wav.data(), "RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0", 24);
+  const std::uint32_t fields[] = {44100, 44100 * 4, 0x00100004, 0x61746164, frames * 4};
+  for (int i = 0; i < 5; ++i)
+    for (int b = 0; b < 4; ++b) wav[24 + 4 * i + b] = static_cast<std::uint8_t>(fields[i] >> 8 * b);
+  put(0x616A6B67, 32);                                          // "ajkg"
+  put(2, 8);                                                    // version
+  for (std::uint32_t v : {5u, 2u, 256u, 0u, 4u, 0u}) value(v);  // s16le, 2 channels, 256 ...
+  rice(9, 2);                                                   // verbatim
+  rice(static_cast<std::uint32_t>(wav.size()), 5);
+  for (std::uint8_t b : wav) rice(b, 8);
+  for (std::uint32_t block = 0; block < (frames + 255) / 256 * 2; ++block) rice(8, 2);  // zero
+  rice(4, 2);                                                                           // quit
+  std::vector<std::uint8_t> out((bits.size() + 7) / 8);
+  for (std::size_t i = 0; i < bits.size(); ++i)
+    if (bits[i]) out[i / 8] |= static_cast<std::uint8_t>(0x80 >> (i % 8));
+  return out;
+}
+
+struct CellCase {
+  const char* name;
+  const char* file;
+  // Makes `out` from `wav` (3.5 s of stereo 44.1 kHz).
+  std::function<void(const std::string& wav, const std::string& out)> make;
+  const char* length;
+  const char* channels;
+};
+
+void PrintTo(const CellCase& c, std::ostream* os) { *os << c.name; }
+
+class ProbedCells : public ::testing::TestWithParam<CellCase> {};
+
+// Every MPEG audio file shows its channel mode, and streams whose headers give no length
+// show the length of what they hold.
+TEST_P(ProbedCells, ShowWhatTheFileHolds) {
+  const CellCase& c = GetParam();
+  test::TempDir dir;
+  const std::string wav = dir / "in.wav", out = dir / c.file;
+  test::WriteWav16(wav, test::Sine(440, 44100, 44100 * 7), 2, 44100);
+  c.make(wav, out);
+  CSourceList list(OpenDecoderFor);
+  ASSERT_EQ(list.AddSourceFile(out), CSourceList::AddResult::Added);
+  EXPECT_EQ(list.Text(0, kColLength), c.length);
+  EXPECT_EQ(list.Text(0, kColChannels), c.channels);
+}
+
+std::function<void(const std::string&, const std::string&)> Command(std::string command) {
+  return [command](const std::string& wav, const std::string& out) {
+    std::string line = command;
+    line.replace(line.find("{in}"), 4, test::ShellQuote(wav));
+    line.replace(line.find("{out}"), 5, test::ShellQuote(out));
+    Shell(line);
+  };
+}
+
+// `command`, then `edit` on the bytes it wrote.
+std::function<void(const std::string&, const std::string&)> Edited(
+    std::string command, std::function<void(std::vector<std::uint8_t>&)> edit) {
+  return [command, edit](const std::string& wav, const std::string& out) {
+    Command(command)(wav, out);
+    auto bytes = test::ReadFileBytes(out);
+    edit(bytes);
+    test::WriteFileBytes(out, bytes);
+  };
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ProbedCells,
+    ::testing::Values(
+        CellCase{"Mp2Stereo", "t.mp2", Command("ffmpeg -v error -i {in} -c:a mp2 -f mp2 {out}"),
+                 "00:03", "Stereo"},
+        CellCase{"Mp2Mono", "t.mp2", Command("ffmpeg -v error -i {in} -ac 1 -c:a mp2 -f mp2 {out}"),
+                 "00:03", "Mono"},
+        CellCase{"Mp1", "t.mp1",
+                 [](const std::string&, const std::string& out) {
+                   // 48 kHz, 128 kbit/s, stereo, without bit allocations: silence.
+                   std::vector<std::uint8_t> bytes;
+                   for (int f = 0; f < 440; ++f) {
+                     const std::uint8_t header[4] = {0xFF, 0xFF, 0x44, 0x00};
+                     bytes.insert(bytes.end(), header, header + 4);
+                     bytes.resize(bytes.size() + 124);
+                   }
+                   test::WriteFileBytes(out, bytes);
+                 },
+                 "00:03", "Stereo"},
+        CellCase{"WavPackWithoutTotal", "t.wv",
+                 Edited("wavpack -q -y {in} -o {out}",
+                        [](std::vector<std::uint8_t>& b) {
+                          // Every block's total sample count: unknown.
+                          for (std::size_t at = 0;
+                               at + 32 <= b.size() && std::memcmp(&b[at], "wvpk", 4) == 0;
+                               at += 8 + (b[at + 4] | b[at + 5] << 8 | b[at + 6] << 16))
+                            std::memset(&b[at + 12], 0xFF, 4);
+                        }),
+                 "00:03", "Stereo"},
+        CellCase{"FlacWithUnknownTotal", "t.flac",
+                 Edited("flac -s --no-seektable -o {out} {in}",
+                        [](std::vector<std::uint8_t>& b) {
+                          // The 36-bit total in STREAMINFO: 0, unknown.
+                          b[21] &= 0xF0;
+                          std::memset(&b[22], 0, 4);
+                        }),
+                 "00:03", "Stereo"},
+        CellCase{"WebmFromAPipe", "t.webm",
+                 Command("ffmpeg -v error -i {in} -c:a libopus -f webm - > {out}"), "00:03",
+                 "Stereo"},
+        CellCase{"Shorten", "t.shn",
+                 [](const std::string&, const std::string& out) {
+                   test::WriteFileBytes(out, MakeShorten(44100 * 3 + 22050));
+                 },
+                 "00:03", "Stereo"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SourceListSort, LengthsWithoutColonDoNotBreakTheSort) {
   // AMR rows have an empty Length, which compares equal to anything. A sort must survive

@@ -114,6 +114,88 @@ TEST(Mp3Decoder, LayerTwoGives1152PerRead) {
   EXPECT_TRUE(worst <= 1 || snr >= 90) << snr;
 }
 
+// ---- Free-format layer II ----------------------------------------------------------
+
+enum class FreeFrames { kAll, kFirstHalf, kSecondHalf };
+
+struct FreeFormatCase {
+  const char* name;
+  int rate, channels, kbps;  // of the standard-rate stream the frames come from
+  int extraBytes;            // zero bytes of ancillary data added to each frame
+  FreeFrames which;          // the frames whose headers lose their bit rate
+  bool decodable;            // else the own decoder refuses the file
+};
+
+class FreeFormatLayer2 : public testing::TestWithParam<FreeFormatCase> {};
+
+// A stream whose headers say nothing of the bit rate, so that its frames are found by the
+// distance from one header to the next. Both routes either refuse it or play what FFmpeg
+// plays from the stream it was made from; neither ever plays noise.
+TEST_P(FreeFormatLayer2, IsDecodedRightOrRefused) {
+  const FreeFormatCase& c = GetParam();
+  TempDir dir;
+  const std::string source = dir / "s.wav", original = dir / "o.mp2", path = dir / "free.mp2";
+  WriteWav16(source, SpeechLike(c.rate, static_cast<std::size_t>(c.rate) * 3 * c.channels),
+             c.channels, c.rate);
+  ASSERT_EQ(test::Run("ffmpeg -v error -nostdin -y -i " + ShellQuote(source) + " -c:a mp2 -b:a " +
+                      std::to_string(c.kbps) + "k " + ShellQuote(original))
+                .exitCode,
+            0);
+  const std::vector<std::uint8_t> in = ReadFileBytes(original);
+  std::vector<std::uint8_t> out;
+  std::vector<std::size_t> starts;
+  const int base = 144000 * c.kbps / c.rate;
+  for (std::size_t at = 0; at + 4 <= in.size(); at += base + ((in[at + 2] >> 1) & 1)) {
+    ASSERT_EQ(in[at], 0xFF) << at;
+    starts.push_back(at);
+  }
+  for (std::size_t k = 0; k < starts.size(); ++k) {
+    const std::size_t end = k + 1 < starts.size() ? starts[k + 1] : in.size();
+    const std::size_t first = out.size();
+    out.insert(out.end(), in.begin() + static_cast<std::ptrdiff_t>(starts[k]),
+               in.begin() + static_cast<std::ptrdiff_t>(end));
+    const bool half = k >= starts.size() / 2;
+    if (c.which == FreeFrames::kAll || half == (c.which == FreeFrames::kSecondHalf)) {
+      out[first + 2] &= 0x0F;
+      out.insert(out.end(), static_cast<std::size_t>(c.extraBytes), 0);
+    }
+  }
+  WriteFileBytes(path, out);
+  std::vector<std::int16_t> reference;
+  ASSERT_TRUE(FfmpegDecodeS16(original, reference));
+
+  CMp3Decoder own;
+  ASSERT_EQ(own.Open(path, 0) != 0, c.decodable);
+  if (c.decodable) {
+    EXPECT_EQ(own.GetSampleRate(), c.rate);
+    const Decoded ours = DecodeAll(own);
+    EXPECT_EQ(ours.frames, reference.size() / static_cast<std::size_t>(c.channels));
+    int worst = 0;
+    const double snr = AlignedSnrDb(reference, ours.samples, c.channels, 3000, nullptr, &worst);
+    EXPECT_TRUE(worst <= 1 || snr >= 90) << "snr " << snr << " dB, worst " << worst;
+  }
+  // The library route leaves out the frames it cannot decode, or refuses the file.
+  CBassDecoder library;
+  if (library.Open(path, 0)) {
+    const Decoded theirs = DecodeAll(library);
+    EXPECT_LE(theirs.frames, reference.size() / static_cast<std::size_t>(c.channels));
+    EXPECT_LE(RmsDb(theirs.samples), RmsDb(reference) + 0.5);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Streams, FreeFormatLayer2,
+    testing::Values(
+        FreeFormatCase{"StandardLength48k", 48000, 2, 192, 0, FreeFrames::kAll, true},
+        FreeFormatCase{"PaddedLonger44k", 44100, 2, 192, 20, FreeFrames::kAll, true},
+        FreeFormatCase{"MonoHalfRate", 24000, 1, 64, 0, FreeFrames::kAll, true},
+        FreeFormatCase{"LongerThanAnyRate", 48000, 2, 384, 100, FreeFrames::kAll, false},
+        FreeFormatCase{"ThenStandard", 48000, 2, 192, 0, FreeFrames::kFirstHalf, true},
+        FreeFormatCase{"AfterStandard", 44100, 2, 192, 0, FreeFrames::kSecondHalf, true}),
+    [](const testing::TestParamInfo<FreeFormatCase>& info) {
+      return std::string(info.param.name);
+    });
+
 // ---- Finding the first frame --------------------------------------------------------
 
 class Mp3Search : public testing::Test {
