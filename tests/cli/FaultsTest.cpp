@@ -291,6 +291,21 @@ TEST_F(FaultsTest, FifoAsSettingsFileIsIgnored) {
   EXPECT_TRUE(fs::exists(dir / "out/short.wav"));
 }
 
+// An output that the documents-folder retry placed is shown with its whole path, in text and
+// in JSON, so that the user can find it.
+TEST_F(FaultsTest, DocumentsFolderRetryShowsTheWholePath) {
+  const std::string source = Wav("short.wav", 0.3);
+  const std::string documents = dir / "home/Documents/short.wav";
+  const std::string args = "-f wav -o /proc/no-such-folder " + ShellQuote(source);
+  const test::CommandResult text = test::Run(Cli("", args));
+  EXPECT_EQ(text.exitCode, 0) << text.output;
+  EXPECT_NE(text.output.find(source + ": " + documents), std::string::npos) << text.output;
+  const test::CommandResult json = test::Run(Cli("", "--json " + args));
+  EXPECT_NE(json.output.find("\"status\":\"" + dir / "home/Documents/short_1.wav\""),
+            std::string::npos)
+      << json.output;
+}
+
 // Two processes started together over overlapping sources whose outputs share one name: every
 // reported output decodes to its own source's length, and no two rows report one name.
 class SharedFolder : public FaultsTest, public ::testing::WithParamInterface<const char*> {};
