@@ -8,8 +8,8 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
-#include <set>
 #include <thread>
+#include <unordered_set>
 
 extern "C" {
 #include <libavutil/log.h>
@@ -91,7 +91,7 @@ bool ReadFileList(const std::string& from, std::vector<std::string>& sources) {
 // output an earlier row would write counts as existing for the later ones. True when every
 // row would convert.
 bool ReportPlans(const ConversionSettings& settings, const CSourceList& list, cli::IReporter& out) {
-  std::set<std::string> planned;
+  std::unordered_set<std::string> planned;
   bool all = true;
   for (int r = 0; r < list.RowCount(); ++r) {
     const std::string& source = list.Entry(r).path;

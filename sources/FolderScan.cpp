@@ -3,7 +3,11 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <unordered_map>
+
 #include "base/Paths.h"
+#include "sources/NaturalOrder.h"
 #include "sources/Shortcuts.h"
 
 namespace wavorax {
@@ -62,30 +66,56 @@ namespace {
 struct DirEntry {
   std::string name;
   bool folder;  // a real folder, not a link to one
+  bool link;    // a symbolic link, which may name a folder
 };
 
 // The entries of one folder; false when it cannot be listed.
-bool ListFolder(const std::string& folder, std::vector<DirEntry>& out) {
+// The entries of one folder in the order a file manager shows them; false when it cannot be
+// listed. The entry's type comes with the listing where the file system gives it, so that a
+// folder of many files costs no call per file.
+bool ListFolder(const std::string& folder, const NaturalOrder& order, std::vector<DirEntry>& out) {
   out.clear();
   DIR* dir = ::opendir(folder.c_str());
   if (!dir) return false;
+  std::vector<std::pair<std::string, DirEntry>> keyed;
   while (dirent* e = ::readdir(dir)) {
-    const std::string name = e->d_name;
+    std::string name = e->d_name;
     if (name == "." || name == "..") continue;
-    struct stat st {};
-    const std::string full = folder + "/" + name;
-    if (::lstat(full.c_str(), &st) != 0) continue;
-    out.push_back({name, S_ISDIR(st.st_mode)});
+    bool isFolder = e->d_type == DT_DIR, isLink = e->d_type == DT_LNK;
+    if (e->d_type == DT_UNKNOWN) {
+      struct stat st {};
+      if (::lstat((folder + "/" + name).c_str(), &st) != 0) continue;
+      isFolder = S_ISDIR(st.st_mode);
+      isLink = S_ISLNK(st.st_mode);
+    }
+    std::string key = order.Key(name);
+    keyed.push_back({std::move(key), DirEntry{std::move(name), isFolder, isLink}});
   }
   ::closedir(dir);
+  std::sort(keyed.begin(), keyed.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  out.reserve(keyed.size());
+  for (auto& k : keyed) out.push_back(std::move(k.second));
   return true;
 }
 
-bool MatchesPattern(const std::string& name, const std::string& pattern) {
-  // Every pattern is "*" followed by an extension; matching ignores case.
-  const std::string suffix = pattern.substr(1);
-  return name.size() >= suffix.size() &&
-         EqualsNoCase(name.substr(name.size() - suffix.size()), suffix);
+// The scan pattern a name matches, or -1. Every pattern is "*" followed by an extension, so a
+// name matches the pattern of the extension after its last dot, whatever its case.
+int PatternOf(const std::string& name) {
+  static const std::unordered_map<std::string, int> kByExtension = [] {
+    std::unordered_map<std::string, int> map;
+    const auto& patterns = ScanPatterns();
+    for (std::size_t i = 0; i < patterns.size(); ++i)
+      map.emplace(patterns[i].substr(1), static_cast<int>(i));
+    return map;
+  }();
+  const auto dot = name.rfind('.');
+  if (dot == std::string::npos) return -1;
+  std::string extension = name.substr(dot);
+  for (char& c : extension)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  const auto it = kByExtension.find(extension);
+  return it == kByExtension.end() ? -1 : it->second;
 }
 
 class FolderScan {
@@ -99,20 +129,27 @@ class FolderScan {
   void Scan(const std::string& folder, int depth) {
     if (outcome.cancelled || (outcome.cancelled = AddingCancelled(progress_))) return;
     std::vector<DirEntry> entries;
-    if (!ListFolder(folder, entries)) {
+    if (!ListFolder(folder, order_, entries)) {
       outcome.unreadable.push_back(folder);
       return;
     }
     const std::string prefix = folder == "/" ? folder : folder + "/";
-    for (const std::string& pattern : ScanPatterns()) {
-      for (const DirEntry& e : entries) {
-        if (e.folder || !MatchesPattern(e.name, pattern) || IsTemporaryOutputName(e.name)) continue;
-        const std::string full = prefix + e.name;
-        if (IsFolder(full)) continue;  // a link to a folder
-        const std::size_t before = list_.size();
-        AdmitFile(settings_, full, list_);
-        if (list_.size() != before && (outcome.cancelled = AddingCancelled(progress_))) return;
-      }
+    // Pattern by pattern, each in the folder's order: the files sorted by their pattern,
+    // keeping the folder's order among those of one pattern.
+    std::vector<std::pair<int, const DirEntry*>> files;
+    for (const DirEntry& e : entries) {
+      if (e.folder || IsTemporaryOutputName(e.name)) continue;
+      const int pattern = PatternOf(e.name);
+      if (pattern >= 0) files.push_back({pattern, &e});
+    }
+    std::stable_sort(files.begin(), files.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [pattern, e] : files) {
+      const std::string full = prefix + e->name;
+      if (e->link && IsFolder(full)) continue;  // a link to a folder
+      const std::size_t before = list_.size();
+      AdmitFile(settings_, full, list_);
+      if (list_.size() != before && (outcome.cancelled = AddingCancelled(progress_))) return;
     }
     if (depth > 256) return;  // a guard against absurd nesting
     for (const DirEntry& e : entries) {
@@ -128,6 +165,7 @@ class FolderScan {
   const ConversionSettings& settings_;
   std::vector<std::string>& list_;
   IAddProgress* progress_;
+  NaturalOrder order_;
 };
 
 }  // namespace

@@ -47,14 +47,27 @@ CSourceList::CSourceList(DecoderOpener opener) : opener_(std::move(opener)) {}
 bool CSourceList::IsListed(const FileIdentity& identity) const {
   // A file already listed under any name (a link, another spelling of the path) is not
   // listed twice.
-  for (const Row& row : rows_)
-    if (row.identity.normalPath == identity.normalPath || SameIdentity(row.identity, identity))
-      return true;
-  return false;
+  if (byPath_.count(identity.normalPath)) return true;
+  return identity.exists && byFile_.count({identity.device, identity.inode});
+}
+
+void CSourceList::Index(const FileIdentity& identity, int delta) {
+  const auto step = [delta](auto& map, const auto& key) {
+    if ((map[key] += delta) <= 0) map.erase(key);
+  };
+  step(byPath_, identity.normalPath);
+  if (identity.exists) step(byFile_, FileKey{identity.device, identity.inode});
+}
+
+void CSourceList::Reindex() {
+  byPath_.clear();
+  byFile_.clear();
+  for (const Row& row : rows_) Index(row.identity, 1);
 }
 
 void CSourceList::RefreshIdentities() {
   for (Row& row : rows_) row.identity = IdentityOf(row.entry.path);
+  Reindex();
 }
 
 std::optional<SourceEntry> CSourceList::Probe(const DecoderOpener& opener,
@@ -94,6 +107,7 @@ CSourceList::AddResult CSourceList::AddProbed(const std::string& path,
   row.entry = *probe;
   row.identity = std::move(identity);
   for (int c = 0; c < kColStatus; ++c) row.texts[c] = ColumnText(row.entry, c);
+  Index(row.identity, 1);
   rows_.push_back(std::move(row));
   if (index) *index = RowCount() - 1;
   return AddResult::Added;
@@ -114,6 +128,8 @@ std::vector<int> CSourceList::SelectedRows() const {
 
 bool CSourceList::RemoveSelected() {
   const std::size_t before = rows_.size();
+  for (const Row& r : rows_)
+    if (r.selected) Index(r.identity, -1);
   std::erase_if(rows_, [](const Row& r) { return r.selected; });
   return rows_.size() != before;
 }
@@ -121,6 +137,8 @@ bool CSourceList::RemoveSelected() {
 bool CSourceList::RemoveAll() {
   if (rows_.empty()) return false;
   rows_.clear();
+  byPath_.clear();
+  byFile_.clear();
   return true;
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/Paths.h"
@@ -81,9 +82,25 @@ class CSourceList {
     FileIdentity identity;  // for the duplicate test, as of the last RefreshIdentities
   };
   bool IsListed(const FileIdentity& identity) const;
+  // The index of the rows' identities, kept in step with the rows, so that the duplicate
+  // test of a file costs the same however long the list is.
+  void Index(const FileIdentity& identity, int delta);
+  void Reindex();
+
+  struct FileKey {
+    std::uint64_t device, inode;
+    bool operator==(const FileKey&) const = default;
+  };
+  struct FileKeyHash {
+    std::size_t operator()(const FileKey& k) const {
+      return std::hash<std::uint64_t>()(k.device * 0x9E3779B97F4A7C15ULL ^ k.inode);
+    }
+  };
 
   DecoderOpener opener_;
   std::vector<Row> rows_;
+  std::unordered_map<std::string, int> byPath_;
+  std::unordered_map<FileKey, int, FileKeyHash> byFile_;
   int sortColumn_ = -1;
   bool ascending_ = true;
 };

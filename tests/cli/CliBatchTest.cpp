@@ -128,6 +128,28 @@ INSTANTIATE_TEST_SUITE_P(Rates, ResampledWav, ::testing::ValuesIn([] {
                            return cases;
                          }()));
 
+// An album folder is converted in the order the file manager shows it, whatever order its files
+// were made in: a tag numbered by sequence gives each file its own track number.
+TEST_F(CliBatchTest, FolderConvertsInNaturalOrder) {
+  fs::create_directories(dir / "album");
+  for (int i : {7, 12, 1, 10, 3, 5, 2, 9, 11, 4, 8, 6})
+    Wav("album/" + std::to_string(i) + " - Track.wav", 8000, 1, 0.2);
+  const auto r =
+      Cli("-j 2 -f mp3 -o " + ShellQuote(dir / "out") +
+          " --set MP3ID3TagType=0 --set MP3ID3Tag.trackMode=1 " + ShellQuote(dir / "album"));
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  std::size_t at = 0;
+  for (int track = 1; track <= 12; ++track) {
+    const std::string name = std::to_string(track) + " - Track";
+    const auto bytes = test::ReadFileBytes(dir / ("out/" + name + ".mp3"));
+    ASSERT_GT(bytes.size(), 128u) << name;
+    EXPECT_EQ(bytes[bytes.size() - 2], track) << name;  // ID3v1.1's track byte
+    const std::size_t line = r.output.find(name + ".wav: ", at);
+    EXPECT_NE(line, std::string::npos) << "status lines out of order at " << name;
+    at = line == std::string::npos ? at : line;
+  }
+}
+
 // A real output cut short after it was written fails the check and is removed; the whole
 // output passes, so the check is not one that always fails.
 class TruncatedOutputs : public CliBatchTest, public ::testing::WithParamInterface<int> {};

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <future>
 
@@ -15,6 +16,8 @@
 
 namespace wavorax {
 namespace {
+
+namespace fs = std::filesystem;
 
 class AddingTest : public ::testing::Test {
  protected:
@@ -42,9 +45,10 @@ TEST_F(AddingTest, FolderByFolderThenPatternByPattern) {
   Touch("m/sub/c.flac");
   const auto got = Collect(dir / "m");
   ASSERT_EQ(got.size(), 4u);
-  // Both MP3 files (in enumeration order) come before the WAV file; the subfolder is last.
-  EXPECT_TRUE((got[0] == "m/song.mp3" && got[1] == "m/b.MP3") ||
-              (got[0] == "m/b.MP3" && got[1] == "m/song.mp3"));
+  // Both MP3 files (in name order, whatever their case) come before the WAV file; the
+  // subfolder is last.
+  EXPECT_EQ(got[0], "m/b.MP3");
+  EXPECT_EQ(got[1], "m/song.mp3");
   EXPECT_EQ(got[2], "m/a.wav");
   EXPECT_EQ(got[3], "m/sub/c.flac");
 }
@@ -171,6 +175,62 @@ TEST_F(AddingTest, AddingTheSameFolderTwiceAddsNothingNew) {
     EXPECT_EQ(AddCollectedFiles(list, paths, nullptr), "");
     EXPECT_EQ(list.RowCount(), 3);
   }
+}
+
+// A folder is taken in the order a file manager shows it: numbers by value, case folded,
+// whatever order the files were made in (and so whatever the file system's hash order is).
+struct OrderCase {
+  const char* name;
+  std::vector<std::string> natural;  // the files (and folders), in the order expected
+};
+class NaturalFolderOrder : public AddingTest, public ::testing::WithParamInterface<OrderCase> {};
+
+TEST_P(NaturalFolderOrder, FollowsTheNamesNumbersAndIgnoresCase) {
+  const std::vector<std::string>& natural = GetParam().natural;
+  std::vector<std::size_t> shuffled(natural.size());
+  for (std::size_t i = 0; i < shuffled.size(); ++i)
+    shuffled[i] = (i * 5 + 3) % natural.size();  // 5 is prime to both sizes
+  for (std::size_t i : shuffled) Touch("album/" + natural[i]);
+  std::vector<std::string> expected;
+  for (const std::string& name : natural) expected.push_back("album/" + name);
+  EXPECT_EQ(Collect(dir / "album"), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, NaturalFolderOrder,
+    ::testing::Values(
+        OrderCase{"Unpadded",
+                  {"1 - Track.wav", "2 - Track.wav", "3 - Track.wav", "4 - Track.wav",
+                   "5 - Track.wav", "6 - Track.wav", "7 - Track.wav", "8 - Track.wav",
+                   "9 - Track.wav", "10 - Track.wav", "11 - Track.wav", "12 - Track.wav"}},
+        OrderCase{"PaddedMixedCase",
+                  {"01 - intro.wav", "02 - Song.wav", "03 - song.wav", "04 - SONG.wav",
+                   "05 - b.wav", "06 - A.wav", "07 - x.wav", "08 - x.wav", "09 - x.wav",
+                   "10 - x.wav", "11 - x.wav", "12 - Outro.wav"}},
+        OrderCase{"ByPatternThenName",
+                  {"Track 2.mp3", "track 10.MP3", "Track 1.wav", "Track 9.wav", "disc 1/a.wav",
+                   "Disc 2/a.wav", "disc 10/a.wav"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The index of listed files refuses a file under a second spelling, and forgets rows that go.
+TEST_F(AddingTest, IndexRefusesOtherSpellingsAndForgetsRemovedRows) {
+  const std::string a = dir / "a.wav", b = dir / "b.wav";
+  test::WriteWav16(a, std::vector<std::int16_t>(800), 1, 8000);
+  test::WriteWav16(b, std::vector<std::int16_t>(800), 1, 8000);
+  ASSERT_EQ(::symlink(a.c_str(), (dir / "link.wav").c_str()), 0);
+  CSourceList list(OpenDecoderFor);
+  EXPECT_EQ(AddCollectedFiles(list, {a, b}, nullptr), "");
+  ASSERT_EQ(list.RowCount(), 2);
+  for (const std::string& again :
+       {dir / "link.wav", dir.path() + "/./a.wav",
+        dir / "../" + fs::path(dir.path()).filename().string() + "/b.wav"})
+    EXPECT_EQ(list.AddSourceFile(again), CSourceList::AddResult::AlreadyListed) << again;
+  list.SetSelected(0, true);
+  ASSERT_TRUE(list.RemoveSelected());
+  EXPECT_EQ(list.AddSourceFile(dir / "link.wav"), CSourceList::AddResult::Added);
+  ASSERT_TRUE(list.RemoveAll());
+  EXPECT_EQ(AddCollectedFiles(list, {a, b}, nullptr), "");
+  EXPECT_EQ(list.RowCount(), 2);
 }
 
 // Rows are compared with what their paths name at the time of adding, through either route.

@@ -274,8 +274,11 @@ void CMainDlg::FillFormatCombo() {
 // ---- enabling and dispatch ----
 
 bool CMainDlg::IsCommandEnabled(int command) const {
+  return IsCommandEnabled(command, const_cast<CMainDlg*>(this)->SelectedRows());
+}
+
+bool CMainDlg::IsCommandEnabled(int command, const std::vector<int>& selected) const {
   if (busy_) return false;
-  const auto selected = const_cast<CMainDlg*>(this)->SelectedRows();
   const int rows = list_.RowCount();
   switch (command) {
     case kRemoveAll:
@@ -296,7 +299,9 @@ bool CMainDlg::IsCommandEnabled(int command) const {
 }
 
 void CMainDlg::UpdateMenuStates() {
-  for (const auto& [command, action] : actions_) action->setEnabled(IsCommandEnabled(command));
+  const std::vector<int> selected = SelectedRows();
+  for (const auto& [command, action] : actions_)
+    action->setEnabled(IsCommandEnabled(command, selected));
 }
 
 void CMainDlg::Dispatch(int command) {
@@ -403,9 +408,14 @@ bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
 std::vector<int> CMainDlg::SelectedRows() {
   std::vector<int> rows;
   if (!view_ || !view_->selectionModel()) return rows;
-  for (const QModelIndex& index : view_->selectionModel()->selectedRows())
-    if (index.row() < list_.RowCount()) rows.push_back(index.row());
-  std::sort(rows.begin(), rows.end());
+  // The view selects whole rows, so its ranges are runs of rows: read them as runs, which
+  // costs nothing per row for Select All over a long list.
+  std::vector<char> taken(static_cast<std::size_t>(list_.RowCount()), 0);
+  for (const QItemSelectionRange& range : view_->selectionModel()->selection())
+    for (int r = std::max(range.top(), 0); r <= range.bottom() && r < list_.RowCount(); ++r)
+      taken[static_cast<std::size_t>(r)] = 1;
+  for (int r = 0; r < list_.RowCount(); ++r)
+    if (taken[static_cast<std::size_t>(r)]) rows.push_back(r);
   return rows;
 }
 
@@ -415,10 +425,21 @@ void CMainDlg::SyncSelectionToList() {
 }
 
 void CMainDlg::SyncSelectionFromList() {
+  // One range per run of selected rows, not per row: a selection of many ranges is slow to
+  // build and to paint.
   QItemSelection selection;
-  for (int r = 0; r < list_.RowCount(); ++r)
-    if (list_.IsSelected(r))
-      selection.select(model_->index(r, 0), model_->index(r, kColumnCount - 1));
+  const int count = list_.RowCount();
+  for (int r = 0; r < count;) {
+    if (!list_.IsSelected(r)) {
+      ++r;
+      continue;
+    }
+    int end = r;
+    while (end + 1 < count && list_.IsSelected(end + 1)) ++end;
+    selection.append(
+        QItemSelectionRange(model_->index(r, 0), model_->index(end, kColumnCount - 1)));
+    r = end + 1;
+  }
   view_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
 

@@ -141,6 +141,7 @@ class CMainDlg final : public QWidget, public IBatchHost {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  bool IsCommandEnabled(int command, const std::vector<int>& selected) const;
   void BuildControls();
   void BuildMenus();
   void UpdateMenuStates();
