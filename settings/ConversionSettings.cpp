@@ -123,6 +123,20 @@ const std::vector<SettingField>& SettingFields() {
         Int("AmplifyWavCoeff", &CS::AmplifyWavCoeff),
         Int("ConvertJobs", &CS::ConvertJobs),
         Int("VerifyOutputs", &CS::VerifyOutputs),
+        Int("MP3EncodingMode", &CS::MP3EncodingMode),
+        Int("MP3VBRQuality", &CS::MP3VBRQuality),
+        Int("MP3ABRBitRate", &CS::MP3ABRBitRate),
+        Int("FLACCompression", &CS::FLACCompression),
+        Int("FLACBitsPerSample", &CS::FLACBitsPerSample),
+        Int("ALACBitsPerSample", &CS::ALACBitsPerSample),
+        Int("OpusBitRate", &CS::OpusBitRate),
+        Int("OpusVBR", &CS::OpusVBR),
+        Int("OpusSignal", &CS::OpusSignal),
+        Int("VorbisMode", &CS::VorbisMode),
+        Int("VorbisQuality", &CS::VorbisQuality),
+        Int("VorbisBitRate", &CS::VorbisBitRate),
+        Int("VorbisCommentTagType", &CS::VorbisCommentTagType),
+        Tag("VorbisCommentTag", &CS::VorbisCommentTag),
     };
     f.insert(f.end(), std::begin(rest), std::end(rest));
     return f;
@@ -157,7 +171,24 @@ std::int32_t CorrectLoadedValue(const std::string& name, std::int32_t value) {
                : 44100;
   if (name == "MP3SampleRate")
     return offered({8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000}) ? value : 44100;
-  if (name == "WAVBitsPerSample") return offered({8, 16}) ? value : 16;
+  if (name == "WAVBitsPerSample") return offered({8, 16, 24, 32}) ? value : 16;
+  // The options of the later targets, each held to what its page offers.
+  const auto within = [value](int low, int high, int fallback) {
+    return value >= low && value <= high ? value : fallback;
+  };
+  if (name == "MP3EncodingMode") return within(0, 2, 0);
+  if (name == "MP3VBRQuality") return within(0, 9, 2);
+  if (name == "MP3ABRBitRate") return within(8, 320, 160);
+  if (name == "FLACCompression") return within(0, 8, 5);
+  if (name == "FLACBitsPerSample" || name == "ALACBitsPerSample")
+    return value == 0 || value == 16 ? value : 0;
+  if (name == "OpusBitRate") return within(6, 512, 128);
+  if (name == "OpusVBR") return within(0, 1, 1);
+  if (name == "OpusSignal") return within(0, 1, 0);
+  if (name == "VorbisMode") return within(0, 1, 0);
+  if (name == "VorbisQuality") return within(-1, 10, 5);
+  if (name == "VorbisBitRate") return within(32, 500, 160);
+  if (name == "VorbisCommentTagType") return within(0, 2, kTagTransfer);
   return value;
 }
 

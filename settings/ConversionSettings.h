@@ -90,6 +90,32 @@ struct ConversionSettings {
   // Whether each output is decoded again once written and compared with its source.
   std::int32_t VerifyOutputs = 0;
 
+  // MP3 rate control: 0 constant bit rate (MP3BitRate), 1 variable (MP3VBRQuality, V0 best to
+  // V9 smallest), 2 average (MP3ABRBitRate, kbit/s). Only with the explicit parameters.
+  std::int32_t MP3EncodingMode = 0;
+  std::int32_t MP3VBRQuality = 2;
+  std::int32_t MP3ABRBitRate = 160;
+  // FLAC: compression level 0 (fastest) to 8 (smallest); width 0 as the source (16 or 24
+  // bits), or 16.
+  std::int32_t FLACCompression = 5;
+  std::int32_t FLACBitsPerSample = 0;
+  // ALAC: width 0 as the source (16 or 24 bits), or 16.
+  std::int32_t ALACBitsPerSample = 0;
+  // Opus: the stream's bit rate in kbit/s (6 to 256 a channel), VBR on or off, and the signal
+  // it is tuned for: 0 music, 1 speech.
+  std::int32_t OpusBitRate = 128;
+  std::int32_t OpusVBR = 1;
+  std::int32_t OpusSignal = 0;
+  // Ogg Vorbis: 0 by quality (VorbisQuality, -1 to 10), 1 by a managed average bit rate
+  // (VorbisBitRate, kbit/s).
+  std::int32_t VorbisMode = 0;
+  std::int32_t VorbisQuality = 5;
+  std::int32_t VorbisBitRate = 160;
+  // Tags of the targets that carry Vorbis comments (FLAC, Opus, Ogg Vorbis); ALAC takes the
+  // MP4 family's choice and tag.
+  std::int32_t VorbisCommentTagType = kTagTransfer;
+  TagRecord VorbisCommentTag;
+
   bool operator==(const ConversionSettings&) const = default;
 };
 

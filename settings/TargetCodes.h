@@ -11,6 +11,11 @@ enum TargetFormat : int {
   kTargetM4a = 6500,
   kTargetMp4 = 6600,
   kTargetM4b = 6700,
+  // Beyond the six: the lossless and Ogg targets.
+  kTargetFlac = 3000,
+  kTargetAlac = 6800,
+  kTargetOpus = 4100,
+  kTargetOgg = 4000,
 };
 
 }  // namespace wavorax

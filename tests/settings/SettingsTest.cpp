@@ -26,11 +26,16 @@ INSTANTIATE_TEST_SUITE_P(
                       LoadCase{"TargetExistsOpt", 99, 99}, LoadCase{"ConvertJobs", 64, 64},
                       LoadCase{"ConvertJobs", 0, DefaultConvertJobs()},
                       LoadCase{"ConvertJobs", 65, DefaultConvertJobs()},
-                      LoadCase{"VerifyOutputs", 1, 1}, LoadCase{"VerifyOutputs", 2, 0}));
+                      LoadCase{"VerifyOutputs", 1, 1}, LoadCase{"VerifyOutputs", 2, 0},
+                      LoadCase{"WAVSampleRate", 1, 44100}, LoadCase{"WAVSampleRate", 0, 0},
+                      LoadCase{"MP3SampleRate", 96000, 44100}, LoadCase{"WAVBitsPerSample", 24, 24},
+                      LoadCase{"WAVBitsPerSample", 12, 16}, LoadCase{"FLACCompression", 9, 5},
+                      LoadCase{"FLACBitsPerSample", 24, 0}, LoadCase{"OpusBitRate", 1, 128},
+                      LoadCase{"VorbisQuality", -2, 5}, LoadCase{"MP3VBRQuality", 9, 9}));
 
 TEST(Settings, FieldTableCoversEveryPersistedFieldOnce) {
   const auto& fields = SettingFields();
-  EXPECT_EQ(fields.size(), 87u);  // all 88 fields but LastOptionsPage
+  EXPECT_EQ(fields.size(), 101u);  // all 102 fields but LastOptionsPage
   std::set<std::string> names;
   int folderGroup = 0, formatGroup = 0;
   for (const auto& f : fields) {
