@@ -34,7 +34,9 @@ class CDecoder {
   // Non-zero on success. musicSampleRate matters only for tracker music (0 = default).
   virtual int Open(const std::string& path, int musicSampleRate) = 0;
   // Samples per channel written (at most kDecodeBlock); 0 or less ends the stream.
-  // 16-bit samples are signed native-endian, 8-bit samples unsigned (silence 128).
+  // 16-bit samples are signed native-endian, 8-bit samples unsigned (silence 128); after
+  // EnableWideSamples, 24- and 32-bit samples are signed 32-bit integers holding the value at
+  // that width (a 24-bit sample lies in -2^23 .. 2^23-1).
   // `right` is written only when GetOutputChannels() is 2 and may be null otherwise.
   virtual int Read(void* left, void* right) = 0;
 
@@ -45,6 +47,11 @@ class CDecoder {
   virtual int GetOutputChannels() { return outputChannels; }
   virtual int GetSampleRate() { return sampleRate; }
   virtual int GetBitsPerSample() { return bitsPerSample; }
+  // Asks for the source's own samples where they are wider than 16 bits (24-bit PCM, 32-bit
+  // PCM, floating point): afterwards GetBitsPerSample answers 24 or 32 and Read writes 32-bit
+  // integers. False, changing nothing, when the source is not wider or the decoder cannot.
+  // Before the first Read.
+  virtual bool EnableWideSamples() { return false; }
   // MPEG channel mode: 0 stereo, 1 joint stereo, 2 dual channel, 3 mono, 4 unknown.
   virtual int GetChannelMode() { return 4; }
   virtual int GetBitrate() { return bitrateKbps; }
@@ -88,7 +95,7 @@ class CDecoder {
   int sampleRate = 0;
   int channels = 0;        // channels of the source stream
   int outputChannels = 0;  // channels Read delivers: 1, or 2 for two or more
-  int bitsPerSample = 0;   // 8 or 16
+  int bitsPerSample = 0;   // 8 or 16, or 24 or 32 after EnableWideSamples
   int bytesPerSample = 0;
   int bitrateKbps = 0;
 };

@@ -24,10 +24,12 @@ CWavWriter::~CWavWriter() { Close(); }
 
 bool CWavWriter::Open(const std::string& path, bool stereo, int bitsPerSample, int sampleRate) {
   Close();
-  if ((bitsPerSample != 8 && bitsPerSample != 16) || sampleRate <= 0) return false;
+  if ((bitsPerSample != 8 && bitsPerSample != 16 && bitsPerSample != 24 && bitsPerSample != 32) ||
+      sampleRate <= 0)
+    return false;
 
   WavFormat f;
-  f.formatTag = 1;
+  f.formatTag = bitsPerSample == 32 ? 3 : 1;
   f.channels = stereo ? 2 : 1;
   f.sampleRate = static_cast<std::uint32_t>(sampleRate);
   f.bitsPerSample = static_cast<std::uint16_t>(bitsPerSample);
@@ -110,6 +112,32 @@ bool CWavWriter::Write8(const std::uint8_t* left, const std::uint8_t* right, int
     return WriteData(interleaved_.data(), n * 2);
   }
   return WriteData(left, n);
+}
+
+bool CWavWriter::WriteWide(const std::int32_t* left, const std::int32_t* right, int count) {
+  const int bits = format_.bitsPerSample;
+  if (!file_.IsOpen() || (bits != 24 && bits != 32) || count < 0 || (count > 0 && !left))
+    return false;
+  const auto n = static_cast<std::size_t>(count);
+  const std::size_t channels = format_.channels;
+  if (channels == 2 && n > 0 && !right) return false;
+  const std::size_t width = static_cast<std::size_t>(bits / 8);
+  interleaved_.resize(n * channels * width);
+  std::uint8_t* p = interleaved_.data();
+  for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t c = 0; c < channels; ++c, p += width) {
+      const std::int32_t v = c == 0 ? left[i] : right[i];
+      if (bits == 24) {
+        const auto u = static_cast<std::uint32_t>(v);
+        p[0] = static_cast<std::uint8_t>(u);
+        p[1] = static_cast<std::uint8_t>(u >> 8);
+        p[2] = static_cast<std::uint8_t>(u >> 16);
+      } else {
+        Put32(p, std::bit_cast<std::uint32_t>(static_cast<float>(v) * (1.0f / 2147483648.0f)));
+      }
+    }
+  }
+  return WriteData(interleaved_.data(), interleaved_.size());
 }
 
 bool CWavWriter::Close() {

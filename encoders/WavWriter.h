@@ -12,7 +12,7 @@ namespace wavorax {
 
 // The PCM format block; its first 16 bytes are the fmt chunk.
 struct WavFormat {
-  std::uint16_t formatTag = 0;  // 1 = PCM
+  std::uint16_t formatTag = 0;  // 1 = PCM, 3 = IEEE floating point
   std::uint16_t channels = 0;
   std::uint32_t sampleRate = 0;
   std::uint32_t byteRate = 0;
@@ -33,8 +33,9 @@ class CWavWriter {
   CWavWriter& operator=(const CWavWriter&) = delete;
   virtual ~CWavWriter();
 
-  // Creates the file anew and writes the header with placeholder sizes. False when the
-  // format is not 8 or 16 bits at a positive rate, when the file cannot be created, or when
+  // Creates the file anew and writes the header with placeholder sizes: integer PCM at 8, 16
+  // or 24 bits, or with 32 IEEE floating point. False when the width is none of those or the
+  // rate is not positive, when the file cannot be created, or when
   // the header cannot be written (the half-made file is then removed).
   bool Open(const std::string& path, bool stereo, int bitsPerSample, int sampleRate);
   // `count` samples per channel; `right` is read only in stereo and may be null in mono.
@@ -42,6 +43,9 @@ class CWavWriter {
   // would make the file too large for the header's sizes; nothing is written then.
   bool Write16(const std::int16_t* left, const std::int16_t* right, int count);
   bool Write8(const std::uint8_t* left, const std::uint8_t* right, int count);
+  // For 24 and 32 bits: samples as 32-bit integers, 24-bit values for 24 bits and full-scale
+  // 32-bit ones for floating point (2^31 is 1.0). False for the narrower widths.
+  bool WriteWide(const std::int32_t* left, const std::int32_t* right, int count);
   // Patches the RIFF and data sizes from the file's actual size and closes it. False when a
   // size does not fit (the placeholders are then left as they are, never wrapped values),
   // or when the patch or the close fails. True, doing nothing, when nothing is open.

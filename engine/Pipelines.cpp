@@ -17,165 +17,12 @@
 #include "encoders/Mp4Encoder.h"
 #include "encoders/WavWriter.h"
 #include "engine/Amplify.h"
+#include "engine/PipelineSupport.h"
 #include "engine/Resampler.h"
 #include "engine/Targets.h"
 #include "settings/TagRecord.h"
 
 namespace wavorax {
-
-namespace {
-
-// Stream parameters that no real source has would make the buffer arithmetic below divide
-// by zero or ask for absurd amounts of memory; such a decoder is refused.
-bool UsableStream(CDecoder& d) {
-  const int rate = d.GetSampleRate();
-  const int ch = d.GetOutputChannels();
-  const int bits = d.GetBitsPerSample();
-  return rate > 0 && rate <= 768000 && (ch == 1 || ch == 2) && (bits == 8 || bits == 16);
-}
-
-std::unique_ptr<CDecoder> OpenSource(const PipelineContext& ctx, int sourceType,
-                                     const std::string& path, int renderRate) {
-  if (!ctx.openDecoder) return nullptr;
-  auto decoder = ctx.openDecoder(sourceType, path, sourceType == kSourceMusic ? renderRate : 0);
-  if (decoder && !UsableStream(*decoder)) {
-    decoder->Close();
-    decoder.reset();
-  }
-  return decoder;
-}
-
-// Two block buffers of kDecodeBlock samples of the source width; the right one only for
-// two channels.
-struct InputBlock {
-  InputBlock(int bytesPerSample, int channels)
-      : left(std::size_t(kDecodeBlock) * bytesPerSample),
-        right(channels == 2 ? std::size_t(kDecodeBlock) * bytesPerSample : 0) {}
-  void* L() { return left.data(); }
-  void* R() { return right.empty() ? nullptr : right.data(); }
-  std::vector<std::uint8_t> left, right;
-};
-
-// The per-file line of the progress window: the text only when the whole percentage grows,
-// the bar only when its pixel position grows.
-class FileProgress {
- public:
-  FileProgress(IConvertProgress& p, std::string name, std::uint64_t length)
-      : p_(p), name_(std::move(name)), total_(length) {
-    hundredth_ = total_ / 100;
-    if (total_ == 0) total_ = 1;
-    if (hundredth_ == 0) hundredth_ = 1;
-    width_ = std::max(p_.FileBarWidth(), 1);
-    p_.SetFileBarRange(width_);
-    p_.SetFileBarPos(0);
-    step_ = total_ / static_cast<std::uint64_t>(width_);
-    if (step_ == 0) step_ = 1;
-  }
-
-  // Shows the position; false when Cancel was pressed.
-  bool Update(std::uint64_t position) {
-    const int percent = static_cast<int>(std::min<std::uint64_t>(position / hundredth_, 100));
-    if (percent > lastPercent_) {
-      p_.SetFilePercent(percent);
-      p_.SetFileText(FileText(name_, percent));
-      lastPercent_ = percent;
-    }
-    const int bar = static_cast<int>(std::min<std::uint64_t>(position / step_, width_));
-    if (bar > lastBar_) {
-      p_.SetFileBarPos(bar);
-      lastBar_ = bar;
-    }
-    return Poll();
-  }
-
-  // Lets the window run for a moment; false when Cancel was pressed.
-  bool Poll() {
-    p_.PumpMessages();
-    return !p_.CancelRequested();
-  }
-
-  void Finish() {
-    if (lastPercent_ != 100) {
-      p_.SetFilePercent(100);
-      p_.SetFileText(FileText(name_, 100));
-      p_.SetFileBarPos(width_);
-    }
-  }
-
-  std::uint64_t total() const { return total_; }
-
- private:
-  IConvertProgress& p_;
-  std::string name_;
-  std::uint64_t total_, hundredth_, step_;
-  int width_;
-  int lastPercent_ = 0, lastBar_ = 0;
-};
-
-// The block loop shared by every pipeline. `write(n)` processes and writes the n samples per
-// channel just read; it returns false on a write failure. True when the source ended after at
-// least one sample: a source that decodes to nothing (an empty data chunk, an MP3 of only
-// tags) converts to nothing, which is no output.
-template <typename WriteBlock>
-bool PumpBlocks(CDecoder& decoder, int sourceType, InputBlock& in, FileProgress& progress,
-                WriteBlock write) {
-  // A decoder waiting on a slow drive keeps the window alive and Cancel within reach.
-  decoder.SetWaitCheck([&progress] { return progress.Poll(); });
-  struct Forget {
-    CDecoder& d;
-    ~Forget() { d.SetWaitCheck(nullptr); }
-  } forget{decoder};
-  bool delivered = false;
-  for (;;) {
-    const int n = decoder.Read(in.L(), in.R());
-    if (n == kReadFailed) return false;
-    if (n <= 0) return delivered;
-    delivered = true;
-    const std::uint64_t position = decoder.GetPosition();
-    if (!progress.Update(position)) return false;
-    if (!write(std::min(n, kDecodeBlock))) return false;
-    // Tracker music can render forever (loops); it ends once its length is reached.
-    if (sourceType == kSourceMusic && position >= progress.total()) return true;
-  }
-}
-
-int BytesOf(int bits) { return bits == 16 ? 2 : 1; }
-
-// The outcome of a conversion once the writer is closed: a file counts only when the source
-// ended and the writer could finish its header or container (not on a full disk). Anything
-// less is deleted, never the source.
-int Outcome(bool ended, bool closed, const std::string& outputPath, const std::string& sourcePath) {
-  const int result = ended && closed ? 1 : 0;
-  if (!result) DeleteUnlessSame(outputPath, sourcePath);
-  return result;
-}
-
-// Capacity in samples of a buffer that takes one processed block.
-std::size_t ConvertedSamples(int targetRate, int sourceRate) {
-  return std::size_t(targetRate / sourceRate + 1) * kDecodeBlock;
-}
-
-// The track number of a text such as "3" or "3/12": its leading decimal number, 0 for none.
-int TrackNumberOf(const std::string& text) {
-  errno = 0;
-  const long v = std::strtol(text.c_str(), nullptr, 10);
-  if (errno != 0 || v < 0) return 0;
-  return static_cast<int>(std::min<long>(v, 0x7fffffff));
-}
-
-// The source's file name without its extension, for titles taken from file names.
-std::string TitleFromFileName(const std::string& sourcePath) {
-  const std::string name = FileNameOf(sourcePath);
-  return name.substr(0, name.size() - ExtensionOf(name).size());
-}
-
-int UserTrackNumber(const TagRecord& tag, int batchSequenceNumber) {
-  if (tag.trackMode == 1) return batchSequenceNumber;
-  if (tag.trackMode == 2) return tag.track;
-  return 0;
-}
-
-}  // namespace
 
 // Tracker music renders at the target rate where the music library can; a rate outside its
 // range (the 6000 Hz of the WAV page) renders at the nearest one, and the pipeline's
@@ -222,6 +69,7 @@ int SnapMp3BitRate(int kbps, int outputSampleRate) {
 int ConvertToWav(const PipelineContext& ctx, int sourceType, const std::string& sourcePath,
                  const std::string& outputPath, IConvertProgress& progress) {
   const ConversionSettings& s = ctx.settings;
+  if (WantsWideWav(s)) return ConvertToWideWav(ctx, sourceType, sourcePath, outputPath, progress);
   auto decoder = OpenSource(ctx, sourceType, sourcePath, MusicRenderRateForWav(s));
   if (!decoder) return 0;
 
@@ -391,6 +239,12 @@ int ConvertToMp3(const PipelineContext& ctx, int sourceType, const std::string& 
         bitRate = 16 * channels;
     }
     if (bitRate > 0) encoder.SetBitRate(SnapMp3BitRate(bitRate, rate));
+    // Variable and average bit rates; a stored value outside its range leaves the constant
+    // bit rate above.
+    if (s.MP3EncodingMode == 1)
+      encoder.SetVbrQuality(s.MP3VBRQuality);
+    else if (s.MP3EncodingMode == 2)
+      encoder.SetAbrBitRate(s.MP3ABRBitRate);
   }
 
   if (!encoder.Start()) {
@@ -567,24 +421,7 @@ int ConvertToMp4(const PipelineContext& ctx, int sourceType, const std::string& 
                  const std::string& outputPath, IConvertProgress& progress) {
   const ConversionSettings& s = ctx.settings;
   auto tag = [&](CMp4Encoder& encoder, CDecoder& decoder) {
-    if (s.M4AID3TagType == kTagAddUser) {
-      const TagRecord& user = s.M4AID3Tag;
-      const std::string title =
-          CutUtf8(user.useFileNameAsTitle ? TitleFromFileName(sourcePath) : user.title, 31);
-      return encoder.SetMetadata(title, user.artist, user.album, GenreName(user.genre), user.year,
-                                 user.comment, UserTrackNumber(user, ctx.batchSequenceNumber));
-    }
-    if (s.M4AID3TagType == kTagTransfer) {
-      // The cover goes along with the texts. One that is too large or of another type is
-      // simply left out (ReadFrontCover returns nothing for it); it never fails the file.
-      const std::vector<std::uint8_t> cover = ReadFrontCover(sourcePath);
-      if (!cover.empty()) encoder.SetCoverArt(cover);
-      std::string title, artist, album, year, genre, comment, track;
-      if (decoder.ReadTags(title, artist, album, year, genre, comment, track))
-        return encoder.SetMetadata(title, artist, album, genre, year, comment,
-                                   TrackNumberOf(track));
-    }
-    return true;
+    return TagMp4Family(ctx, sourcePath, encoder, decoder);
   };
   return ConvertAacFamily<CMp4Encoder>(
       ctx, sourceType, sourcePath, outputPath, progress,

@@ -12,6 +12,14 @@ constexpr LengthAllowance kWavAllowance{0, 0};
 constexpr LengthAllowance kAacAllowance{1024, 1024};
 // The edit list takes the priming away; the last frame's padding may stay.
 constexpr LengthAllowance kMp4Allowance{0, 1024};
+// The lossless containers record the exact length.
+constexpr LengthAllowance kExactAllowance{0, 0};
+// Ogg Opus ends on a granule position that gives the exact length at 48 kHz, and the decoder
+// honours it and the pre-skip.
+constexpr LengthAllowance kOpusAllowance{0, 0};
+// Ogg Vorbis's last granule gives the exact length too, but the verifying decoder trims
+// neither the start nor the end by it: its count may differ by up to half a long block.
+constexpr LengthAllowance kVorbisAllowance{0, 1024};
 
 }  // namespace
 
@@ -29,6 +37,14 @@ const TargetTable& Targets() {
        kMp4Allowance},
       {kTargetM4b, " to M4B", "m4b", ".m4b", "M4B", ConvertToMp4, MusicRenderRateForWav,
        kMp4Allowance},
+      {kTargetFlac, " to FLAC", "flac", ".flac", "FLAC", ConvertToFlac, MusicRenderRateForLossless,
+       kExactAllowance},
+      {kTargetAlac, " to ALAC", "alac", ".m4a", "ALAC", ConvertToAlac, MusicRenderRateForLossless,
+       kExactAllowance},
+      {kTargetOpus, " to Opus", "opus", ".opus", "Opus", ConvertToOpus, MusicRenderRateForOpus,
+       kOpusAllowance},
+      {kTargetOgg, " to OGG", "ogg", ".ogg", "OGG", ConvertToOgg, MusicRenderRateForLossless,
+       kVorbisAllowance},
   };
   return table;
 }

@@ -21,6 +21,9 @@ inline constexpr std::uint64_t kNoPosition = ~std::uint64_t{0};
 inline constexpr std::uint32_t kDataEnd = 0xFFFFFFFFu;
 // ChannelInfo::flags bit: samples are unsigned 8-bit (otherwise signed 16-bit native-endian).
 inline constexpr unsigned kSample8Bits = 1;
+// ChannelInfo::flags bit: samples are signed 32-bit native-endian, full scale (a channel
+// opened for wide samples whose source is wider than 16 bits).
+inline constexpr unsigned kSample32Bits = 2;
 // Render rate used for tracker music when the caller passes 0.
 inline constexpr int kDefaultMusicRate = 44100;
 // Render rates that tracker music accepts.
@@ -30,7 +33,8 @@ inline constexpr int kMaxMusicRate = 192000;
 struct ChannelInfo {
   int frequency = 0;   // samples per second of the decoded output
   int channels = 0;    // interleaved channels of the decoded output
-  unsigned flags = 0;  // kSample8Bits
+  unsigned flags = 0;  // kSample8Bits or kSample32Bits
+  int bits = 16;       // the source's width: 8, 16, or with kSample32Bits 24 or 32
 };
 
 enum class FilePosition {
@@ -93,7 +97,8 @@ class Channel {
 
 // Opens a file as a decode-only stream. Null when the file cannot be read, holds no decodable
 // audio, or is tracker music (which must come through MusicLoad so that it gets its render rate).
-std::unique_ptr<Channel> StreamCreateFile(const std::string& path);
+// With `wide`, a source wider than 16 bits hands out its own samples (kSample32Bits).
+std::unique_ptr<Channel> StreamCreateFile(const std::string& path, bool wide = false);
 // The same on bytes in memory (copied; the caller's buffer may go away).
 std::unique_ptr<Channel> StreamCreateMemory(const std::uint8_t* data, std::size_t size);
 

@@ -110,8 +110,42 @@ void CBassDecoder::ParseFirstFrameHeader() {
   channelMode = mode;
 }
 
+bool CBassDecoder::EnableWideSamples() {
+  if (!handle || isMusic || handle->GetPosition() != 0) return false;
+  // The stream was opened for 16-bit samples; it is opened again for its own, and stays as
+  // it was when it has none wider.
+  std::unique_ptr<audiolib::Channel> wide = audiolib::StreamCreateFile(path, true);
+  if (!wide || !(wide->GetInfo().flags & audiolib::kSample32Bits)) return false;
+  const audiolib::ChannelInfo info = wide->GetInfo();
+  if (info.frequency != sampleRate || info.channels != channels) return false;
+  handle = std::move(wide);
+  length = handle->GetLength();
+  bitsPerSample = info.bits;
+  bytesPerSample = 4;
+  interleaveBytes = static_cast<std::uint32_t>(bytesPerSample * outputChannels * kDecodeBlock);
+  interleaveBuffer.assign(interleaveBytes, 0);
+  return true;
+}
+
 int CBassDecoder::Read(void* left, void* right) {
   if (!handle || interleaveBytes == 0) return 0;
+  if (bytesPerSample == 4) {
+    const std::uint32_t n = handle->GetData(interleaveBuffer.data(), interleaveBytes);
+    if (n == audiolib::kDataEnd) return handle->HasFailed() ? kReadFailed : 0;
+    // Full-scale 32-bit samples, brought down to the source's width (exactly: the bits
+    // below it are zero).
+    const int shift = 32 - bitsPerSample;
+    const auto step = static_cast<std::uint32_t>(channels);
+    const auto* in = reinterpret_cast<const std::int32_t*>(interleaveBuffer.data());
+    auto* l = static_cast<std::int32_t*>(left);
+    auto* r = static_cast<std::int32_t*>(right);
+    const std::uint32_t frames = (n / 4) / step;
+    for (std::uint32_t i = 0; i < frames; ++i, in += step) {
+      l[i] = in[0] >> shift;
+      if (channels >= 2) r[i] = in[1] >> shift;
+    }
+    return static_cast<int>(frames);
+  }
   void* destination = channels < 2 ? left : interleaveBuffer.data();
   const std::uint32_t n = handle->GetData(destination, interleaveBytes);
   if (n == audiolib::kDataEnd) return handle->HasFailed() ? kReadFailed : 0;

@@ -21,6 +21,7 @@ class CBassDecoder : public CDecoder {
   void Close() override;
   int Open(const std::string& path, int musicSampleRate) override;
   int Read(void* left, void* right) override;
+  bool EnableWideSamples() override;
   std::uint64_t GetPosition() override;
   int GetChannelMode() override { return channelMode; }
   int GetNominalBitrate() override { return nominalBitrate; }

@@ -76,6 +76,17 @@ bool NeedsStreamInfo(const AVFormatContext* format) {
 
 bool IsUnsigned8(int format) { return format == AV_SAMPLE_FMT_U8 || format == AV_SAMPLE_FMT_U8P; }
 
+bool IsFloat(int format) {
+  const auto f = av_get_packed_sample_fmt(static_cast<AVSampleFormat>(format));
+  return f == AV_SAMPLE_FMT_FLT || f == AV_SAMPLE_FMT_DBL;
+}
+
+// Sample formats that hold more than 16 bits.
+bool IsWide(int format) {
+  const auto f = av_get_packed_sample_fmt(static_cast<AVSampleFormat>(format));
+  return f == AV_SAMPLE_FMT_S32 || f == AV_SAMPLE_FMT_S64 || IsFloat(format);
+}
+
 // The stream reads only the bytes it was given: playlists and references to other files
 // (HLS, concat, MOV data references ...) are not followed.
 int RefuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) {
@@ -147,7 +158,7 @@ bool IsPlausibleLength(double seconds) { return seconds > 0 && seconds < 365.0 *
 
 class FfmpegStream final : public Channel {
  public:
-  FfmpegStream() : Channel(false) {}
+  explicit FfmpegStream(bool wide = false) : Channel(false), wide_(wide) {}
 
   bool Open(std::unique_ptr<ByteSource> source);
 
@@ -182,6 +193,7 @@ class FfmpegStream final : public Channel {
   std::unique_ptr<AVFrame, FrameDeleter> frame_;
 
   int streamIndex_ = -1;
+  bool wide_;  // samples wider than 16 bits are handed out as 32-bit integers
   AVSampleFormat outputFormat_ = AV_SAMPLE_FMT_S16;
   int bytesPerFrame_ = 0;
   std::int64_t audioStart_ = -1;
@@ -291,6 +303,14 @@ bool FfmpegStream::Append(const AVFrame* frame) {
     if (IsUnsigned8(frame->format)) {
       outputFormat_ = AV_SAMPLE_FMT_U8;
       info_.flags = kSample8Bits;
+      info_.bits = 8;
+    } else if (wide_ && IsWide(frame->format)) {
+      // The decoder's own width where it states one (24 for 24-bit FLAC, whose samples come
+      // shifted to the top of 32 bits), else all 32.
+      outputFormat_ = AV_SAMPLE_FMT_S32;
+      info_.flags = kSample32Bits;
+      const int raw = codec_->bits_per_raw_sample;
+      info_.bits = raw > 16 && raw < 32 && !IsFloat(frame->format) ? raw : 32;
     }
     converter_.SetOutput(outputFormat_, frame->sample_rate, channels);
     bytesPerFrame_ = converter_.BytesPerFrame();
@@ -581,8 +601,8 @@ std::string FfmpegStream::ReadTagText(const std::string& format) {
 
 }  // namespace
 
-std::unique_ptr<Channel> StreamCreateFile(const std::string& path) {
-  auto stream = std::make_unique<FfmpegStream>();
+std::unique_ptr<Channel> StreamCreateFile(const std::string& path, bool wide) {
+  auto stream = std::make_unique<FfmpegStream>(wide);
   if (!stream->Open(ByteSource::OpenFile(path))) return nullptr;
   return stream;
 }

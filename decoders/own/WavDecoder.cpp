@@ -354,6 +354,34 @@ int CWavDecoder::ReadBlock(void* left, void* right) {
   }
 }
 
+bool CWavDecoder::EnableWideSamples() {
+  const bool wider = readRoutine == Reader::Pcm24 || readRoutine == Reader::Pcm32 ||
+                     readRoutine == Reader::Float32 || readRoutine == Reader::Float64;
+  if (!wider) return false;
+  wide_ = true;
+  bitsPerSample = readRoutine == Reader::Pcm24 ? 24 : 32;
+  bytesPerSample = 4;
+  return true;
+}
+
+namespace {
+
+std::int32_t S24Full(const std::uint8_t* p) {
+  return static_cast<std::int32_t>((std::uint32_t(p[0]) << 8) | (std::uint32_t(p[1]) << 16) |
+                                   (std::uint32_t(p[2]) << 24)) >>
+         8;
+}
+
+// Full scale of a float sample onto 32 bits, clipped beyond it; NaN becomes silence.
+std::int32_t FloatFull(double x) {
+  if (!(x == x)) return 0;
+  if (x >= 1.0) return 2147483647;
+  if (x <= -1.0) return -2147483647 - 1;
+  return static_cast<std::int32_t>(x * 2147483648.0);
+}
+
+}  // namespace
+
 int CWavDecoder::ReadDirect(void* left, void* right) {
   const std::size_t got = ReadRaw(static_cast<std::size_t>(rawBlockBytes));
   if (got == 0) return 0;
@@ -372,8 +400,6 @@ int CWavDecoder::ReadDirect(void* left, void* right) {
     return frames;
   }
 
-  auto* l = static_cast<std::int16_t*>(left);
-  auto* r = static_cast<std::int16_t*>(right);
   int width = 1;
   switch (readRoutine) {
     case Reader::Pcm16:
@@ -396,6 +422,31 @@ int CWavDecoder::ReadDirect(void* left, void* right) {
   // Only whole frames are converted: a sample cut short by the end of the file is dropped.
   const int frames = static_cast<int>(got / (static_cast<std::size_t>(width) * n));
   const std::size_t stride = static_cast<std::size_t>(width) * n;
+  if (wide_) {
+    for (int c = 0; c < outputChannels; ++c) {
+      std::int32_t* out = static_cast<std::int32_t*>(c == 0 ? left : right);
+      const std::uint8_t* p = raw + static_cast<std::size_t>(c) * width;
+      for (int i = 0; i < frames; ++i, p += stride) {
+        switch (readRoutine) {
+          case Reader::Pcm24:
+            out[i] = S24Full(p);
+            break;
+          case Reader::Pcm32:
+            out[i] = pcm::S32Le(p);
+            break;
+          case Reader::Float32:
+            out[i] = FloatFull(pcm::F32Le(p));
+            break;
+          default:
+            out[i] = FloatFull(pcm::F64Le(p));
+            break;
+        }
+      }
+    }
+    return frames;
+  }
+  auto* l = static_cast<std::int16_t*>(left);
+  auto* r = static_cast<std::int16_t*>(right);
   const std::int16_t* g711 = alaw ? kALawToLinear.data() : kMuLawToLinear.data();
   for (int c = 0; c < outputChannels; ++c) {
     std::int16_t* out = c == 0 ? l : r;

@@ -27,6 +27,7 @@ class CWavDecoder : public CDecoder {
   void Close() override;
   int Open(const std::string& path, int musicSampleRate) override;
   int Read(void* left, void* right) override;
+  bool EnableWideSamples() override;
   // The tags the tag layer reads from the file: RIFF INFO, an ID3 chunk.
   int ReadTags(std::string& title, std::string& artist, std::string& album, std::string& year,
                std::string& genre, std::string& comment, std::string& track) override;
@@ -35,6 +36,7 @@ class CWavDecoder : public CDecoder {
   int OpenSource(std::unique_ptr<ByteSource> source);
 
  private:
+  bool wide_ = false;  // PCM wider than 16 bits and float handed out as 32-bit integers
   // One block as the format gives it; Read adds the source's read failures.
   int ReadBlock(void* left, void* right);
   enum class Reader { None, Pcm8, Pcm16, Pcm24, Pcm32, Float32, Float64, G711, Block, Mpeg };

@@ -45,7 +45,7 @@ TEST_P(UsageErrors, AreRefused) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, UsageErrors,
     ::testing::Values(BadCase{{"--bogus", "a.wav"}, "unknown option"},
-                      BadCase{{"-f", "ogg", "a.wav"}, "unknown format"},
+                      BadCase{{"-f", "wma", "a.wav"}, "unknown format"},
                       BadCase{{"--set", "NoSuchThing=1", "a.wav"}, "unknown setting"},
                       BadCase{{"--set", "MP3BitRate=fast", "a.wav"}, "whole number"},
                       BadCase{{"--set", "MP3BitRate", "a.wav"}, "NAME=VALUE"},

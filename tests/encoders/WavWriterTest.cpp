@@ -138,9 +138,13 @@ TEST(WavWriter, RefusesWhatItCannotWrite) {
   test::TempDir dir;
   CWavWriter w;
   EXPECT_FALSE(w.Open(dir / "missing/x.wav", true, 16, 44100));
-  EXPECT_FALSE(w.Open(dir / "b24.wav", true, 24, 44100));
+  EXPECT_FALSE(w.Open(dir / "b12.wav", true, 12, 44100));
   EXPECT_FALSE(w.Open(dir / "r0.wav", true, 16, 0));
-  EXPECT_FALSE(std::filesystem::exists(dir / "b24.wav"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "b12.wav"));
+  // The wide writer takes only the wide widths.
+  ASSERT_TRUE(w.Open(dir / "b16.wav", true, 16, 44100));
+  const std::int32_t sample = 0;
+  EXPECT_FALSE(w.WriteWide(&sample, &sample, 1));
 }
 
 // Data that would take the file past 4 GiB is refused before it is written: /dev/null takes
