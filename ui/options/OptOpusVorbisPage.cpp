@@ -87,18 +87,20 @@ COptOpusVorbisPage::COptOpusVorbisPage(QWidget* parent) : COptPage(parent) {
   grid->addWidget(MakeHeading(QStringLiteral("Ogg Vorbis Encoding Parameters"), this), 4, 0, 1, 2);
   grid->addWidget(byQuality, 5, 0);
   grid->addLayout(NumberRow(vorbisQuality_, qualitySpin_,
-                            QStringLiteral("(Default: 5. From %1, smallest, to %2, best)")
+                            QStringLiteral("(Default: %1. From %2 to %3; higher is better)")
+                                .arg(OggPageValues{}.vorbisQuality)
                                 .arg(kVorbisMinQuality)
                                 .arg(kVorbisMaxQuality),
                             this),
                   5, 1);
   grid->addWidget(byBitRate, 6, 0);
-  grid->addLayout(
-      NumberRow(
-          vorbisBitRate_, bitRateSpin_,
-          QStringLiteral("kbps (from %1 to %2)").arg(kVorbisMinBitRate).arg(kVorbisMaxBitRate),
-          this),
-      6, 1);
+  grid->addLayout(NumberRow(vorbisBitRate_, bitRateSpin_,
+                            QStringLiteral("kbps (Default: %1. From %2 to %3)")
+                                .arg(OggPageValues{}.vorbisBitRate)
+                                .arg(kVorbisMinBitRate)
+                                .arg(kVorbisMaxBitRate),
+                            this),
+                  6, 1);
   grid->setColumnStretch(1, 1);
   auto* page = new QVBoxLayout(this);
   page->addLayout(grid);

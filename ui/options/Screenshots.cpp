@@ -63,6 +63,7 @@ int main(int argc, char** argv) {
   settings.MP3EncodingMode = 1;
   settings.VorbisMode = 1;
   settings.OpusSignal = 1;
+  sheet.hide();
   wavorax::ui::COptSheet other(settings, nullptr);
   other.show();
   const std::pair<int, const char*> others[] = {
