@@ -63,6 +63,19 @@ COptMp3Page::COptMp3Page(QWidget* parent) : COptPage(parent) {
   for (int b : kBitRates) bits.emplace_back(QStringLiteral("%1 kbps").arg(b), b);
   bits.emplace_back(QStringLiteral("Same as original file"), 0);
   bitRates_ = MakeCodedList(bits, this);
+  modes_ = MakeCodedList({{QStringLiteral("Constant bit rate"), kMp3Cbr},
+                          {QStringLiteral("Variable bit rate"), kMp3Vbr},
+                          {QStringLiteral("Average bit rate"), kMp3Abr}},
+                         this);
+  CodedItems qualities;
+  for (int q = kMp3VbrQualityBest; q <= kMp3VbrQualitySmallest; ++q)
+    qualities.emplace_back(QStringLiteral("V%1").arg(q), q);
+  qualities.front().first += QStringLiteral(" (best)");
+  qualities.back().first += QStringLiteral(" (smallest)");
+  vbrQualities_ = MakeCodedList(qualities, this);
+  CodedItems averages;
+  for (int b : kBitRates) averages.emplace_back(QStringLiteral("%1 kbps").arg(b), b);
+  abrRates_ = MakeCodedList(averages, this);
 
   channels_ = new QButtonGroup(this);
   auto* channelRow = new QHBoxLayout;
@@ -98,7 +111,14 @@ COptMp3Page::COptMp3Page(QWidget* parent) : COptPage(parent) {
   grid->addWidget(MakeBuddyLabel(QStringLiteral("&Bit Rate:"), bitRates_, this), 1, 2,
                   Qt::AlignRight);
   grid->addWidget(bitRates_, 1, 3);
-  grid->addLayout(channelRow, 2, 0, 1, 4);
+  grid->addWidget(MakeBuddyLabel(QStringLiteral("Bit Rate Mo&de:"), modes_, this), 2, 0);
+  grid->addWidget(modes_, 2, 1);
+  grid->addWidget(MakeBuddyLabel(QStringLiteral("VBR &Quality:"), vbrQualities_, this), 3, 0);
+  grid->addWidget(vbrQualities_, 3, 1);
+  grid->addWidget(MakeBuddyLabel(QStringLiteral("A&verage Bit Rate:"), abrRates_, this), 3, 2,
+                  Qt::AlignRight);
+  grid->addWidget(abrRates_, 3, 3);
+  grid->addLayout(channelRow, 4, 0, 1, 4);
   grid->setColumnStretch(1, 1);
   grid->setColumnStretch(3, 1);
   page->addLayout(grid);
@@ -117,6 +137,7 @@ COptMp3Page::COptMp3Page(QWidget* parent) : COptPage(parent) {
   connect(bitRates_, &QComboBox::activated, this, &COptMp3Page::OnBitRate);
   connect(sampleRates_, &QComboBox::activated, this, &COptMp3Page::OnSampleRate);
   connect(channels_, &QButtonGroup::idClicked, this, &COptMp3Page::OnChannel);
+  connect(modes_, &QComboBox::activated, this, &COptMp3Page::OnMode);
 }
 
 QRadioButton* COptMp3Page::ChannelButton(int index) const {
@@ -128,10 +149,11 @@ void COptMp3Page::Load(const ConversionSettings& s) {
   bitRate_ = values.bitRate;
   sampleRate_ = values.sampleRate;
   channel_ = values.channelIndex;
+  mode_ = values.encodingMode;
   int preset = kPresetCustom;
   if (values.automatic) {
     preset = kPresetAuto;
-  } else {
+  } else if (mode_ == kMp3Cbr) {  // the presets name constant bit rates
     for (int i = 0; i < 4; ++i) {
       const Preset& p = kPresets[i];
       if (p.sampleRate == sampleRate_ && p.bitRate == bitRate_ && p.channel == channel_) {
@@ -144,6 +166,9 @@ void COptMp3Page::Load(const ConversionSettings& s) {
   SelectCode(bitRates_, bitRate_);
   SelectCode(sampleRates_, sampleRate_);
   channels_->button(channel_)->setChecked(true);
+  SelectCode(modes_, mode_);
+  SelectCode(vbrQualities_, values.vbrQuality);
+  if (!SelectCode(abrRates_, values.abrBitRate)) SelectCode(abrRates_, Mp3PageValues{}.abrBitRate);
   EnableParameters(!values.automatic);
   tag_->Load(s.MP3ID3TagType, s.MP3ID3Tag);
   amplify_->Load(s.AmplifyMp3 != 0, s.AmplifyMp3Coeff);
@@ -157,6 +182,9 @@ void COptMp3Page::Store(ConversionSettings& s) const {
   values.bitRate = SelectedCode(bitRates_);
   values.sampleRate = SelectedCode(sampleRates_);
   values.channelIndex = channels_->checkedId() >= 0 ? channels_->checkedId() : channel_;
+  values.encodingMode = SelectedCode(modes_);
+  values.vbrQuality = SelectedCode(vbrQualities_);
+  values.abrBitRate = SelectedCode(abrRates_);
   WriteBackMp3(s, values);
   s.MP3ID3TagType = tag_->Choice();
   s.MP3ID3Tag = tag_->Tag();
@@ -166,7 +194,12 @@ void COptMp3Page::Store(ConversionSettings& s) const {
 
 void COptMp3Page::EnableParameters(bool enable) {
   sampleRates_->setEnabled(enable);
-  bitRates_->setEnabled(enable);
+  modes_->setEnabled(enable);
+  // Each rate control has its own value; the other two wait disabled.
+  const int mode = SelectedCode(modes_);
+  bitRates_->setEnabled(enable && mode == kMp3Cbr);
+  vbrQualities_->setEnabled(enable && mode == kMp3Vbr);
+  abrRates_->setEnabled(enable && mode == kMp3Abr);
   for (QAbstractButton* button : channels_->buttons()) button->setEnabled(enable);
 }
 
@@ -175,16 +208,19 @@ void COptMp3Page::OnPreset(int index) {
     EnableParameters(false);
     return;
   }
-  if (!sampleRates_->isEnabled()) EnableParameters(true);
   if (channels_->checkedId() >= 0) channel_ = channels_->checkedId();
-  if (index < 1 || index > 4) return;  // "Custom" keeps the values as they are
-  const Preset& p = kPresets[index - 1];
-  bitRate_ = p.bitRate;
-  sampleRate_ = p.sampleRate;
-  channel_ = p.channel;
-  SelectCode(bitRates_, bitRate_);
-  SelectCode(sampleRates_, sampleRate_);
-  channels_->button(channel_)->setChecked(true);
+  if (index >= 1 && index <= 4) {  // "Custom" keeps the values as they are
+    const Preset& p = kPresets[index - 1];
+    bitRate_ = p.bitRate;
+    sampleRate_ = p.sampleRate;
+    channel_ = p.channel;
+    mode_ = kMp3Cbr;
+    SelectCode(bitRates_, bitRate_);
+    SelectCode(sampleRates_, sampleRate_);
+    SelectCode(modes_, mode_);
+    channels_->button(channel_)->setChecked(true);
+  }
+  EnableParameters(true);
 }
 
 void COptMp3Page::OnBitRate(int index) {
@@ -208,6 +244,13 @@ void COptMp3Page::OnSampleRate(int index) {
   presets_->setCurrentIndex(kPresetCustom);
   sampleRate_ = r;
   bitRate_ = fitted;
+}
+
+void COptMp3Page::OnMode(int index) {
+  const int mode = modes_->itemData(index).toInt();
+  if (mode != mode_) presets_->setCurrentIndex(kPresetCustom);
+  mode_ = mode;
+  EnableParameters(true);
 }
 
 void COptMp3Page::OnChannel(int index) {

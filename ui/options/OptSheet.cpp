@@ -6,7 +6,9 @@
 #include <QVBoxLayout>
 
 #include "ui/options/OptAacPage.h"
+#include "ui/options/OptFlacAlacPage.h"
 #include "ui/options/OptMp3Page.h"
+#include "ui/options/OptOpusVorbisPage.h"
 #include "ui/options/OptOutputPage.h"
 #include "ui/options/OptWavPage.h"
 #include "ui/options/PageValues.h"
@@ -17,9 +19,15 @@ COptSheet::COptSheet(const ConversionSettings& settings, QWidget* parent) : QDia
   setWindowTitle(QStringLiteral("Options"));
   setFont(SheetFont());
   tabs_ = new QTabWidget(this);
-  pages_ = {new COptOutputPage, new COptMp3Page, new COptWavPage, new COptAacPage, new COptM4aPage};
-  const char* titles[] = {"General", "MP3 Options", "WAV Options", "AAC Options",
-                          "MP4/M4A/M4B Options"};
+  pages_ = {new COptOutputPage, new COptMp3Page,      new COptWavPage,       new COptAacPage,
+            new COptM4aPage,    new COptFlacAlacPage, new COptOpusVorbisPage};
+  const char* titles[] = {"General",      "MP3 Options",         "WAV Options",
+                          "AAC Options",  "MP4/M4A/M4B Options", "FLAC / ALAC",
+                          "Opus / Vorbis"};
+  // Every tab stays in sight: the sheet is as wide as its tabs need, never scrolled through
+  // arrows, nor are their names cut.
+  tabs_->setUsesScrollButtons(false);
+  tabs_->setElideMode(Qt::ElideNone);
   for (int i = 0; i < kPageCount; ++i) {
     pages_[i]->Load(settings);
     tabs_->addTab(pages_[i], QString::fromLatin1(titles[i]));
@@ -55,6 +63,12 @@ COptMp3Page* COptSheet::Mp3Page() const { return static_cast<COptMp3Page*>(pages
 COptWavPage* COptSheet::WavPage() const { return static_cast<COptWavPage*>(pages_[kWavPage]); }
 COptAacPage* COptSheet::AacPage() const { return static_cast<COptAacPage*>(pages_[kAacPage]); }
 COptM4aPage* COptSheet::M4aPage() const { return static_cast<COptM4aPage*>(pages_[kM4aPage]); }
+COptFlacAlacPage* COptSheet::FlacAlacPage() const {
+  return static_cast<COptFlacAlacPage*>(pages_[kFlacAlacPage]);
+}
+COptOpusVorbisPage* COptSheet::OpusVorbisPage() const {
+  return static_cast<COptOpusVorbisPage*>(pages_[kOpusVorbisPage]);
+}
 QPushButton* COptSheet::OkButton() const { return buttons_->button(QDialogButtonBox::Ok); }
 QPushButton* COptSheet::CancelButton() const { return buttons_->button(QDialogButtonBox::Cancel); }
 

@@ -1,4 +1,4 @@
-// The modal sheet "Options" with its five pages. It edits a copy of the settings: on OK the
+// The modal sheet "Options" with its pages. It edits a copy of the settings: on OK the
 // pages that were shown are written back and the options are saved once.
 #pragma once
 
@@ -22,12 +22,24 @@ class COptMp3Page;
 class COptWavPage;
 class COptAacPage;
 class COptM4aPage;
+class COptFlacAlacPage;
+class COptOpusVorbisPage;
 
 class COptSheet : public QDialog {
   Q_OBJECT
 
  public:
-  enum : int { kGeneralPage, kMp3Page, kWavPage, kAacPage, kM4aPage, kPageCount };
+  // LastOptionsPage holds these indexes: later pages are added at the end.
+  enum : int {
+    kGeneralPage,
+    kMp3Page,
+    kWavPage,
+    kAacPage,
+    kM4aPage,
+    kFlacAlacPage,
+    kOpusVorbisPage,
+    kPageCount
+  };
 
   // Loads `settings` into every page and opens on its LastOptionsPage.
   COptSheet(const ConversionSettings& settings, QWidget* parent);
@@ -45,6 +57,8 @@ class COptSheet : public QDialog {
   COptWavPage* WavPage() const;
   COptAacPage* AacPage() const;
   COptM4aPage* M4aPage() const;
+  COptFlacAlacPage* FlacAlacPage() const;
+  COptOpusVorbisPage* OpusVorbisPage() const;
   QPushButton* OkButton() const;
   QPushButton* CancelButton() const;
 

@@ -39,6 +39,8 @@ COptWavPage::COptWavPage(QWidget* parent) : COptPage(parent) {
   sampleRates_ = MakeCodedList(rates, this);
   bits_ = MakeCodedList({{QStringLiteral("8 bits"), 8},
                          {QStringLiteral("16 bits"), 16},
+                         {QStringLiteral("24 bits"), 24},
+                         {QStringLiteral("32 bits float"), 32},
                          {QStringLiteral("Same as original file"), 0}},
                         this);
   channels_ = new QButtonGroup(this);

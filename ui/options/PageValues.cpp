@@ -4,6 +4,23 @@
 
 namespace wavorax {
 
+namespace {
+
+// The defaults of a fresh record, which a value outside its page's range gives way to.
+const ConversionSettings& Defaults() {
+  static const ConversionSettings defaults;
+  return defaults;
+}
+
+int Within(int value, int low, int high, int fallback) {
+  return value >= low && value <= high ? value : fallback;
+}
+
+// A width of 0 ("same as the source") or 16.
+int LosslessWidth(int value, int fallback) { return value == 0 || value == 16 ? value : fallback; }
+
+}  // namespace
+
 int Mp3ChannelModeFromPageIndex(int index) {
   static const int kModes[] = {1, 0, 3, 4};
   return index >= 0 && index < 4 ? kModes[index] : 4;
@@ -47,6 +64,9 @@ void WriteBackMp3(ConversionSettings& s, const Mp3PageValues& page) {
   s.MP3BitRate = page.bitRate;
   s.MP3SampleRate = page.sampleRate;
   s.MP3ChannelMode = Mp3ChannelModeFromPageIndex(page.channelIndex);
+  s.MP3EncodingMode = page.encodingMode;
+  s.MP3VBRQuality = page.vbrQuality;
+  s.MP3ABRBitRate = page.abrBitRate;
 }
 
 void WriteBackWav(ConversionSettings& s, const WavPageValues& page) {
@@ -83,9 +103,34 @@ void WriteBackM4a(ConversionSettings& s, const AacPageValues& page) {
   s.M4ABlockType = page.blockType;
 }
 
+void WriteBackLossless(ConversionSettings& s, const LosslessPageValues& page) {
+  s.FLACCompression = page.flacCompression;
+  s.FLACBitsPerSample = page.flacBitsPerSample;
+  s.ALACBitsPerSample = page.alacBitsPerSample;
+}
+
+void WriteBackOgg(ConversionSettings& s, const OggPageValues& page) {
+  s.OpusBitRate = page.opusBitRate;
+  s.OpusVBR = page.opusVbr ? 1 : 0;
+  s.OpusSignal = page.opusSignal;
+  s.VorbisMode = page.vorbisMode;
+  // Only the value of the chosen way is taken; the other keeps what it held.
+  if (page.vorbisMode == kVorbisByBitRate) {
+    s.VorbisBitRate = page.vorbisBitRate;
+  } else {
+    s.VorbisQuality = page.vorbisQuality;
+  }
+}
+
 Mp3PageValues Mp3PageFrom(const ConversionSettings& s) {
-  return {s.AutoDestMP3EncodingParam != 0, s.MP3BitRate, s.MP3SampleRate,
-          Mp3PageIndexFromChannelMode(s.MP3ChannelMode)};
+  const ConversionSettings& d = Defaults();
+  return {s.AutoDestMP3EncodingParam != 0,
+          s.MP3BitRate,
+          s.MP3SampleRate,
+          Mp3PageIndexFromChannelMode(s.MP3ChannelMode),
+          Within(s.MP3EncodingMode, kMp3Cbr, kMp3Abr, d.MP3EncodingMode),
+          Within(s.MP3VBRQuality, kMp3VbrQualityBest, kMp3VbrQualitySmallest, d.MP3VBRQuality),
+          s.MP3ABRBitRate};
 }
 
 WavPageValues WavPageFrom(const ConversionSettings& s) {
@@ -113,6 +158,24 @@ AacPageValues M4aPageFrom(const ConversionSettings& s) {
           s.M4AEnableTNS != 0,
           s.M4AEnableMidside != 0,
           s.M4ABlockType};
+}
+
+LosslessPageValues LosslessPageFrom(const ConversionSettings& s) {
+  const ConversionSettings& d = Defaults();
+  return {Within(s.FLACCompression, kFlacCompressionFastest, kFlacCompressionSmallest,
+                 d.FLACCompression),
+          LosslessWidth(s.FLACBitsPerSample, d.FLACBitsPerSample),
+          LosslessWidth(s.ALACBitsPerSample, d.ALACBitsPerSample)};
+}
+
+OggPageValues OggPageFrom(const ConversionSettings& s) {
+  const ConversionSettings& d = Defaults();
+  return {Within(s.OpusBitRate, kOpusMinBitRate, kOpusMaxBitRate, d.OpusBitRate),
+          s.OpusVBR != 0,
+          Within(s.OpusSignal, 0, 1, d.OpusSignal),
+          Within(s.VorbisMode, kVorbisByQuality, kVorbisByBitRate, d.VorbisMode),
+          Within(s.VorbisQuality, kVorbisMinQuality, kVorbisMaxQuality, d.VorbisQuality),
+          Within(s.VorbisBitRate, kVorbisMinBitRate, kVorbisMaxBitRate, d.VorbisBitRate)};
 }
 
 }  // namespace wavorax

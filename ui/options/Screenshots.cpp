@@ -7,6 +7,8 @@
 #include <QPixmap>
 #include <QTabWidget>
 #include <cstdio>
+#include <iterator>
+#include <utility>
 
 #include "controls/LinkLabel.h"
 #include "ui/options/OptPage.h"
@@ -48,13 +50,30 @@ int main(int argc, char** argv) {
   settings.AutoDestAACEncodingParam = 0;
   settings.AmplifyMp3 = 1;
   settings.M4AID3TagType = wavorax::kTagAddUser;
+  settings.VorbisCommentTagType = wavorax::kTagAddUser;
   wavorax::ui::COptSheet sheet(settings, nullptr);
   sheet.show();
-  const char* names[] = {"general", "mp3", "wav", "aac", "mp4"};
+  const char* names[] = {"general", "mp3", "wav", "aac", "mp4", "flac-alac", "opus-vorbis"};
+  static_assert(std::size(names) == wavorax::ui::COptSheet::kPageCount);
   for (int i = 0; i < wavorax::ui::COptSheet::kPageCount; ++i) {
     sheet.Tabs()->setCurrentIndex(i);
     ok = Save(&sheet, folder, QString::fromLatin1(names[i]), scale) && ok;
   }
+  // The other rate controls of the MP3 page and the other way of the Vorbis encoder.
+  settings.MP3EncodingMode = 1;
+  settings.VorbisMode = 1;
+  settings.OpusSignal = 1;
+  sheet.hide();
+  wavorax::ui::COptSheet other(settings, nullptr);
+  other.show();
+  const std::pair<int, const char*> others[] = {
+      {wavorax::ui::COptSheet::kMp3Page, "mp3-vbr"},
+      {wavorax::ui::COptSheet::kOpusVorbisPage, "opus-vorbis-average"}};
+  for (const auto& [index, name] : others) {
+    other.Tabs()->setCurrentIndex(index);
+    ok = Save(&other, folder, QString::fromLatin1(name), scale) && ok;
+  }
+  other.hide();
 
   wavorax::TagRecord tag;
   tag.useFileNameAsTitle = 0;

@@ -6,8 +6,10 @@
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -17,9 +19,15 @@
 
 namespace wavorax::ui::test {
 
+// A check box or radio button takes the click on its indicator, as a user aims: a layout may
+// stretch the button's row past its text, where a click does nothing.
 inline void Click(QAbstractButton* button) {
   ASSERT_NE(button, nullptr);
-  QTest::mouseClick(button, Qt::LeftButton);
+  if (qobject_cast<QCheckBox*>(button) || qobject_cast<QRadioButton*>(button)) {
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+  } else {
+    QTest::mouseClick(button, Qt::LeftButton);
+  }
 }
 
 // Opens the list's popup and clicks the item, as a user picks it.
