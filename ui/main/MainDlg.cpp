@@ -22,6 +22,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <utility>
 
 #include "controls/SkinButton.h"
 #include "decoders/cd/CdDisc.h"
@@ -490,8 +491,12 @@ CProgressDlg* CMainDlg::OpenAddProgress(const QString& text) {
 }
 
 void CMainDlg::OnAddFiles() {
-  const QStringList chosen = ChooseSourceFiles(this);
+  // The folder of the files last chosen, else the one Add Folder last used.
+  const QString start =
+      !lastFilesFolder_.isEmpty() ? lastFilesFolder_ : QString::fromStdString(settings_.Folder);
+  const QStringList chosen = ChooseSourceFiles(this, start);
   if (chosen.isEmpty()) return;
+  lastFilesFolder_ = QFileInfo(chosen.first()).absolutePath();
   QCoreApplication::processEvents();
   std::vector<std::string> paths;
   for (const QString& path : chosen) paths.push_back(path.toStdString());
@@ -563,6 +568,24 @@ void CMainDlg::dropEvent(QDropEvent* event) {
       this, [this, list] { AddDropped(list); }, Qt::QueuedConnection);
 }
 
+void CMainDlg::AddFromDesktop(const QStringList& paths) {
+  if (paths.isEmpty()) return;
+  // While a batch or an adding runs the window takes no drops; what the desktop hands over
+  // then waits for its end.
+  if (busy_) {
+    pendingAdds_ << paths;
+    return;
+  }
+  QMetaObject::invokeMethod(
+      this, [this, paths] { AddDropped(paths); }, Qt::QueuedConnection);
+}
+
+void CMainDlg::TakePendingAdds() {
+  if (pendingAdds_.isEmpty()) return;
+  const QStringList paths = std::exchange(pendingAdds_, {});
+  AddFromDesktop(paths);
+}
+
 void CMainDlg::AddDropped(const QStringList& dropped) {
   if (busy_ || dropped.isEmpty()) return;
   CProgressDlg* progress = OpenAddProgress(QStringLiteral("Searching files..."));
@@ -587,6 +610,7 @@ void CMainDlg::AddCollected(const std::vector<std::string>& paths, CProgressDlg*
     progress_ = nullptr;
     busy_ = false;
     setEnabled(true);
+    TakePendingAdds();
     return;
   }
   if (!progress) progress = OpenAddProgress(QString());
@@ -610,6 +634,7 @@ void CMainDlg::AddCollected(const std::vector<std::string>& paths, CProgressDlg*
   busy_ = false;
   setEnabled(true);
   if (!failures.empty()) ShowWarning(QString::fromStdString(FailureReport(failures)), this);
+  TakePendingAdds();
 }
 
 // ---- converting ----
@@ -665,6 +690,7 @@ void CMainDlg::EndBatch() {
   setEnabled(true);
   busy_ = false;
   QApplication::restoreOverrideCursor();
+  TakePendingAdds();
 }
 
 IConvertProgress& CMainDlg::OpenProgress() { return OpenProgressFor(1); }
