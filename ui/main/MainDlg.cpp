@@ -31,6 +31,7 @@
 #include "ui/common/Dialogs.h"
 #include "ui/common/Messenger.h"
 #include "ui/main/DefaultBrowser.h"
+#include "ui/main/DesktopSignals.h"
 #include "ui/main/HelpWindow.h"
 #include "ui/main/ProgressDlg.h"
 #include "ui/main/Shell.h"
@@ -66,6 +67,11 @@ CMainDlg::CMainDlg(CSettingsStore& store, const QString& helpIndex, QWidget* par
       list_(OpenDecoderFor),
       engine_(settings_, *this, OpenDecoderFor) {
   store_.LoadSettings(settings_);
+  desktop_ = new CDesktopSignals(
+      [this] {
+        if (!lastBatchOutput_.empty()) RevealOutput(lastBatchOutput_);
+      },
+      this);
 
   setWindowTitle(QStringLiteral("Wavorax"));
   setWindowIcon(QIcon(QStringLiteral(":/art/wavorax.svg")));
@@ -668,6 +674,7 @@ void CMainDlg::EnsureRowVisible(int row) {
 void CMainDlg::SetRowStatus(int row, const std::string& text) {
   if (row < 0 || row >= list_.RowCount()) return;
   list_.SetStatus(row, text);
+  if (convertProgress_) batchRows_.insert(row);
   model_->StatusChanged(row);
   emit rowStatusChanged(row, QString::fromStdString(text));
 }
@@ -681,6 +688,8 @@ void CMainDlg::ShowInformation(const std::string& text) {
 }
 
 void CMainDlg::BeginBatch() {
+  batchRows_.clear();
+  desktop_->BatchStarted();
   busy_ = true;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   setEnabled(false);
@@ -690,6 +699,20 @@ void CMainDlg::EndBatch() {
   setEnabled(true);
   busy_ = false;
   QApplication::restoreOverrideCursor();
+  // The batch's rows: those that got an output, and the rest.
+  int converted = 0, failed = 0;
+  lastBatchOutput_.clear();
+  for (int row : batchRows_) {
+    if (row >= list_.RowCount()) continue;
+    const std::string& output = list_.Entry(row).outputPath;
+    if (output.empty()) {
+      ++failed;
+    } else {
+      ++converted;
+      if (lastBatchOutput_.empty()) lastBatchOutput_ = output;
+    }
+  }
+  desktop_->BatchEnded(BatchSummary(converted, failed), !isActiveWindow());
   TakePendingAdds();
 }
 
@@ -699,6 +722,8 @@ IConvertProgress& CMainDlg::OpenProgressFor(int jobs) {
   convertProgress_ = new CConvertProgressDlg(this);
   // Laid out for its lines before it shows, so that it opens at its final size.
   convertProgress_->SetJobCount(jobs);
+  connect(convertProgress_, &CConvertProgressDlg::overallChanged, desktop_,
+          &CDesktopSignals::Progress);
   progress_ = convertProgress_;
   convertProgress_->ShowCentred();
   emit progressOpened(convertProgress_);

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QWidget>
 #include <memory>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "app/SettingsStore.h"
@@ -183,6 +185,9 @@ class CMainDlg final : public QWidget, public IBatchHost {
   QStringList pendingAdds_;  // handed over by the desktop while busy
   QString lastFilesFolder_;  // where Add Files chose last
   void TakePendingAdds();
+  class CDesktopSignals* desktop_ = nullptr;
+  std::set<int> batchRows_;      // the rows the running batch gave a status
+  std::string lastBatchOutput_;  // the first output of the last batch, for the notification
 };
 
 // The product's addresses, shown by the link button and opened by the product

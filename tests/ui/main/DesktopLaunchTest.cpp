@@ -3,6 +3,7 @@
 // of the test owns the program's name on a private session bus and the real program, started
 // a second time, hands its files to it.
 #include <QDBusConnection>
+#include <QDBusObjectPath>
 #include <QDir>
 #include <QProcess>
 #include <filesystem>
@@ -11,8 +12,64 @@
 #include "tests/ui/main/UiFixture.h"
 #include "ui/common/Dialogs.h"
 #include "ui/main/DesktopLaunch.h"
+#include "ui/main/DesktopSignals.h"
 
 namespace wavorax::ui::test {
+
+// The portal's Inhibit and the request object it hands out, recording the calls.
+class CPortalRequest : public QObject {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Request")
+
+ public:
+  int closes = 0;
+
+ public slots:
+  void Close() { ++closes; }
+};
+
+class CPortalInhibit : public QObject {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Inhibit")
+
+ public:
+  std::vector<uint> inhibits;
+  CPortalRequest request;
+
+ public slots:
+  QDBusObjectPath Inhibit(const QString&, uint flags, const QVariantMap&) {
+    inhibits.push_back(flags);
+    return QDBusObjectPath(QStringLiteral("/org/freedesktop/portal/desktop/request/1/t"));
+  }
+};
+
+class CNotifications : public QObject {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+ public:
+  QStringList bodies;
+  QVariantMap hints;
+
+ public slots:
+  uint Notify(const QString&, uint, const QString&, const QString&, const QString& body,
+              const QStringList&, const QVariantMap& h, int) {
+    bodies << body;
+    hints = h;
+    return 7;
+  }
+};
+
+class CLauncherListener : public QObject {
+  Q_OBJECT
+
+ public:
+  std::vector<QVariantMap> updates;
+
+ public slots:
+  void Update(const QString&, const QVariantMap& properties) { updates.push_back(properties); }
+};
+
 namespace {
 
 const QString kProgram = QStringLiteral(WAVORAX_BINARY_DIR "/ui/wavorax");
@@ -105,5 +162,56 @@ TEST_F(SecondStart, FirstRunDialogsOpenOnTheMusicFolder) {
   EXPECT_EQ(DefaultBrowseFolder(), home + QStringLiteral("/Tunes"));
 }
 
+// A batch of three files while another window is active: one inhibitor taken and closed, the
+// launcher up to 1.0 and then cleared, and one notification with the summary.
+TEST_F(SecondStart, LongBatchIsSeenByTheDesktop) {
+  QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "services");
+  ASSERT_TRUE(bus.isConnected()) << "run under dbus-run-session";
+  CPortalInhibit portal;
+  CNotifications notifications;
+  CLauncherListener launcher;
+  ASSERT_TRUE(bus.registerObject("/org/freedesktop/portal/desktop", &portal,
+                                 QDBusConnection::ExportAllSlots));
+  ASSERT_TRUE(bus.registerObject("/org/freedesktop/portal/desktop/request/1/t", &portal.request,
+                                 QDBusConnection::ExportAllSlots));
+  ASSERT_TRUE(bus.registerService("org.freedesktop.portal.Desktop"));
+  ASSERT_TRUE(bus.registerObject("/org/freedesktop/Notifications", &notifications,
+                                 QDBusConnection::ExportAllSlots));
+  ASSERT_TRUE(bus.registerService("org.freedesktop.Notifications"));
+  ASSERT_TRUE(bus.connect(QString(), QString(), "com.canonical.Unity.LauncherEntry", "Update",
+                          &launcher, SLOT(Update(QString, QVariantMap))));
+
+  Start();
+  Add({Tone("a.wav"), Tone("b.wav"), Tone("c.wav")});
+  ConvertInto(media / "out");
+  QWidget other;
+  other.show();
+  QApplication::setActiveWindow(&other);
+  window->ConvertAll();
+  ASSERT_TRUE(WaitFor([&] { return !notifications.bodies.isEmpty(); }, 10000));
+  EXPECT_EQ(notifications.bodies, QStringList{"3 files converted"});
+  EXPECT_EQ(notifications.hints.value("desktop-entry").toString(), kDesktopId);
+  EXPECT_EQ(portal.inhibits, std::vector<uint>{12u});
+  EXPECT_TRUE(WaitFor([&] { return portal.request.closes == 1; }, 10000));
+  ASSERT_TRUE(WaitFor([&] {
+    return !launcher.updates.empty() && !launcher.updates.back().value("progress-visible").toBool();
+  }));
+  double most = 0;
+  for (const QVariantMap& u : launcher.updates)
+    most = std::max(most, u.value("progress").toDouble());
+  EXPECT_DOUBLE_EQ(most, 1.0);
+  bus.unregisterService("org.freedesktop.portal.Desktop");
+  bus.unregisterService("org.freedesktop.Notifications");
+  QDBusConnection::disconnectFromBus("services");
+}
+
+TEST(BatchSummaryText, CountsBothKinds) {
+  EXPECT_EQ(BatchSummary(12, 1), "12 files converted, 1 failed");
+  EXPECT_EQ(BatchSummary(1, 0), "1 file converted");
+  EXPECT_EQ(BatchSummary(0, 2), "2 files failed");
+}
+
 }  // namespace
 }  // namespace wavorax::ui::test
+
+#include "DesktopLaunchTest.moc"
