@@ -10,6 +10,7 @@
 #include "decoders/choice/DecoderChoice.h"
 #include "engine/Conversion.h"
 #include "engine/Engine.h"
+#include "engine/LibraryBatch.h"
 #include "sources/SourceList.h"
 #include "tests/support/TestSupport.h"
 
@@ -349,6 +350,32 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, TrashSources,
     ::testing::Values(TrashCase{"verified", false, true, "song.wav (source moved"},
                       TrashCase{"failed check", true, false, "Verification Failure"}));
+
+}  // namespace
+}  // namespace wavorax
+
+namespace wavorax {
+namespace {
+
+// The batch's time left counts every running file's share: two 100 s files at 25 % each after
+// 10 s have done 50 of 200 s, so 150 s are left at 5 s of audio a second, 30 s; nothing is
+// said in the first five seconds, and a file found up to date leaves the total.
+TEST(BatchTimeLeft, CountsEveryRunningFileAfterFiveSeconds) {
+  double now = 0;
+  std::vector<SourceEntry> rows(3);
+  for (SourceEntry& e : rows) e.durationSeconds = 100;
+  std::vector<SourceEntry*> entries{&rows[0], &rows[1], &rows[2]};
+  BatchTimeLeft left(entries, [&now] { return now; });
+  left.Dropped(2);
+  now = 4;
+  left.Progressed(0, 25);
+  left.Progressed(1, 25);
+  EXPECT_EQ(left.Text(), "");
+  now = 10;
+  EXPECT_EQ(left.Text(), library::TimeLeft::TextOf(30.0));
+  EXPECT_EQ(left.Changed(), left.Text());
+  EXPECT_EQ(left.Changed(), std::nullopt);
+}
 
 }  // namespace
 }  // namespace wavorax
