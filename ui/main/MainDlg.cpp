@@ -27,6 +27,7 @@
 #include "controls/SkinButton.h"
 #include "decoders/cd/CdDisc.h"
 #include "decoders/choice/DecoderChoice.h"
+#include "engine/Targets.h"
 #include "sources/Adding.h"
 #include "ui/common/Dialogs.h"
 #include "ui/common/Messenger.h"
@@ -36,6 +37,7 @@
 #include "ui/main/ProgressDlg.h"
 #include "ui/main/Shell.h"
 #include "ui/main/SourceTableModel.h"
+#include "ui/options/OptOutputPage.h"
 #include "ui/options/OptSheet.h"
 
 #ifndef WAVORAX_VERSION
@@ -739,8 +741,13 @@ void CMainDlg::CloseProgress() {
 // ---- options, help, about ----
 
 void CMainDlg::OnOptions() {
-  RunOptionsSheet(settings_, store_, this,
-                  [](COptSheet& sheet) { OpenFailedLinksInBrowser(&sheet); });
+  // The pattern's live example shows the first row as it would be named.
+  const std::string first = list_.RowCount() > 0 ? list_.Entry(0).path : std::string();
+  const std::string extension = ExtensionOfTarget(SelectedFormatCode());
+  RunOptionsSheet(settings_, store_, this, [&](COptSheet& sheet) {
+    OpenFailedLinksInBrowser(&sheet);
+    sheet.GeneralPage()->SetExampleSource(first, extension.empty() ? ".mp3" : extension);
+  });
 }
 
 void CMainDlg::ShowHelpOnFirstRun() {

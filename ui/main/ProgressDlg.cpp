@@ -161,7 +161,15 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* owner) : CProgressBase(owner, 
   fileBar_ = MakeBar(this, 29);
   overallText_ = MakeLabel(this, 63);
   overallBar_ = MakeBar(this, 81);
+  timeLeft_ = MakeLabel(this, 63);
+  timeLeft_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  timeLeft_->hide();
   cancel_->setGeometry(202, 117, 75, 26);
+}
+
+void CConvertProgressDlg::SetTimeLeft(const std::string& text) {
+  SetLabel(timeLeft_, QString::fromStdString(text));
+  timeLeft_->setVisible(!text.empty());
 }
 
 void CConvertProgressDlg::SetFileText(const std::string& text) {
@@ -204,6 +212,7 @@ void CConvertProgressDlg::SetJobCount(int jobs) {
   fileBar_->hide();
   overallText_->move(kMargin, 10);
   overallBar_->move(kMargin, 29);
+  timeLeft_->move(kMargin, 10);
   const int visible = std::min(jobs, kMaxVisibleJobs);
   QWidget* holder = this;
   int top = 63;

@@ -93,10 +93,13 @@ class CConvertProgressDlg final : public CProgressBase, public IConvertProgress 
   void PumpMessages() override;
   void SetJobCount(int jobs) override;
   void SetJobLine(int job, const std::string& text, int percent) override;
+  // "About 2 minutes left" at the right of the overall line; empty hides it.
+  void SetTimeLeft(const std::string& text) override;
 
   QLabel* fileLabel() const { return fileText_; }
   QProgressBar* fileBar() const { return fileBar_; }
   QLabel* overallLabel() const { return overallText_; }
+  QLabel* timeLeftLabel() const { return timeLeft_; }
   QProgressBar* overallBar() const { return overallBar_; }
   // The lines of the running files when several convert at once; empty otherwise.
   const std::vector<std::pair<QLabel*, QProgressBar*>>& jobLines() const { return jobLines_; }
@@ -114,6 +117,7 @@ class CConvertProgressDlg final : public CProgressBase, public IConvertProgress 
   QProgressBar* fileBar_;
   QLabel* overallText_;
   QProgressBar* overallBar_;
+  QLabel* timeLeft_;
   std::vector<std::pair<QLabel*, QProgressBar*>> jobLines_;
 };
 

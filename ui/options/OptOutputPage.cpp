@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "engine/library/NamePattern.h"
 #include "ui/common/Dialogs.h"
 #include "ui/common/Messenger.h"
 
@@ -94,7 +95,8 @@ COptOutputPage::COptOutputPage(QWidget* parent) : COptPage(parent) {
   page->addWidget(MakeHeading(QStringLiteral("Output"), this));
   auto* output = new QGridLayout;
   outputFolder_ = MakeCodedList({{QStringLiteral("Same as original file"), kFolderSameAsSource},
-                                 {QStringLiteral("A custom folder"), kFolderCustom}},
+                                 {QStringLiteral("A custom folder"), kFolderCustom},
+                                 {QStringLiteral("Name outputs by pattern"), kFolderPattern}},
                                 this);
   customFolder_ = new QLineEdit(this);
   browse_ = new QPushButton(QStringLiteral("Bro&wse"), this);
@@ -107,6 +109,14 @@ COptOutputPage::COptOutputPage(QWidget* parent) : COptPage(parent) {
                      "will be\n\"/data/Output/home/u/Music/pop.\""),
       this);
   example_->setWordWrap(true);
+  pattern_ = new QLineEdit(this);
+  pattern_->setAccessibleDescription(
+      QStringLiteral("Fields: %artist% %albumartist% %album% %title% %track% %disc% %year% "
+                     "%genre% %filename% %folder% %ext%, and %field|fallback%"));
+  pattern_->setToolTip(pattern_->accessibleDescription());
+  patternExample_ = new QLabel(this);
+  patternExample_->setWordWrap(true);
+  fatSafe_ = new QCheckBox(QStringLiteral("Names safe for F&AT and Windows shares"), this);
   targetExists_ = MakeCodedList(
       {{QStringLiteral("Auto rename (add number at end of file name)"), kExistsAutoRename},
        {QStringLiteral("Overwrite"), kExistsOverwrite},
@@ -114,14 +124,19 @@ COptOutputPage::COptOutputPage(QWidget* parent) : COptPage(parent) {
       this);
   output->addWidget(MakeBuddyLabel(QStringLiteral("&Output folder:"), outputFolder_, this), 0, 0);
   output->addWidget(outputFolder_, 0, 1, 1, 2, Qt::AlignLeft);
-  output->addWidget(MakeBuddyLabel(QStringLiteral("Custom &folder:"), customFolder_, this), 1, 0);
+  folderLabel_ = MakeBuddyLabel(QStringLiteral("Custom &folder:"), customFolder_, this);
+  output->addWidget(folderLabel_, 1, 0);
   output->addWidget(customFolder_, 1, 1);
   output->addWidget(browse_, 1, 2);
   output->addWidget(createDirs_, 2, 1, 1, 2);
   output->addWidget(example_, 3, 1, 1, 2);
+  output->addWidget(MakeBuddyLabel(QStringLiteral("Name &pattern:"), pattern_, this), 4, 0);
+  output->addWidget(pattern_, 4, 1, 1, 2);
+  output->addWidget(patternExample_, 5, 1, 1, 2);
+  output->addWidget(fatSafe_, 6, 1, 1, 2);
   output->addWidget(MakeBuddyLabel(QStringLiteral("If target file &exists "), targetExists_, this),
-                    4, 0);
-  output->addWidget(targetExists_, 4, 1, 1, 2, Qt::AlignLeft);
+                    7, 0);
+  output->addWidget(targetExists_, 7, 1, 1, 2, Qt::AlignLeft);
   output->setColumnStretch(1, 1);
   page->addLayout(output);
   myDocuments_ =
@@ -139,6 +154,15 @@ COptOutputPage::COptOutputPage(QWidget* parent) : COptPage(parent) {
   page->addLayout(jobsRow);
   verify_ = new QCheckBox(QStringLiteral("&Verify each output after converting"), this);
   page->addWidget(verify_);
+  sync_ = new QCheckBox(QStringLiteral("Only convert what c&hanged"), this);
+  removeOrphans_ = new QCheckBox(QStringLiteral("Remove outputs whose source is &gone"), this);
+  trashSources_ =
+      new QCheckBox(QStringLiteral("Move sources to the &Trash after converting"), this);
+  auto* library = new QGridLayout;
+  library->addWidget(sync_, 0, 0);
+  library->addWidget(removeOrphans_, 0, 1);
+  library->addWidget(trashSources_, 1, 0);
+  page->addLayout(library);
   page->addStretch(1);
 
   connect(monoHelp_, &QPushButton::clicked, this, [this] {
@@ -156,6 +180,25 @@ COptOutputPage::COptOutputPage(QWidget* parent) : COptPage(parent) {
   connect(outputFolder_, &QComboBox::currentIndexChanged, this,
           &COptOutputPage::UpdateCustomFolder);
   connect(browse_, &QPushButton::clicked, this, &COptOutputPage::OnBrowse);
+  connect(pattern_, &QLineEdit::textChanged, this, &COptOutputPage::UpdatePatternExample);
+  connect(fatSafe_, &QCheckBox::toggled, this, &COptOutputPage::UpdatePatternExample);
+  connect(sync_, &QCheckBox::toggled, this, &COptOutputPage::UpdateCustomFolder);
+}
+
+void COptOutputPage::SetExampleSource(const std::string& sourcePath, const std::string& extension) {
+  exampleFields_ =
+      sourcePath.empty() ? library::SampleFields() : library::NameFieldsOfFile(sourcePath);
+  exampleExtension_ = extension;
+  UpdatePatternExample();
+}
+
+void COptOutputPage::UpdatePatternExample() {
+  const library::PatternExample example =
+      library::ExampleOf(pattern_->text().toStdString(), exampleFields_, exampleExtension_,
+                         library::NameOptions{fatSafe_->isChecked()});
+  patternExample_->setText(example.valid ? QStringLiteral("For example: ") +
+                                               QString::fromStdString(example.text)
+                                         : QString::fromStdString(example.text));
 }
 
 void COptOutputPage::Load(const ConversionSettings& s) {
@@ -164,7 +207,16 @@ void COptOutputPage::Load(const ConversionSettings& s) {
     extensionBoxes_[i]->setChecked(extensionFlags_[i] && s.*extensionFlags_[i] != 0);
   // Codes outside the lists select the first item, which is what OK then stores.
   SelectCode(outputFolder_, s.DestOutputFolderOpt);
-  customFolder_->setText(QString::fromStdString(s.DestSpecifiedFolder));
+  // One folder field serves both choices: the custom folder, and the pattern's base folder.
+  customText_ = QString::fromStdString(s.DestSpecifiedFolder);
+  baseText_ = QString::fromStdString(s.NamePatternBase);
+  shownFolderCode_ = SelectedCode(outputFolder_);
+  customFolder_->setText(shownFolderCode_ == kFolderPattern ? baseText_ : customText_);
+  pattern_->setText(QString::fromStdString(s.NamePattern));
+  fatSafe_->setChecked(s.FatSafeNames != 0);
+  sync_->setChecked(s.SyncOutputs != 0);
+  removeOrphans_->setChecked(s.RemoveOrphans != 0);
+  trashSources_->setChecked(s.TrashSources != 0);
   createDirs_->setChecked(s.CreateDirs != 0);
   SelectCode(targetExists_, s.TargetExistsOpt);
   myDocuments_->setChecked(s.OutputFiles2MyDocuments != 0);
@@ -176,8 +228,16 @@ void COptOutputPage::Load(const ConversionSettings& s) {
 }
 
 std::optional<PageProblem> COptOutputPage::Validate() {
-  if (SelectedCode(outputFolder_) == kFolderCustom && customFolder_->text().isEmpty())
+  const int folder = SelectedCode(outputFolder_);
+  if (folder == kFolderCustom && customFolder_->text().isEmpty())
     return PageProblem{QStringLiteral("Please choose an output folder."), customFolder_};
+  if (folder == kFolderPattern) {
+    if (customFolder_->text().isEmpty())
+      return PageProblem{QStringLiteral("Please choose a base folder for the names."),
+                         customFolder_};
+    const std::string reason = library::ValidatePattern(pattern_->text().toStdString());
+    if (!reason.empty()) return PageProblem{QString::fromStdString(reason), pattern_};
+  }
   return std::nullopt;
 }
 
@@ -187,7 +247,14 @@ void COptOutputPage::Store(ConversionSettings& s) const {
   for (size_t i = 0; i < extensionBoxes_.size(); ++i)
     if (extensionFlags_[i]) s.*extensionFlags_[i] = extensionBoxes_[i]->isChecked() ? 1 : 0;
   s.DestOutputFolderOpt = SelectedCode(outputFolder_, kFolderSameAsSource);
-  s.DestSpecifiedFolder = customFolder_->text().toStdString();
+  const bool pattern = s.DestOutputFolderOpt == kFolderPattern;
+  s.DestSpecifiedFolder = (pattern ? customText_ : customFolder_->text()).toStdString();
+  s.NamePatternBase = (pattern ? customFolder_->text() : baseText_).toStdString();
+  s.NamePattern = pattern_->text().toStdString();
+  s.FatSafeNames = fatSafe_->isChecked() ? 1 : 0;
+  s.SyncOutputs = sync_->isEnabled() && sync_->isChecked() ? 1 : 0;
+  s.RemoveOrphans = s.SyncOutputs && removeOrphans_->isChecked() ? 1 : 0;
+  s.TrashSources = trashSources_->isChecked() ? 1 : 0;
   s.CreateDirs = createDirs_->isChecked() ? 1 : 0;
   s.TargetExistsOpt = SelectedCode(targetExists_, kExistsAutoRename);
   s.OutputFiles2MyDocuments = myDocuments_->isChecked() ? 1 : 0;
@@ -207,10 +274,32 @@ QCheckBox* COptOutputPage::ExtensionBox(const QString& extension) const {
 }
 
 void COptOutputPage::UpdateCustomFolder() {
-  const bool custom = SelectedCode(outputFolder_) == kFolderCustom;
-  for (QWidget* widget : {static_cast<QWidget*>(customFolder_), static_cast<QWidget*>(browse_),
-                          static_cast<QWidget*>(createDirs_), static_cast<QWidget*>(example_)})
-    widget->setEnabled(custom);
+  const int folder = SelectedCode(outputFolder_);
+  // The folder field swaps between the custom folder and the pattern's base folder.
+  if (folder != shownFolderCode_) {
+    if (shownFolderCode_ == kFolderPattern)
+      baseText_ = customFolder_->text();
+    else if (shownFolderCode_ == kFolderCustom)
+      customText_ = customFolder_->text();
+    if (folder == kFolderPattern)
+      customFolder_->setText(baseText_);
+    else if (folder == kFolderCustom)
+      customFolder_->setText(customText_);
+    shownFolderCode_ = folder;
+  }
+  const bool custom = folder == kFolderCustom, pattern = folder == kFolderPattern;
+  folderLabel_->setText(pattern ? QStringLiteral("Base &folder:")
+                                : QStringLiteral("Custom &folder:"));
+  customFolder_->setEnabled(custom || pattern);
+  browse_->setEnabled(custom || pattern);
+  createDirs_->setEnabled(custom);
+  example_->setEnabled(custom);
+  for (QWidget* widget : {static_cast<QWidget*>(pattern_), static_cast<QWidget*>(patternExample_),
+                          static_cast<QWidget*>(fatSafe_)})
+    widget->setEnabled(pattern);
+  // Keeping a copy in step needs one folder that holds every output.
+  sync_->setEnabled(custom || pattern);
+  removeOrphans_->setEnabled(sync_->isEnabled() && sync_->isChecked());
 }
 
 void COptOutputPage::OnBrowse() {

@@ -6,6 +6,9 @@
 
 class QSpinBox;
 
+#include <string>
+
+#include "engine/library/NamePattern.h"
 #include "ui/options/OptPage.h"
 
 namespace wavorax::ui {
@@ -38,11 +41,21 @@ class COptOutputPage : public COptPage {
   QCheckBox* BrowseOutputBox() const { return browseOutput_; }
   QSpinBox* JobsSpin() const { return jobs_; }
   QCheckBox* VerifyBox() const { return verify_; }
+  QLineEdit* PatternEdit() const { return pattern_; }
+  QLabel* PatternExampleLabel() const { return patternExample_; }
+  QCheckBox* FatSafeBox() const { return fatSafe_; }
+  QCheckBox* SyncBox() const { return sync_; }
+  QCheckBox* RemoveOrphansBox() const { return removeOrphans_; }
+  QCheckBox* TrashSourcesBox() const { return trashSources_; }
+  // The live example of the pattern is made from this source's tags (the list's first row)
+  // with the target's extension; without a source, from a made-up track.
+  void SetExampleSource(const std::string& sourcePath, const std::string& extension);
 
  private:
   void UpdateCustomFolder();
   void OnBrowse();
   void SetAllExtensions(bool checked);
+  void UpdatePatternExample();
 
   QButtonGroup* mono_;
   QPushButton* monoHelp_;
@@ -61,6 +74,17 @@ class COptOutputPage : public COptPage {
   QCheckBox* browseOutput_;
   QSpinBox* jobs_;
   QCheckBox* verify_;
+  QLabel* folderLabel_;
+  QLineEdit* pattern_;
+  QLabel* patternExample_;
+  QCheckBox* fatSafe_;
+  QCheckBox* sync_;
+  QCheckBox* removeOrphans_;
+  QCheckBox* trashSources_;
+  QString customText_, baseText_;  // the folder field's two values
+  int shownFolderCode_ = -1;       // the choice the folder field shows the value of
+  library::NameFields exampleFields_ = library::SampleFields();
+  std::string exampleExtension_ = ".mp3";
 };
 
 }  // namespace wavorax::ui
