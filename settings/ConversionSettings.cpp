@@ -137,6 +137,9 @@ const std::vector<SettingField>& SettingFields() {
         Int("VorbisBitRate", &CS::VorbisBitRate),
         Int("VorbisCommentTagType", &CS::VorbisCommentTagType),
         Tag("VorbisCommentTag", &CS::VorbisCommentTag),
+        Int("ReplayGainMode", &CS::ReplayGainMode),
+        Int("NormaliseLoudness", &CS::NormaliseLoudness),
+        Int("NormaliseTarget", &CS::NormaliseTarget),
     };
     f.insert(f.end(), std::begin(rest), std::end(rest));
     return f;
@@ -189,6 +192,9 @@ std::int32_t CorrectLoadedValue(const std::string& name, std::int32_t value) {
   if (name == "VorbisQuality") return within(-1, 10, 5);
   if (name == "VorbisBitRate") return within(32, 500, 160);
   if (name == "VorbisCommentTagType") return within(0, 2, kTagTransfer);
+  if (name == "ReplayGainMode") return within(0, 2, 0);
+  if (name == "NormaliseLoudness") return within(0, 1, 0);
+  if (name == "NormaliseTarget") return within(-31, -5, -18);
   return value;
 }
 

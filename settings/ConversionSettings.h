@@ -115,6 +115,13 @@ struct ConversionSettings {
   // MP4 family's choice and tag.
   std::int32_t VorbisCommentTagType = kTagTransfer;
   TagRecord VorbisCommentTag;
+  // Loudness: ReplayGain tags 0 off, 1 track gain, 2 track and album gain (an album being
+  // the rows of one batch that share the album tag and the source folder). Normalisation
+  // 0 off, 1 on: each output is brought to NormaliseTarget LUFS (-31 to -5), an album as a
+  // whole when ReplayGainMode is 2.
+  std::int32_t ReplayGainMode = 0;
+  std::int32_t NormaliseLoudness = 0;
+  std::int32_t NormaliseTarget = -18;
 
   bool operator==(const ConversionSettings&) const = default;
 };
@@ -152,7 +159,9 @@ const std::vector<BatchAddFlag>& BatchAddFlags();
 // becomes 2, AmplifyMp3Coeff and AmplifyWavCoeff are clamped to 10..3000, ConvertJobs outside
 // 1..64 becomes DefaultConvertJobs(), VerifyOutputs outside 0..1 becomes 0, a WAVSampleRate or
 // MP3SampleRate that its page does not list becomes 44100 and a WAVBitsPerSample other than 0,
-// 8 or 16 becomes 16 (0, "same as the source", stays). Every other field takes the value as
+// 8 or 16 becomes 16 (0, "same as the source", stays), ReplayGainMode outside 0..2 and
+// NormaliseLoudness outside 0..1 become 0 and NormaliseTarget outside -31..-5 becomes -18.
+// Every other field takes the value as
 // stored.
 std::int32_t CorrectLoadedValue(const std::string& name, std::int32_t value);
 
