@@ -195,7 +195,7 @@ std::string LoudnessStatusSuffix(const RowLoudness& loudness) {
   std::string label;
   if (loudness.gain) {
     db = loudness.gain->trackGainDb;
-  } else if (loudness.normalised) {
+  } else if (loudness.normalised && loudness.normaliseGainDb != 0.0) {
     db = loudness.normaliseGainDb;
     label = "normalised ";
   } else {
