@@ -7,11 +7,37 @@
 
 #include "decoders/SourceType.h"
 #include "decoders/audiolib/TagFields.h"
+#include "engine/Amplify.h"
 #include "engine/GainTags.h"
+#include "settings/TargetCodes.h"
 
 namespace wavorax {
 
 namespace {
+
+// The amplification the target's page sets, 1 for none.
+double AmplificationOf(const ConversionSettings& s, int targetCode) {
+  float factor = 0.0f;
+  switch (targetCode) {
+    case kTargetMp3:
+      factor = AmplificationFactor(s.AmplifyMp3, s.AmplifyMp3Coeff);
+      break;
+    case kTargetWav:
+      factor = AmplificationFactor(s.AmplifyWav, s.AmplifyWavCoeff);
+      break;
+    case kTargetAac:
+      factor = AmplificationFactor(s.AmplifyAAC, s.AmplifyAACCoef);
+      break;
+    case kTargetM4a:
+    case kTargetMp4:
+    case kTargetM4b:
+      factor = AmplificationFactor(s.AmplifyM4A, s.AmplifyM4ACoef);
+      break;
+    default:
+      break;
+  }
+  return factor > 0.0f ? double(factor) : 1.0;
+}
 
 std::string FolderOfPath(const std::string& path) {
   const auto slash = path.rfind('/');
@@ -43,6 +69,7 @@ CBatchLoudness::CBatchLoudness(const ConversionSettings& settings, int targetCod
       keys[i] = {audiolib::FirstValue(audiolib::ReadTagMap(entries[i]->path), "ALBUM"),
                  FolderOfPath(entries[i]->path)};
   groups_ = GroupAlbums(keys);
+  amplifyDb_ = 20.0 * std::log10(AmplificationOf(settings, targetCode));
   normaliseGain_.assign(n, 0.0);
   for (const auto& rows : groups_.rowsOfAlbum)
     albums_.push_back(std::make_unique<CAlbumLoudness>(rows.size()));
@@ -124,6 +151,14 @@ bool CBatchLoudness::MeasureSources(const std::vector<SourceEntry*>& entries,
   for (auto& t : pool) t.join();
   if (stopped.load()) return false;
 
+  // What the encoder would receive before the gain: the source amplified as the target's
+  // page says (clipping aside).
+  const auto amplified = [this](LoudnessResult r) {
+    r.integratedLufs += amplifyDb_;
+    r.truePeak *= DbToFactor(amplifyDb_);
+    r.truePeakDbtp += amplifyDb_;
+    return r;
+  };
   // In album mode an album's tracks share the gain of their combined loudness, so they keep
   // their levels relative to each other; every other row gets its own.
   std::vector<bool> fromAlbum(n, false);
@@ -132,7 +167,7 @@ bool CBatchLoudness::MeasureSources(const std::vector<SourceEntry*>& entries,
       CAlbumLoudness album(rows.size());
       for (std::size_t place = 0; place < rows.size(); ++place)
         if (meters[rows[place]]) album.Add(place, std::move(*meters[rows[place]]));
-      const double gain = NormalisationGainDb(album.Result(), target_);
+      const double gain = NormalisationGainDb(amplified(album.Result()), target_);
       for (const std::size_t row : rows) {
         normaliseGain_[row] = gain;
         fromAlbum[row] = true;
@@ -140,7 +175,7 @@ bool CBatchLoudness::MeasureSources(const std::vector<SourceEntry*>& entries,
     }
   }
   for (std::size_t i = 0; i < n; ++i)
-    if (!fromAlbum[i]) normaliseGain_[i] = NormalisationGainDb(results[i], target_);
+    if (!fromAlbum[i]) normaliseGain_[i] = NormalisationGainDb(amplified(results[i]), target_);
   return true;
 }
 

@@ -72,6 +72,9 @@ class CBatchLoudness {
   bool normalise_;
   double target_;
   int targetCode_;
+  // The target's amplification in dB, which the conversion applies before the normalisation
+  // gain: the measuring pass of the source adds it to what it measured.
+  double amplifyDb_ = 0.0;
   AlbumGroups groups_;
   std::vector<double> normaliseGain_;
 
