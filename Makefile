@@ -8,7 +8,7 @@ CMAKE_ARGS ?=
 # ccache, when present, lets the several build folders share their compiled objects.
 LAUNCHER   := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 
-.PHONY: all deps configure build test run asan-test fuzz bench format tidy clean
+.PHONY: all deps configure build test run asan-test fuzz bench package format tidy clean
 
 all: build
 
@@ -47,6 +47,11 @@ fuzz: deps
 bench: build
 	scripts/install-deps --bench
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done; true
+
+# A Debian package of both programs in $(BUILD), checked by lintian.
+package: build
+	cd $(BUILD) && rm -f wavorax_*.deb && cpack -G DEB
+	lintian --fail-on error $(BUILD)/wavorax_*.deb
 
 # The layout: check-format fails on a file that clang-format would change; format fixes them.
 format:

@@ -3,6 +3,10 @@
 // which walks the same two trees and stats the same 20 000 files. Prints both times and the
 // ratio (ours / find). Also prints what a changed naming costs, when every source's tags are
 // read again. The trees are made in a temporary folder at run time.
+//
+// The same decision through the batch's own path (SyncSession::Open, as wavorax-cli --sync
+// and the window make it, from the settings), and the whole wavorax-cli --sync --dry-run
+// command, whose time also holds adding and probing the 10 000 sources.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -11,6 +15,7 @@
 #include <vector>
 
 #include "base/Paths.h"
+#include "engine/LibraryBatch.h"
 #include "engine/library/Sync.h"
 #include "tests/support/TestSupport.h"
 
@@ -81,11 +86,41 @@ int main() {
   const double renamed = Seconds(
       [&] { library::PlanSync(base, library::SyncState::Load(base), sources, naming + 1, namer); },
       1);
+  // The batch's path: the settings a run with --sync --name-pattern '%folder%/%filename%'
+  // -o OUT would have.
+  ConversionSettings settings;
+  settings.OutputFormat = kTargetMp3;
+  settings.DestOutputFolderOpt = kFolderPattern;
+  settings.NamePattern = "%folder%/%filename%";
+  settings.NamePatternBase = base;
+  settings.SyncOutputs = 1;
+  std::size_t sessionUpToDate = 0;
+  const double session = Seconds([&] {
+    std::string ignored;
+    const auto sync = SyncSession::Open(settings, sources, true, ignored);
+    sessionUpToDate = sync ? sync->Plan().Count(library::SyncAction::UpToDate) : 0;
+  });
+  test::WriteFileBytes(dir / "settings.conf", {});
+  const std::string cli = WAVORAX_CLI;
+  test::CommandResult dry;
+  const double command = Seconds(
+      [&] {
+        dry = test::Run(
+            test::ShellQuote(cli) + " --settings " + test::ShellQuote(dir / "settings.conf") +
+            " --sync --dry-run --name-pattern '%folder%/%filename%' -o " + test::ShellQuote(base) +
+            " " + test::ShellQuote(music) + " | grep -c ': up to date '");
+      },
+      1);
+  dry.output.erase(dry.output.find_last_not_of(" \n") + 1);
   found.erase(found.find_last_not_of(" \n") + 1);
   std::printf("sync decision, %d up-to-date files (%zu found up to date): %.3f s\n", kFiles,
               upToDate, ours);
   std::printf("find -newer over both trees (%s files): %.3f s\n", found.c_str(), find);
   std::printf("ratio ours / find: %.2f\n", ours / find);
   std::printf("after a naming change (every source's tags read): %.3f s\n", renamed);
-  return upToDate == kFiles ? 0 : 1;
+  std::printf("sync decision through the batch (SyncSession::Open, %zu up to date): %.3f s\n",
+              sessionUpToDate, session);
+  std::printf("wavorax-cli --sync --dry-run, adding and probing included (%s up to date): %.3f s\n",
+              dry.output.c_str(), command);
+  return upToDate == kFiles && sessionUpToDate == kFiles ? 0 : 1;
 }

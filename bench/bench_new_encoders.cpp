@@ -3,7 +3,8 @@
 // (flac -5, opusenc --bitrate 128, oggenc -q 5, ffmpeg -c:a alac), all pinned to one core,
 // and prints both times and the ratio, in wall-clock and in processor time. Our time
 // includes reading the WAV, as the tools' does. The writers should cost at most 5 % over the
-// tool.
+// tool. The last columns run the whole program, wavorax-cli -j 1, on the same file: decoding,
+// tags and the output's commit included.
 //
 // Usage: bench_new_encoders [seconds of audio, default 300] [runs, default 2]
 #include <sched.h>
@@ -171,16 +172,23 @@ int main(int argc, char** argv) {
     std::function<bool(const std::string&, const std::string&)> ours;
     std::string tool;  // %i the input, %o the output
     std::string extension;
+    const char* cliFormat;  // wavorax-cli's -f
   };
   const Case cases[] = {
-      {"FLAC -5", OursFlac, "flac -5 -s -f -o %o %i", "flac"},
-      {"Opus 128k", OursOpus, "opusenc --quiet --bitrate 128 %i %o", "opus"},
-      {"Vorbis q5", OursVorbis, "oggenc -Q -q 5 -o %o %i", "ogg"},
-      {"ALAC", OursAlac, "ffmpeg -v error -nostdin -y -threads 1 -i %i -c:a alac %o", "m4a"}};
+      {"FLAC -5", OursFlac, "flac -5 -s -f -o %o %i", "flac", "flac"},
+      {"Opus 128k", OursOpus, "opusenc --quiet --bitrate 128 %i %o", "opus", "opus"},
+      {"Vorbis q5", OursVorbis, "oggenc -Q -q 5 -o %o %i", "ogg", "ogg"},
+      {"ALAC", OursAlac, "ffmpeg -v error -nostdin -y -threads 1 -i %i -c:a alac %o", "m4a",
+       "alac"}};
+  // The program's defaults are the tools' settings above: FLAC level 5, Opus 128 kbit/s VBR,
+  // Vorbis quality 5.
+  const std::string settings = dir / "settings.conf";
+  test::WriteFileBytes(settings, {});
 
   std::printf("%d s of 44.1 kHz stereo 16-bit, one core, best of %d run(s)\n", seconds, runs);
-  std::printf("%-10s %8s %8s %7s %8s %8s %7s %11s %11s\n", "target", "ours s", "tool s", "ratio",
-              "ours cpu", "tool cpu", "ratio", "ours bytes", "tool bytes");
+  std::printf("%-10s %8s %8s %7s %8s %8s %7s %11s %11s %7s %7s\n", "target", "ours s", "tool s",
+              "ratio", "ours cpu", "tool cpu", "ratio", "ours bytes", "tool bytes", "cli s",
+              "ratio");
   int failures = 0;
   for (const Case& c : cases) {
     const std::string ours = dir / (std::string("ours.") + c.extension);
@@ -188,11 +196,16 @@ int main(int argc, char** argv) {
     std::string command = "taskset -c 0 " + c.tool;
     command.replace(command.find("%i"), 2, test::ShellQuote(wav));
     command.replace(command.find("%o"), 2, test::ShellQuote(theirs));
-    Times mine, tool;
+    const std::string cli = "taskset -c 0 " + test::ShellQuote(WAVORAX_CLI) + " --settings " +
+                            test::ShellQuote(settings) + " -j 1 --if-exists overwrite -f " +
+                            c.cliFormat + " -o " + test::ShellQuote(dir / "cli") + " " +
+                            test::ShellQuote(wav) + " > /dev/null";
+    Times mine, tool, program;
     bool ok = true;
     for (int i = 0; i < runs && ok; ++i) {
       ok = Measure([&] { return c.ours(wav, ours); }, false, mine) &&
-           Measure([&] { return test::Run(command).exitCode == 0; }, true, tool);
+           Measure([&] { return test::Run(command).exitCode == 0; }, true, tool) &&
+           Measure([&] { return test::Run(cli).exitCode == 0; }, true, program);
     }
     if (!ok) {
       std::printf("%-10s failed\n", c.name);
@@ -202,9 +215,10 @@ int main(int argc, char** argv) {
     const auto size = [](const std::string& p) {
       return static_cast<unsigned long>(test::ReadFileBytes(p).size());
     };
-    std::printf("%-10s %8.2f %8.2f %7.3f %8.2f %8.2f %7.3f %11lu %11lu\n", c.name, mine.wall,
-                tool.wall, mine.wall / tool.wall, mine.cpu, tool.cpu, mine.cpu / tool.cpu,
-                size(ours), size(theirs));
+    std::printf("%-10s %8.2f %8.2f %7.3f %8.2f %8.2f %7.3f %11lu %11lu %7.2f %7.3f\n", c.name,
+                mine.wall, tool.wall, mine.wall / tool.wall, mine.cpu, tool.cpu,
+                mine.cpu / tool.cpu, size(ours), size(theirs), program.wall,
+                program.wall / tool.wall);
   }
   return failures == 0 ? 0 : 1;
 }

@@ -10,6 +10,7 @@
 
 #include "base/Paths.h"
 #include "engine/Targets.h"
+#include "engine/library/NamePattern.h"
 
 namespace wavorax::cli {
 
@@ -223,6 +224,12 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
           {"set", "", "NAME=VALUE"},
           {"settings", "", "FILE"},
           {{"j", "jobs"}, "", "N"},
+          // Whole libraries.
+          {"name-pattern", "", "PATTERN"},
+          {"fat-safe", ""},
+          {"sync", ""},
+          {"remove-orphans", ""},
+          {"trash-sources", ""},
       } +
       LoudnessOptions();
   parser.addOptions(options);
@@ -250,6 +257,8 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
   for (const auto& option : options)
     for (const QString& name : option.names()) canonical[name] = option.names().front();
   std::map<QString, int> seen;
+  std::string outputDir, namePattern;
+  bool byPattern = false;
   for (const QString& found : parser.optionNames()) {
     const QString name = canonical[found];
     const QStringList values = parser.values(name);
@@ -288,6 +297,7 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
       }
       o.assignments.push_back("DestOutputFolderOpt=" + std::to_string(kFolderCustom));
       o.assignments.push_back("DestSpecifiedFolder=" + value);
+      outputDir = value;
     } else if (name == "if-exists") {
       int code = value == "rename"      ? kExistsAutoRename
                  : value == "overwrite" ? kExistsOverwrite
@@ -309,12 +319,39 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
         return false;
       }
       o.jobs = jobs;
+    } else if (name == "name-pattern") {
+      const std::string reason = library::ValidatePattern(value);
+      if (!reason.empty()) {
+        error = "--name-pattern: " + reason;
+        return false;
+      }
+      byPattern = true;
+      namePattern = value;
+    } else if (name == "fat-safe") {
+      o.assignments.push_back("FatSafeNames=1");
+    } else if (name == "sync") {
+      o.assignments.push_back("SyncOutputs=1");
+    } else if (name == "remove-orphans") {
+      o.assignments.push_back("SyncOutputs=1");
+      o.assignments.push_back("RemoveOrphans=1");
+    } else if (name == "trash-sources") {
+      o.assignments.push_back("TrashSources=1");
     } else if (name == "replaygain" || name == "normalise") {
       if (!ApplyLoudnessOption(name, value, o, error)) return false;
     } else {
       error = "unknown option \"" + shown + "\"";
       return false;
     }
+  }
+  // The pattern's names start in the -o folder, wherever the two stand on the line.
+  if (byPattern) {
+    if (outputDir.empty()) {
+      error = "--name-pattern needs -o DIR, the folder the names start in";
+      return false;
+    }
+    o.assignments.push_back("DestOutputFolderOpt=" + std::to_string(kFolderPattern));
+    o.assignments.push_back("NamePattern=" + namePattern);
+    o.assignments.push_back("NamePatternBase=" + outputDir);
   }
   for (const QString& source : parser.positionalArguments()) o.sources.push_back(Bytes(source));
   // Validate the assignments now, so that a bad --set is a usage error before any work.
@@ -353,6 +390,18 @@ Options:
   -j, --jobs N             convert N files at once (default: one per CPU)
       --files-from FILE    also convert the sources listed in FILE (- for standard input),
                            one per line or separated by NUL characters
+      --name-pattern PATTERN
+                           name each output from the source's tags, below the -o folder:
+                           %albumartist|artist%/%album%/%disc%-%track% %title%
+                           (fields artist albumartist album title track disc year genre
+                           filename folder ext; missing folders are created)
+      --fat-safe           keep pattern names to what FAT and Windows shares accept
+      --sync               only convert what changed: a source whose output below the
+                           output folder is up to date is left alone ("Up to date")
+      --remove-orphans     with --sync (implied), move outputs whose source is gone to
+                           the Trash
+      --trash-sources      move each source to the Trash once its own output was written
+                           and verified (the check runs for it even without --verify)
       --verify             decode each output again once written; one whose length differs
                            from the source's is removed ("Verification Failure")
       --dry-run            print each source with the output it would get (new, renamed

@@ -161,6 +161,8 @@ const char* PlanWord(PlannedAction action) {
       return "skipped";
     case PlannedAction::SameAsSource:
       return "refused";
+    case PlannedAction::UpToDate:
+      return "up-to-date";
     case PlannedAction::Failed:
       break;
   }
@@ -231,6 +233,9 @@ class TextReporter final : public IReporter {
       case PlannedAction::SameAsSource:
         line += "refused as the source itself";
         break;
+      case PlannedAction::UpToDate:
+        line += "up to date " + plan.path;
+        break;
       case PlannedAction::Failed:
         line += plan.outcome;
         break;
@@ -254,6 +259,13 @@ class TextReporter final : public IReporter {
       finished_.resize(static_cast<std::size_t>(index) + 1);
     finished_[index] = OneLine(entry.path + ": " + status);
     FlushInOrder();
+  }
+  void TimeLeft(const std::string& text) override {
+    std::lock_guard lock(mutex_);
+    timeLeft_ = text;
+  }
+  void Removed(const SyncSession::Removal& removal) override {
+    Line(OneLine(removal.output + ": " + removal.status));
   }
   void BatchEnded() override {
     std::lock_guard lock(mutex_);
@@ -291,8 +303,9 @@ class TextReporter final : public IReporter {
   void ShowProgress(int index, const std::string& name, int percent) {
     if (!terminal_) return;
     std::lock_guard lock(mutex_);
-    std::fprintf(stderr, "\r\033[K[%d/%d] Converting %s...%d%%", index + 1, count_,
-                 OneLine(name).c_str(), percent);
+    std::fprintf(stderr, "\r\033[K[%d/%d] Converting %s...%d%%%s", index + 1, count_,
+                 OneLine(name).c_str(), percent,
+                 timeLeft_.empty() ? "" : (" (" + timeLeft_ + ")").c_str());
     std::fflush(stderr);
   }
   void Line(const std::string& text) {
@@ -306,6 +319,7 @@ class TextReporter final : public IReporter {
   bool terminal_;
   std::mutex mutex_;
   int count_ = 0;
+  std::string timeLeft_;
   std::vector<std::optional<std::string>> finished_;
   std::size_t printed_ = 0;
   std::vector<std::string> albums_;
@@ -363,6 +377,13 @@ class JsonReporter final : public IReporter {
     Put("{\"event\":\"loudness_plan\",\"replaygain\":\"" + ReplayGainModeWord(replayGainMode) +
         "\",\"normalise_lufs\":" + (normaliseLufs ? JsonNumber(*normaliseLufs, 0) : "null") +
         ",\"measured\":\"" + (normaliseLufs ? "before converting" : "while converting") + "\"}");
+  }
+  void TimeLeft(const std::string& text) override {
+    Put("{\"event\":\"time_left\",\"text\":" + JsonString(text) + "}");
+  }
+  void Removed(const SyncSession::Removal& removal) override {
+    Put("{\"event\":\"orphan\",\"output\":" + JsonString(removal.output) + ",\"status\":" +
+        JsonString(removal.status) + ",\"moved\":" + (removal.moved ? "true" : "false") + "}");
   }
   void BatchEnded() override {}
   // Each failure was an object of its own already.

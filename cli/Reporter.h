@@ -8,6 +8,7 @@
 
 #include "base/SourceEntry.h"
 #include "engine/BatchLoudness.h"
+#include "engine/LibraryBatch.h"
 #include "engine/OutputPath.h"
 #include "sources/SourceList.h"
 
@@ -28,6 +29,10 @@ class IReporter {
   virtual void Progressed(int index, const SourceEntry& entry, int percent) = 0;
   virtual void Finished(int index, const SourceEntry& entry, const std::string& status,
                         bool converted) = 0;
+  // The batch's time left changed ("" while there is none yet); from the worker threads.
+  virtual void TimeLeft(const std::string& text) = 0;
+  // A sync's output whose source is gone: moved to the Trash, kept, or (dry run) to be moved.
+  virtual void Removed(const SyncSession::Removal& removal) = 0;
   // The batch is over: whatever is still held back is written.
   virtual void BatchEnded() = 0;
   // The files that could not be loaded, after everything else (the window's report text).

@@ -22,6 +22,7 @@ extern "C" {
 #include "decoders/audiolib/AudioLib.h"
 #include "decoders/choice/DecoderChoice.h"
 #include "engine/Conversion.h"
+#include "engine/LibraryBatch.h"
 #include "engine/OutputPath.h"
 #include "engine/Targets.h"
 #include "sources/Adding.h"
@@ -90,14 +91,33 @@ bool ReadFileList(const std::string& from, std::vector<std::string>& sources) {
 // --dry-run: what each row's conversion would do with its output, in batch order, so that an
 // output an earlier row would write counts as existing for the later ones. True when every
 // row would convert.
-bool ReportPlans(const ConversionSettings& settings, const CSourceList& list, cli::IReporter& out) {
+// With a sync, each row shows its decision, and a row to convert takes the sync's name.
+bool ReportPlans(const ConversionSettings& settings, const CSourceList& list, cli::IReporter& out,
+                 const SyncSession* sync) {
   std::unordered_set<std::string> planned;
   bool all = true;
   for (int r = 0; r < list.RowCount(); ++r) {
     const std::string& source = list.Entry(r).path;
-    const OutputPlan plan = PlanOutputPath(settings, source, [&](const std::string& p) {
+    ResolveRules rules;
+    rules.produced = [&](const std::string& p) {
       return planned.count(NormalisedAbsolute(p)) != 0;
-    });
+    };
+    const library::SyncItem* item = sync ? sync->Item(source) : nullptr;
+    if (item && item->action != library::SyncAction::Convert) {
+      OutputPlan plan;
+      plan.action = item->action == library::SyncAction::UpToDate ? PlannedAction::UpToDate
+                                                                  : PlannedAction::Failed;
+      if (plan.action == PlannedAction::UpToDate) plan.path = sync->Base() + item->output;
+      plan.outcome = library::SyncReasonText(item->reason);
+      if (plan.action == PlannedAction::Failed) all = false;
+      out.Plan(r, source, plan);
+      continue;
+    }
+    if (item) {
+      rules.relative = item->output;
+      rules.refresh = [&](const std::string& p) { return sync->Refreshes(*item, p); };
+    }
+    const OutputPlan plan = PlanOutputPath(settings, source, rules);
     if (!plan.path.empty())
       planned.insert(NormalisedAbsolute(plan.path));
     else
@@ -150,6 +170,19 @@ int main(int argc, char** argv) {
     store->LoadSettings(settings);
   }
   for (const auto& a : options.assignments) cli::ApplyAssignment(settings, a, error);
+  // A pattern from the stored settings is checked as one from the command line is.
+  if (settings.DestOutputFolderOpt == kFolderPattern) {
+    const std::string reason = library::ValidatePattern(settings.NamePattern);
+    if (!reason.empty() || settings.NamePatternBase.empty()) {
+      std::fprintf(stderr, "wavorax-cli: %s\n",
+                   reason.empty() ? "the naming pattern has no base folder" : reason.c_str());
+      return 2;
+    }
+  }
+  if (settings.SyncOutputs && LibraryBaseFolder(settings).empty()) {
+    std::fputs("wavorax-cli: --sync needs an output folder (-o DIR or --name-pattern)\n", stderr);
+    return 2;
+  }
   if (!options.filesFrom.empty() && !ReadFileList(options.filesFrom, options.sources)) {
     std::fprintf(stderr, "wavorax-cli: cannot read the list %s\n",
                  cli::OneLine(options.filesFrom).c_str());
@@ -211,8 +244,30 @@ int main(int argc, char** argv) {
     return anyFailed ? 1 : 0;
   }
 
+  // "Only convert what changed" decides for every row before anything converts.
+  std::unique_ptr<SyncSession> sync;
+  if (settings.SyncOutputs) {
+    std::vector<std::string> sources;
+    for (int r = 0; r < list.RowCount(); ++r) sources.push_back(list.Entry(r).path);
+    sync = SyncSession::Open(settings, sources, options.dryRun, error);
+    if (!sync) {
+      std::fprintf(stderr, "wavorax-cli: %s\n", cli::OneLine(error).c_str());
+      return 1;
+    }
+  }
+  const auto reportRemovals = [&](bool cancelled) {
+    if (!sync) return;
+    const SyncSession::Outcome outcome = sync->Finish(cancelled);
+    for (const auto& removal : outcome.removals) reporter->Removed(removal);
+    if (!outcome.error.empty()) {
+      std::fprintf(stderr, "wavorax-cli: %s\n", cli::OneLine(outcome.error).c_str());
+      anyFailed = true;
+    }
+  };
+
   if (options.dryRun) {
-    if (!ReportPlans(settings, list, *reporter)) anyFailed = true;
+    if (!ReportPlans(settings, list, *reporter, sync.get())) anyFailed = true;
+    reportRemovals(false);
     // Nothing is decoded: the loudness line says what a run would measure and apply.
     if (settings.ReplayGainMode != 0 || settings.NormaliseLoudness != 0) {
       const double target = settings.NormaliseTarget;
@@ -229,7 +284,7 @@ int main(int argc, char** argv) {
 
   const TargetInfo* target = FindTarget(Targets(), settings.OutputFormat);
   if (!target) target = FindTarget(Targets(), kTargetMp3);
-  const BatchContext batch{settings, *target, OpenDecoderFor};
+  const BatchContext batch{settings, *target, OpenDecoderFor, sync.get()};
   BatchEvents events;
   // Standard output that cannot be written any more (its reader went away) stops the batch.
   const auto checkOutput = [&] {
@@ -253,8 +308,10 @@ int main(int argc, char** argv) {
     if (result.album) reporter->AlbumMeasured(*result.album);
     checkOutput();
   };
+  events.onTimeLeft = [&](const std::string& text) { reporter->TimeLeft(text); };
   const BatchSummary summary = RunParallelBatch(batch, entries, jobs, gCancel, events);
   reporter->BatchEnded();
+  reportRemovals(gCancel.load());
   reportFailures();
   if (gCancel.load()) return 130;
   return anyFailed || summary.notConverted > 0 || summary.notStarted > 0 ? 1 : 0;

@@ -11,8 +11,10 @@
 
 #include "base/Paths.h"
 #include "engine/GainTags.h"
+#include "engine/LibraryBatch.h"
 #include "engine/LoudnessTap.h"
 #include "engine/Verify.h"
+#include "engine/library/Trash.h"
 
 namespace wavorax {
 
@@ -94,10 +96,14 @@ OutputClaims::OutputClaims() : startedNs_(std::min(kProgramStartNs, NowNs())) {}
 
 Resolution OutputClaims::Claim(const ConversionSettings& settings, int index, SourceEntry& entry,
                                std::string& outcome, ResolvedOutput& resolved,
-                               const std::atomic<bool>* cancel) {
+                               const std::atomic<bool>* cancel, const ResolveRules* extra) {
   std::unique_lock lock(mutex_);
   changed_.wait(lock, [&] { return turn_ == index; });
   ResolveRules rules;
+  if (extra) {
+    rules.relative = extra->relative;
+    rules.refresh = extra->refresh;
+  }
   rules.busy = [&](const std::string& p) { return running_.count(NormalisedAbsolute(p)) != 0; };
   rules.produced = [&](const std::string& p) {
     if (produced_.count(NormalisedAbsolute(p)) != 0) return true;
@@ -128,6 +134,16 @@ Resolution OutputClaims::Claim(const ConversionSettings& settings, int index, So
   }
   changed_.notify_all();
   return r;
+}
+
+bool OutputClaims::Pass(int index, const std::atomic<bool>* cancel) {
+  {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return turn_ == index; });
+    ++turn_;
+  }
+  changed_.notify_all();
+  return !(cancel && cancel->load());
 }
 
 bool OutputClaims::Reserved(const std::string& path) {
@@ -167,10 +183,26 @@ RowResult ConvertOneRow(const BatchContext& batch, int index, SourceEntry& entry
                         const std::function<void(int index, const SourceEntry&)>& started,
                         CLoudnessTap* tap, std::string& committed) {
   RowResult row;
+  const library::SyncItem* item = batch.sync ? batch.sync->Item(entry.path) : nullptr;
+  ResolveRules syncRules;
+  if (item && item->action != library::SyncAction::Convert) {
+    if (!claims.Pass(index, cancel)) return row;
+    row.decided = true;
+    row.upToDate = item->action == library::SyncAction::UpToDate;
+    row.status = library::SyncReasonText(item->reason);
+    entry.outputPath.clear();
+    return row;
+  }
+  if (item) {
+    syncRules.relative = item->output;
+    syncRules.refresh = [&batch, item](const std::string& p) {
+      return batch.sync->Refreshes(*item, p);
+    };
+  }
   std::string outcome;
   ResolvedOutput resolved;
-  const Resolution resolution =
-      claims.Claim(batch.settings, index, entry, outcome, resolved, cancel);
+  const Resolution resolution = claims.Claim(batch.settings, index, entry, outcome, resolved,
+                                             cancel, item ? &syncRules : nullptr);
   if (resolution == Resolution::Busy) return row;
   row.decided = true;
   if (resolution != Resolution::Resolved) {
@@ -209,7 +241,11 @@ RowResult ConvertOneRow(const BatchContext& batch, int index, SourceEntry& entry
     row.status = kSourceChanged;
   }
   bool unverified = false;
-  if (row.converted && batch.settings.VerifyOutputs) {
+  bool passed = false;
+  // A source goes to the Trash only after its own output was checked, so the check runs for
+  // it whatever VerifyOutputs says.
+  const bool trashSource = batch.settings.TrashSources != 0;
+  if (row.converted && (batch.settings.VerifyOutputs || trashSource)) {
     if (state == SourceState::Gone) {
       unverified = true;
     } else {
@@ -239,6 +275,7 @@ RowResult ConvertOneRow(const BatchContext& batch, int index, SourceEntry& entry
         row.converted = false;
         row.status = kVerificationFailure;
       }
+      passed = verified == VerifyOutcome::Matches;
     }
   }
   if (row.converted) {
@@ -258,6 +295,25 @@ RowResult ConvertOneRow(const BatchContext& batch, int index, SourceEntry& entry
         entry.outputPath = committed;
         row.status = FileNameOf(committed);
         if (unverified) row.status += " (not verified: the source is gone)";
+        if (item)
+          batch.sync->Written(*item, committed,
+                              passed ? library::Check::Passed : library::Check::NotRun);
+        if (trashSource && passed) {
+          // Never the output itself, nor another name of the same file.
+          if (SameFile(committed, entry.path) ||
+              NormalisedAbsolute(committed) == NormalisedAbsolute(entry.path)) {
+            row.status += " (source kept: it is the output)";
+          } else {
+            const library::TrashResult trashed = library::MoveToTrash(entry.path);
+            row.sourceTrashed = trashed.moved;
+            if (trashed.moved) {
+              row.status += " (source moved to the Trash)";
+              if (item) batch.sync->SourceTrashed(*item, committed);
+            } else {
+              row.status += " (source kept: " + trashed.error + ")";
+            }
+          }
+        }
         break;
       case CommitOutcome::Skipped:
         row.converted = false;
@@ -324,6 +380,19 @@ BatchSummary RunParallelBatch(const BatchContext& batch, const std::vector<Sourc
   std::mutex mutex;
   int next = 0;  // the next file to take
   BatchSummary summary;
+  BatchTimeLeft timeLeft(entries);
+  std::vector<int> percents(entries.size(), 0);
+  const auto tellTimeLeft = [&] {
+    if (!events.onTimeLeft) return;
+    if (const auto text = timeLeft.Changed()) events.onTimeLeft(*text);
+  };
+  BatchEvents own = events;
+  own.onProgress = [&](int i, int percent) {
+    percents[i] = percent;
+    timeLeft.Progressed(i, percent);
+    if (events.onProgress) events.onProgress(i, percent);
+    tellTimeLeft();
+  };
 
   auto worker = [&] {
     for (;;) {
@@ -333,13 +402,20 @@ BatchSummary RunParallelBatch(const BatchContext& batch, const std::vector<Sourc
         if (cancel.load() || next >= n) return;
         i = next++;
       }
-      JobProgress progress(i, cancel, events);
+      JobProgress progress(i, cancel, own);
       const RowResult row =
           ConvertRow(withLoudness, i, *entries[i], progress, claims, &cancel, events.onStart);
       if (!row.decided) return;
+      if (row.started)
+        timeLeft.Finished(i, row.converted, percents[i]);
+      else
+        timeLeft.Dropped(i);
       if (events.onFinish) events.onFinish(i, row);
+      tellTimeLeft();
       std::lock_guard lock(mutex);
-      ++(row.converted ? summary.converted : summary.notConverted);
+      ++(row.converted  ? summary.converted
+         : row.upToDate ? summary.upToDate
+                        : summary.notConverted);
     }
   };
 
@@ -348,7 +424,7 @@ BatchSummary RunParallelBatch(const BatchContext& batch, const std::vector<Sourc
   for (int t = 1; t < threads; ++t) pool.emplace_back(worker);
   worker();
   for (auto& t : pool) t.join();
-  summary.notStarted = n - summary.converted - summary.notConverted;
+  summary.notStarted = n - summary.converted - summary.notConverted - summary.upToDate;
   return summary;
 }
 

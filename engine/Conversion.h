@@ -23,6 +23,8 @@
 
 namespace wavorax {
 
+class SyncSession;
+
 // Judges a pipeline's result: converted only when the pipeline succeeded and left a non-empty
 // output. An empty output is removed, never the source.
 bool JudgeConversion(int pipelineResult, const std::string& output, const std::string& source);
@@ -32,6 +34,8 @@ struct BatchContext {
   const ConversionSettings& settings;  // OutputFormat is the batch's target
   const TargetInfo& target;
   const DecoderOpener& openDecoder;
+  // "Only convert what changed": the batch's decisions; null converts every row.
+  SyncSession* sync = nullptr;
   // Loudness measuring, normalisation and album tags; null when the settings ask for none.
   // RunParallelBatch makes its own when this is null and the settings ask for them.
   CBatchLoudness* loudness = nullptr;
@@ -47,8 +51,13 @@ class OutputClaims {
   // row's until Release, and `resolved` holds its temporary file) or Failed with the outcome
   // text. Busy only when `cancel` was set before the path was decided; the row then gives up
   // its turn undecided.
+  // `extra` adds a name made already and an output to bring up to date (a sync's).
   Resolution Claim(const ConversionSettings& settings, int index, SourceEntry& entry,
-                   std::string& outcome, ResolvedOutput& resolved, const std::atomic<bool>* cancel);
+                   std::string& outcome, ResolvedOutput& resolved, const std::atomic<bool>* cancel,
+                   const ResolveRules* extra = nullptr);
+  // Row `index` decides on no path (its output is up to date): it only takes its turn. False
+  // when `cancel` was set first.
+  bool Pass(int index, const std::atomic<bool>* cancel);
   // Whether a conversion of the batch still runs on the path.
   bool Reserved(const std::string& path);
   // The row's conversion has ended: its decided path is free for later rows to decide on, and
@@ -69,11 +78,13 @@ class OutputClaims {
 };
 
 struct RowResult {
-  bool decided = false;      // false when a cancel kept the row from starting: no status
-  bool started = false;      // the output path was resolved and the pipeline ran
-  bool converted = false;    // the row's output is complete (and verified when asked)
-  bool inDocuments = false;  // the output went to the documents folder instead
-  std::string status;        // the row's Status text
+  bool decided = false;        // false when a cancel kept the row from starting: no status
+  bool started = false;        // the output path was resolved and the pipeline ran
+  bool converted = false;      // the row's output is complete (and verified when asked)
+  bool inDocuments = false;    // the output went to the documents folder instead
+  bool upToDate = false;       // a sync found its output up to date: nothing was done
+  bool sourceTrashed = false;  // the source went to the Trash after its output was verified
+  std::string status;          // the row's Status text
   // What the conversion measured and applied, when the batch measures or normalises.
   std::optional<RowLoudness> loudness;
   // The row was the last of its album to finish: the album's figures and tags.
@@ -88,6 +99,8 @@ inline constexpr const char* kSourceChanged = "Source changed while converting";
 // settings ask for it, and returns the status. `started` is told once the path is resolved
 // and before the pipeline runs. A failed or cancelled row loses its output path and its
 // partial output; Cancel during verification removes the output and gives "Cancelled".
+// With a sync, a row whose output is up to date (or that the sync refuses) only gets its
+// status; with TrashSources, the source of a verified output goes to the Trash.
 // With `batch.loudness`, the pipeline applies the row's normalisation gain and measures its
 // output, the track's gain tags go into the output before it is committed and the track
 // gain follows the output's name in the Status; the row's end is counted for its album.
@@ -103,12 +116,15 @@ struct BatchEvents {
   std::function<void(int index, int percent)> onProgress;
   // A file ended: its Status text, whether it converted, and where its output went.
   std::function<void(int index, const RowResult& result)> onFinish;
+  // The batch's time left changed ("About 3 minutes left"; "" while there is no estimate).
+  std::function<void(const std::string& text)> onTimeLeft;
 };
 
 struct BatchSummary {
   int converted = 0;
   int notConverted = 0;  // failures, skips and cancelled files
   int notStarted = 0;    // files that a cancel kept from starting
+  int upToDate = 0;      // files a sync found up to date (not counted as not converted)
 };
 
 // Converts entries[i] as the i-th file of the batch with up to `jobs` files at a time, the

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "base/Paths.h"
@@ -15,6 +16,47 @@
 #include "engine/Verify.h"
 
 namespace wavorax {
+
+namespace {
+
+// The display of a one-at-a-time batch, with the file's percentages also feeding the batch's
+// time left.
+class TimedProgress final : public IConvertProgress {
+ public:
+  TimedProgress(IConvertProgress& inner, BatchTimeLeft& timeLeft)
+      : inner_(inner), timeLeft_(timeLeft) {}
+  int index = 0;
+  int percent = 0;
+  void Tell() {
+    if (const auto text = timeLeft_.Changed()) inner_.SetTimeLeft(*text);
+  }
+  void SetFileText(const std::string& text) override { inner_.SetFileText(text); }
+  void SetFilePercent(int p) override {
+    percent = p;
+    timeLeft_.Progressed(index, p);
+    inner_.SetFilePercent(p);
+    Tell();
+  }
+  int FileBarWidth() override { return inner_.FileBarWidth(); }
+  void SetFileBarRange(int maximum) override { inner_.SetFileBarRange(maximum); }
+  void SetFileBarPos(int position) override { inner_.SetFileBarPos(position); }
+  void SetOverallText(const std::string& text) override { inner_.SetOverallText(text); }
+  void SetOverallRange(int maximum) override { inner_.SetOverallRange(maximum); }
+  void StepOverall() override { inner_.StepOverall(); }
+  bool CancelRequested() override { return inner_.CancelRequested(); }
+  void PumpMessages() override { inner_.PumpMessages(); }
+  void SetJobCount(int jobs) override { inner_.SetJobCount(jobs); }
+  void SetJobLine(int job, const std::string& text, int p) override {
+    inner_.SetJobLine(job, text, p);
+  }
+  void SetTimeLeft(const std::string& text) override { inner_.SetTimeLeft(text); }
+
+ private:
+  IConvertProgress& inner_;
+  BatchTimeLeft& timeLeft_;
+};
+
+}  // namespace
 
 CConversionEngine::CConversionEngine(ConversionSettings& settings, IBatchHost& host,
                                      DecoderOpener openDecoder, const TargetTable& targets)
@@ -64,6 +106,22 @@ void CConversionEngine::RunBatch(const std::vector<SourceEntry*>& entries,
   if (!found) found = FindTarget(targets_, kTargetMp3);
   const TargetInfo& target = found ? *found : targets_.front();
 
+  // "Only convert what changed" decides for the whole batch before anything converts.
+  lastSyncOutcome = {};
+  std::unique_ptr<SyncSession> sync;
+  if (settings_.SyncOutputs) {
+    std::vector<std::string> sources;
+    for (int i = 0; i < n; ++i) sources.push_back(entries[i]->path);
+    std::string error;
+    sync = SyncSession::Open(settings_, sources, false, error);
+    if (!sync) {
+      host_.EndBatch();
+      host_.ShowInformation(error);
+      return;
+    }
+  }
+  sync_ = sync.get();
+
   const int jobs = std::min(std::clamp<int>(settings_.ConvertJobs, 1, kMaxConvertJobs), n);
   IConvertProgress& progress = jobs > 1 ? host_.OpenProgressFor(jobs) : host_.OpenProgress();
   progress.SetOverallRange(n);
@@ -76,7 +134,10 @@ void CConversionEngine::RunBatch(const std::vector<SourceEntry*>& entries,
     std::fill(decided.begin(), decided.begin() + RunInTurn(entries, rows, target, progress), true);
   }
 
+  const bool cancelled = progress.CancelRequested();
   host_.CloseProgress();
+  if (sync) lastSyncOutcome = sync->Finish(cancelled);
+  sync_ = nullptr;
   host_.EndBatch();
 
   if (settings_.BrowseOutputFolder) {
@@ -98,7 +159,7 @@ int CConversionEngine::RunInTurn(const std::vector<SourceEntry*>& entries,
   const std::vector<SourceEntry*> batchEntries(entries.begin(), entries.begin() + n);
   const std::unique_ptr<CBatchLoudness> loudness =
       CBatchLoudness::For(settings_, target.code, batchEntries);
-  const BatchContext batch{settings_, target, openDecoder_, loudness.get()};
+  const BatchContext batch{settings_, target, openDecoder_, sync_, loudness.get()};
   // Normalisation measures every source before the first converts; the window stays alive
   // and Cancel ends the batch before anything is written.
   if (loudness && !loudness->MeasureSources(batchEntries, openDecoder_, 1, [&progress] {
@@ -107,6 +168,8 @@ int CConversionEngine::RunInTurn(const std::vector<SourceEntry*>& entries,
       }))
     return 0;
   OutputClaims claims;
+  BatchTimeLeft timeLeft(std::vector<SourceEntry*>(entries.begin(), entries.begin() + n));
+  TimedProgress timed(progress, timeLeft);
   int i = 0;
   for (; i < n; ++i) {
     SourceEntry& entry = *entries[i];
@@ -118,7 +181,14 @@ int CConversionEngine::RunInTurn(const std::vector<SourceEntry*>& entries,
     progress.StepOverall();
     progress.SetFileText(FileText(FileNameOf(entry.path), 0));
     progress.SetFileBarPos(0);
-    const RowResult result = ConvertRow(batch, i, entry, progress, claims, nullptr, nullptr);
+    timed.index = i;
+    timed.percent = 0;
+    const RowResult result = ConvertRow(batch, i, entry, timed, claims, nullptr, nullptr);
+    if (result.started)
+      timeLeft.Finished(i, result.converted, timed.percent);
+    else
+      timeLeft.Dropped(i);
+    timed.Tell();
     host_.SetRowStatus(row, result.status);
     if (result.converted) progress.PumpMessages();
     // A Cancel that came while this file converted stops the batch after it; the file does
@@ -143,6 +213,8 @@ std::vector<bool> CConversionEngine::RunConcurrently(const std::vector<SourceEnt
   };
   std::mutex mutex;
   std::condition_variable arrived;
+  std::string timeLeftText;  // the latest estimate, for this thread to show
+  bool timeLeftChanged = false;
   std::deque<Event> queue;
   bool batchDone = false;
   std::atomic<bool> cancel{false};
@@ -159,9 +231,14 @@ std::vector<bool> CConversionEngine::RunConcurrently(const std::vector<SourceEnt
   events.onFinish = [&](int i, const RowResult& result) {
     post({Event::kFinish, i, 0, result.status});
   };
+  events.onTimeLeft = [&](const std::string& text) {
+    std::lock_guard lock(mutex);
+    timeLeftText = text;
+    timeLeftChanged = true;
+  };
 
   const std::vector<SourceEntry*> batch(entries.begin(), entries.begin() + n);
-  const BatchContext context{settings_, target, openDecoder_};
+  const BatchContext context{settings_, target, openDecoder_, sync_};
   std::thread runner([&] {
     RunParallelBatch(context, batch, jobs, cancel, events);
     {
@@ -190,13 +267,17 @@ std::vector<bool> CConversionEngine::RunConcurrently(const std::vector<SourceEnt
   for (;;) {
     std::deque<Event> ready;
     bool done = false;
+    std::optional<std::string> timeLeftNow;
     {
       std::unique_lock lock(mutex);
       arrived.wait_for(lock, std::chrono::milliseconds(30),
                        [&] { return !queue.empty() || batchDone; });
       ready.swap(queue);
       done = batchDone;
+      if (timeLeftChanged) timeLeftNow = timeLeftText;
+      timeLeftChanged = false;
     }
+    if (timeLeftNow) progress.SetTimeLeft(*timeLeftNow);
     for (const Event& e : ready) {
       const int row = rows[e.index];
       switch (e.kind) {

@@ -6,6 +6,7 @@
 
 #include "base/SourceEntry.h"
 #include "decoders/Decoder.h"
+#include "engine/LibraryBatch.h"
 #include "engine/Progress.h"
 #include "engine/Targets.h"
 #include "settings/ConversionSettings.h"
@@ -34,6 +35,10 @@ class CConversionEngine {
   // track number when a tag numbers files by their sequence.
   int batchSequenceNumber = 0;
 
+  // What the last batch's sync did at its end (outputs whose source is gone, a state file
+  // that could not be written); empty when it ran no sync.
+  SyncSession::Outcome lastSyncOutcome;
+
   ConversionSettings& settings() { return settings_; }
   const TargetTable& targets() const { return targets_; }
 
@@ -47,6 +52,7 @@ class CConversionEngine {
                                     const std::vector<int>& rows, const TargetInfo& target,
                                     int jobs, IConvertProgress& progress);
 
+  SyncSession* sync_ = nullptr;  // the running batch's sync, if any
   ConversionSettings& settings_;
   IBatchHost& host_;
   DecoderOpener openDecoder_;

@@ -7,6 +7,7 @@
 #include "base/CdTrackPath.h"
 #include "base/Paths.h"
 #include "engine/Targets.h"
+#include "engine/library/NamePattern.h"
 
 namespace wavorax {
 
@@ -106,11 +107,37 @@ Resolution Resolve(const ConversionSettings& settings, SourceEntry& entry, std::
   bool mirror = settings.CreateDirs != 0;
   const std::size_t extensionLength = ExtensionOf(source).size();
   bool retried = false;
+  // A name made below a base folder: the sync plan's, or the pattern's from the tags.
+  std::string relative = rules.relative;
+  if (relative.empty() && folderMode == kFolderPattern) {
+    std::string error;
+    relative = RelativeOutputName(settings, source, error);
+    if (relative.empty()) {
+      outcome = error;
+      return Resolution::Failed;
+    }
+  }
+  if (!relative.empty())
+    folder = folderMode == kFolderPattern ? settings.NamePatternBase : settings.DestSpecifiedFolder;
 
   for (;;) {
     std::string base;
     bool ok = true;
-    if (folderMode == kFolderCustom) {
+    if (!relative.empty()) {
+      if (folder.empty() || !makeFolder(folder)) {
+        outcome = FolderFailure(folder);
+        ok = false;
+      } else {
+        const std::string full = folder + (folder.back() == '/' ? "" : "/") + relative;
+        const std::string parent = full.substr(0, full.rfind('/') + 1);
+        if (!makeFolder(parent)) {
+          outcome = FolderFailure(parent);
+          ok = false;
+        } else {
+          base = WithoutTail(full, targetExtension.size());
+        }
+      }
+    } else if (folderMode == kFolderCustom) {
       if (folder.empty() || !makeFolder(folder)) {
         outcome = FolderFailure(folder);
         ok = false;
@@ -141,8 +168,9 @@ Resolution Resolve(const ConversionSettings& settings, SourceEntry& entry, std::
       // Under the overwrite policy, an output that this batch wrote is not replaced: two
       // sources that would share a name both keep their output.
       const bool overwrite = settings.TargetExistsOpt == kExistsOverwrite;
+      const bool renew = rules.refresh && rules.refresh(target) && !produced(target);
       if (exists(target) && !(overwrite && produced(target))) {
-        if (overwrite) {
+        if (overwrite || renew) {
           if (SameFile(target, source)) {
             outcome =
                 "Target file name is same as original file that can't be overwritten. Please "
@@ -202,6 +230,8 @@ Resolution Resolve(const ConversionSettings& settings, SourceEntry& entry, std::
     const std::string documents = plan ? DocumentsFolderPath() : DocumentsFolder();
     if (documents.empty()) return Resolution::Failed;
     folder = documents;
+    // A name made below the base folder keeps its folders below the documents folder.
+    if (!relative.empty()) continue;
     folderMode = kFolderCustom;
     mirror = settings.DestOutputFolderOpt == kFolderCustom && settings.CreateDirs != 0;
   }
@@ -217,16 +247,62 @@ Resolution ResolveOutputPathClaiming(const ConversionSettings& settings, SourceE
 
 OutputPlan PlanOutputPath(const ConversionSettings& settings, const std::string& source,
                           const std::function<bool(const std::string&)>& planned) {
+  ResolveRules rules;
+  rules.produced = planned;
+  return PlanOutputPath(settings, source, rules);
+}
+
+OutputPlan PlanOutputPath(const ConversionSettings& settings, const std::string& source,
+                          const ResolveRules& rules) {
   OutputPlan plan;
   SourceEntry entry;
   entry.path = source;
-  ResolveRules rules;
-  rules.produced = planned;
   if (Resolve(settings, entry, plan.outcome, rules, &plan, nullptr) == Resolution::Resolved)
     plan.path = entry.outputPath;
   else if (plan.action != PlannedAction::Skipped && plan.action != PlannedAction::SameAsSource)
     plan.action = PlannedAction::Failed;
   return plan;
+}
+
+std::string LibraryBaseFolder(const ConversionSettings& settings) {
+  if (settings.DestOutputFolderOpt == kFolderPattern) return settings.NamePatternBase;
+  if (settings.DestOutputFolderOpt == kFolderCustom) return settings.DestSpecifiedFolder;
+  return {};
+}
+
+std::string RelativeOutputName(const ConversionSettings& settings, const std::string& source,
+                               std::string& error) {
+  const std::string extension = ExtensionOfTarget(settings.OutputFormat);
+  if (extension.empty()) {
+    error = "Unknown output format";
+    return {};
+  }
+  if (settings.DestOutputFolderOpt == kFolderCustom) {
+    const std::string name = FileNameOf(source);
+    return (settings.CreateDirs ? MirroredFolder(source) : std::string()) +
+           WithoutTail(name, ExtensionOf(source).size()) + extension;
+  }
+  if (settings.DestOutputFolderOpt != kFolderPattern) {
+    error = "The outputs have no base folder";
+    return {};
+  }
+  std::string reason;
+  const auto pattern = library::NamePattern::Parse(settings.NamePattern, reason);
+  if (!pattern) {
+    error = "Naming pattern refused: " + reason;
+    return {};
+  }
+  library::NameOptions options;
+  options.fatSafe = settings.FatSafeNames != 0;
+  std::string name =
+      pattern->Expand(library::NameFieldsOfFile(source), extension.substr(1), options);
+  // The extension is always the last part's own; anything else could not be renamed.
+  if (name.size() <= extension.size() ||
+      name.compare(name.size() - extension.size(), extension.size(), extension) != 0) {
+    error = "No output name";
+    return {};
+  }
+  return name;
 }
 
 bool ResolveOutputPath(const ConversionSettings& settings, SourceEntry& entry,

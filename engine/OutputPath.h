@@ -18,7 +18,8 @@ namespace wavorax {
 bool ResolveOutputPath(const ConversionSettings& settings, SourceEntry& entry,
                        std::string& outcome);
 
-enum class PlannedAction { New, Renamed, Overwrite, Skipped, SameAsSource, Failed };
+// UpToDate: a sync found the output up to date (dry runs only).
+enum class PlannedAction { New, Renamed, Overwrite, Skipped, SameAsSource, Failed, UpToDate };
 
 // What one batch knows of the paths its rows decide on.
 struct ResolveRules {
@@ -29,6 +30,12 @@ struct ResolveRules {
   // The batch wrote the path: under the overwrite policy it is not replaced, and the row
   // takes the rename policy's numbered name instead.
   std::function<bool(const std::string&)> produced;
+  // The output's path below the base folder, with its extension, when the caller has made it
+  // already (a sync plan's name); empty: the folder choice makes it.
+  std::string relative;
+  // An earlier output that this conversion brings up to date: it is replaced whatever the
+  // target-exists policy says (never the source itself, nor a file this batch wrote).
+  std::function<bool(const std::string&)> refresh;
 };
 
 // A decided output, ready to be written: the temporary file the conversion writes into, and
@@ -61,5 +68,21 @@ struct OutputPlan {
 // real run.
 OutputPlan PlanOutputPath(const ConversionSettings& settings, const std::string& source,
                           const std::function<bool(const std::string&)>& planned);
+// The same with the rest of the rules (`rules.produced` plays the part of `planned`).
+OutputPlan PlanOutputPath(const ConversionSettings& settings, const std::string& source,
+                          const ResolveRules& rules);
+
+// ---- Whole libraries ----
+
+// The folder below which the outputs of a library batch go: NamePatternBase for the pattern
+// choice, DestSpecifiedFolder for the custom folder, "" when outputs go beside their sources.
+std::string LibraryBaseFolder(const ConversionSettings& settings);
+
+// The output's path below LibraryBaseFolder for `source`, with the target's extension: the
+// pattern's expansion of the source's tags, or for the custom folder the source's name
+// (below its mirrored folder path when CreateDirs is set). "" with `error` set when the
+// pattern is refused or the folder choice has no base folder.
+std::string RelativeOutputName(const ConversionSettings& settings, const std::string& source,
+                               std::string& error);
 
 }  // namespace wavorax

@@ -37,6 +37,9 @@ class IConvertProgress {
   virtual void SetJobLine(int job, const std::string& text, int percent) {
     (void)job, (void)text, (void)percent;
   }
+  // The time the whole batch has left, as "About 3 minutes left"; "" while there is no
+  // estimate yet (the first five seconds). Told only when the text changes.
+  virtual void SetTimeLeft(const std::string& text) { (void)text; }
 };
 
 // The window (or terminal) that owns the source list and the conversion progress display.

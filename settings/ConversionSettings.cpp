@@ -137,6 +137,12 @@ const std::vector<SettingField>& SettingFields() {
         Int("VorbisBitRate", &CS::VorbisBitRate),
         Int("VorbisCommentTagType", &CS::VorbisCommentTagType),
         Tag("VorbisCommentTag", &CS::VorbisCommentTag),
+        Text("NamePattern", &CS::NamePattern),
+        Text("NamePatternBase", &CS::NamePatternBase),
+        Int("FatSafeNames", &CS::FatSafeNames),
+        Int("SyncOutputs", &CS::SyncOutputs),
+        Int("RemoveOrphans", &CS::RemoveOrphans),
+        Int("TrashSources", &CS::TrashSources),
         Int("ReplayGainMode", &CS::ReplayGainMode),
         Int("NormaliseLoudness", &CS::NormaliseLoudness),
         Int("NormaliseTarget", &CS::NormaliseTarget),
@@ -162,6 +168,11 @@ std::int32_t CorrectLoadedValue(const std::string& name, std::int32_t value) {
   if (name == "ConvertJobs")
     return value >= 1 && value <= kMaxConvertJobs ? value : DefaultConvertJobs();
   if (name == "VerifyOutputs") return value == 0 || value == 1 ? value : 0;
+  if (name == "DestOutputFolderOpt")
+    return value == kFolderCustom || value == kFolderPattern ? value : kFolderSameAsSource;
+  if (name == "FatSafeNames" || name == "SyncOutputs" || name == "RemoveOrphans" ||
+      name == "TrashSources")
+    return value == 0 || value == 1 ? value : 0;
   // Rates and widths that no page offers would make outputs of no samples at all (1 Hz) or
   // that no writer makes: they give the default, as "same as the source" (0) stays.
   const auto offered = [value](std::initializer_list<int> choices) {

@@ -15,6 +15,8 @@ namespace wavorax {
 enum : int {
   kFolderSameAsSource = 199,
   kFolderCustom = 399,
+  // Outputs named by NamePattern from each source's tags, below NamePatternBase.
+  kFolderPattern = 599,
   kExistsAutoRename = 11,
   kExistsOverwrite = 22,
   kExistsSkip = 33,
@@ -123,6 +125,19 @@ struct ConversionSettings {
   std::int32_t NormaliseLoudness = 0;
   std::int32_t NormaliseTarget = -18;
 
+  // Whole libraries. The pattern and its base folder serve the folder choice kFolderPattern;
+  // FatSafeNames keeps pattern names to what FAT file systems and Windows shares take.
+  std::string NamePattern = "%albumartist|artist%/%album%/%track% %title%";
+  std::string NamePatternBase;
+  std::int32_t FatSafeNames = 0;
+  // "Only convert what changed": a source whose output below the base folder is up to date
+  // is not converted again. Needs a base folder: the custom folder or the pattern's.
+  std::int32_t SyncOutputs = 0;
+  // With SyncOutputs: outputs whose source is gone go to the Trash.
+  std::int32_t RemoveOrphans = 0;
+  // A source whose own output was written and verified goes to the Trash.
+  std::int32_t TrashSources = 0;
+
   bool operator==(const ConversionSettings&) const = default;
 };
 
@@ -159,10 +174,11 @@ const std::vector<BatchAddFlag>& BatchAddFlags();
 // becomes 2, AmplifyMp3Coeff and AmplifyWavCoeff are clamped to 10..3000, ConvertJobs outside
 // 1..64 becomes DefaultConvertJobs(), VerifyOutputs outside 0..1 becomes 0, a WAVSampleRate or
 // MP3SampleRate that its page does not list becomes 44100 and a WAVBitsPerSample other than 0,
-// 8 or 16 becomes 16 (0, "same as the source", stays), ReplayGainMode outside 0..2 and
-// NormaliseLoudness outside 0..1 become 0 and NormaliseTarget outside -31..-5 becomes -18.
-// Every other field takes the value as
-// stored.
+// 8 or 16 becomes 16 (0, "same as the source", stays), a DestOutputFolderOpt other than the
+// three folder choices becomes kFolderSameAsSource (what it already acted as), the switches
+// FatSafeNames, SyncOutputs, RemoveOrphans and TrashSources outside 0..1 become 0,
+// ReplayGainMode outside 0..2 and NormaliseLoudness outside 0..1 become 0 and NormaliseTarget
+// outside -31..-5 becomes -18. Every other field takes the value as stored.
 std::int32_t CorrectLoadedValue(const std::string& name, std::int32_t value);
 
 }  // namespace wavorax

@@ -3,6 +3,7 @@
 
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <set>
 
 #include "base/Paths.h"
@@ -11,6 +12,8 @@
 #include "decoders/choice/DecoderChoice.h"
 #include "engine/Conversion.h"
 #include "engine/Engine.h"
+#include "engine/LibraryBatch.h"
+#include "sources/SourceList.h"
 #include "tests/support/TestSupport.h"
 
 namespace wavorax {
@@ -354,6 +357,86 @@ TEST_P(AlbumTags, AreWrittenOnceTheAlbumIsCompleteAndNotAfterCancel) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, AlbumTags,
                          ::testing::Combine(::testing::Values(1, 2), ::testing::Bool()));
+
+// A source goes to the Trash only once its own output was written and passed its check, which
+// runs for it even with VerifyOutputs off. Real WAV sources through the real WAV pipeline;
+// `cut` shortens the output after the pipeline so that its check fails. (An output over the
+// source itself is refused before it converts: CliLibraryTest.)
+struct TrashCase {
+  const char* name;
+  bool cut, moved;
+  const char* status;  // how the row's Status begins
+};
+void PrintTo(const TrashCase& c, std::ostream* os) { *os << c.name; }
+class TrashSources : public ::testing::TestWithParam<TrashCase> {};
+
+TEST_P(TrashSources, OnlyAfterAVerifiedOutput) {
+  const TrashCase& c = GetParam();
+  TempDir dir;
+  setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+  const std::string source = dir / "song.wav";
+  test::WriteWav16(source, test::Sine(440, 8000, 8000), 1, 8000);
+  std::optional<SourceEntry> entry = CSourceList::Probe(OpenDecoderFor, source);
+  ASSERT_TRUE(entry);
+  ConversionSettings settings;
+  settings.OutputFormat = kTargetWav;
+  settings.OutputFiles2MyDocuments = 0;
+  settings.TrashSources = 1;
+  settings.TargetExistsOpt = kExistsOverwrite;
+  settings.DestOutputFolderOpt = kFolderCustom;
+  settings.DestSpecifiedFolder = dir / "out";
+  TargetInfo target = *FindTarget(Targets(), kTargetWav);
+  const PipelineFunction real = target.convert;
+  target.convert = [&](const PipelineContext& ctx, int type, const std::string& src,
+                       const std::string& out, IConvertProgress& progress) {
+    const int result = real(ctx, type, src, out, progress);
+    if (c.cut) ::truncate(out.c_str(), 44 + 4000);
+    return result;
+  };
+  const BatchContext batch{settings, target, OpenDecoderFor};
+  std::atomic<bool> cancel{false};
+  RowResult row;
+  BatchEvents events;
+  events.onFinish = [&](int, const RowResult& r) { row = r; };
+  std::vector<SourceEntry*> entries{&*entry};
+  RunParallelBatch(batch, entries, 1, cancel, events);
+  EXPECT_EQ(row.status.rfind(c.status, 0), 0u) << row.status;
+  EXPECT_EQ(row.sourceTrashed, c.moved);
+  EXPECT_EQ(FileExists(source), !c.moved);
+  EXPECT_EQ(FileExists(dir / "data/Trash/files/song.wav"), c.moved);
+  EXPECT_EQ(FileExists(dir / "data/Trash/info/song.wav.trashinfo"), c.moved);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TrashSources,
+    ::testing::Values(TrashCase{"verified", false, true, "song.wav (source moved"},
+                      TrashCase{"failed check", true, false, "Verification Failure"}));
+
+}  // namespace
+}  // namespace wavorax
+
+namespace wavorax {
+namespace {
+
+// The batch's time left counts every running file's share: two 100 s files at 25 % each after
+// 10 s have done 50 of 200 s, so 150 s are left at 5 s of audio a second, 30 s; nothing is
+// said in the first five seconds, and a file found up to date leaves the total.
+TEST(BatchTimeLeft, CountsEveryRunningFileAfterFiveSeconds) {
+  double now = 0;
+  std::vector<SourceEntry> rows(3);
+  for (SourceEntry& e : rows) e.durationSeconds = 100;
+  std::vector<SourceEntry*> entries{&rows[0], &rows[1], &rows[2]};
+  BatchTimeLeft left(entries, [&now] { return now; });
+  left.Dropped(2);
+  now = 4;
+  left.Progressed(0, 25);
+  left.Progressed(1, 25);
+  EXPECT_EQ(left.Text(), "");
+  now = 10;
+  EXPECT_EQ(left.Text(), library::TimeLeft::TextOf(30.0));
+  EXPECT_EQ(left.Changed(), left.Text());
+  EXPECT_EQ(left.Changed(), std::nullopt);
+}
 
 }  // namespace
 }  // namespace wavorax

@@ -38,6 +38,11 @@ for size in "${sizes[@]}"; do
   [ "$w $h" = "$size $size" ] || fail "$png is ${w}x$h"
 done
 
+# Dolphin's service menu, starting the same program.
+menu=$share/kio/servicemenus/$id.desktop
+[ -s "$menu" ] || fail "no service menu $menu"
+grep -q '^Exec=wavorax %F$' "$menu" || fail "the service menu does not start wavorax %F"
+
 "$prefix/bin/wavorax-cli" --help >/dev/null || fail "installed wavorax-cli --help failed"
 if [ "$gui_built" = 1 ]; then
   exe=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$desktop")

@@ -32,13 +32,16 @@ INSTANTIATE_TEST_SUITE_P(
                       LoadCase{"WAVBitsPerSample", 12, 16}, LoadCase{"FLACCompression", 9, 5},
                       LoadCase{"FLACBitsPerSample", 24, 0}, LoadCase{"OpusBitRate", 1, 128},
                       LoadCase{"VorbisQuality", -2, 5}, LoadCase{"MP3VBRQuality", 9, 9},
+                      LoadCase{"DestOutputFolderOpt", 599, 599},
+                      LoadCase{"DestOutputFolderOpt", 400, 199}, LoadCase{"SyncOutputs", 2, 0},
+                      LoadCase{"TrashSources", 1, 1}, LoadCase{"RemoveOrphans", -1, 0},
                       LoadCase{"ReplayGainMode", 2, 2}, LoadCase{"ReplayGainMode", 3, 0},
                       LoadCase{"NormaliseLoudness", 2, 0}, LoadCase{"NormaliseTarget", -31, -31},
                       LoadCase{"NormaliseTarget", -4, -18}));
 
 TEST(Settings, FieldTableCoversEveryPersistedFieldOnce) {
   const auto& fields = SettingFields();
-  EXPECT_EQ(fields.size(), 104u);  // all 105 fields but LastOptionsPage
+  EXPECT_EQ(fields.size(), 110u);  // all 111 fields but LastOptionsPage
   std::set<std::string> names;
   int folderGroup = 0, formatGroup = 0;
   for (const auto& f : fields) {

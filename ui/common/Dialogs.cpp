@@ -2,24 +2,37 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QStandardPaths>
 
 namespace wavorax::ui {
 
-QString ChooseFolder(QWidget* parent, const QString& caption, const QString& start) {
-  QFileDialog dialog(parent, caption);
-  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-  dialog.setFileMode(QFileDialog::Directory);
-  dialog.setOption(QFileDialog::ShowDirsOnly, true);
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  QString folder = start;
-  // The remembered folder may have gone; the dialog then opens on the nearest
-  // existing parent.
+namespace {
+
+// The remembered folder may have gone; the dialog then opens on the nearest existing
+// parent, and without any on the first-run folder.
+QString ExistingFolder(QString folder) {
   while (!folder.isEmpty() && !QDir(folder).exists()) {
     const QString up = QDir::cleanPath(folder + QStringLiteral("/.."));
     if (up == QDir::cleanPath(folder)) break;
     folder = up;
   }
-  if (!folder.isEmpty()) dialog.setDirectory(folder);
+  return folder.isEmpty() ? DefaultBrowseFolder() : folder;
+}
+
+}  // namespace
+
+QString DefaultBrowseFolder() {
+  const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+  if (!music.isEmpty() && QDir(music).exists()) return music;
+  return QDir::homePath();
+}
+
+QString ChooseFolder(QWidget* parent, const QString& caption, const QString& start) {
+  QFileDialog dialog(parent, caption);
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly, true);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setDirectory(ExistingFolder(start));
   if (dialog.exec() != QDialog::Accepted) return {};
   const QStringList chosen = dialog.selectedFiles();
   if (chosen.isEmpty() || chosen.first().isEmpty()) return {};
@@ -71,9 +84,9 @@ QStringList SourceFileFilters() {
   return filters;
 }
 
-QStringList ChooseSourceFiles(QWidget* parent) {
+QStringList ChooseSourceFiles(QWidget* parent, const QString& start) {
   QFileDialog dialog(parent);
-  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setDirectory(ExistingFolder(start));
   dialog.setFileMode(QFileDialog::ExistingFiles);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setNameFilters(SourceFileFilters());

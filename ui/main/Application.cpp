@@ -15,6 +15,7 @@ extern "C" {
 #include "app/SettingsStore.h"
 #include "decoders/audiolib/AudioLib.h"
 #include "ui/common/Messenger.h"
+#include "ui/main/DesktopLaunch.h"
 #include "ui/main/HelpWindow.h"
 #include "ui/main/MainDlg.h"
 
@@ -67,6 +68,9 @@ int RunProgram(const StartOptions& options) {
     window.move(area.center() - QPoint(window.width() / 2, window.height() / 2));
   }
   window.show();
+  CDesktopApplication desktop(window);
+  if (options.claimSession) desktop.Claim();
+  window.AddFromDesktop(options.launchPaths);
   if (options.onShown) options.onShown(window);
   if (!window.isVisible()) return 0;
   return QApplication::exec();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <string>
 
@@ -20,6 +21,10 @@ struct StartOptions {
   // Runs once the main window is shown, before the event loop (tests and the
   // benchmark).
   std::function<void(CMainDlg&)> onShown;
+  // Files and folders from the command line, added once the window is shown.
+  QStringList launchPaths;
+  // Whether the window answers later starts on the session bus (org.freedesktop.Application).
+  bool claimSession = false;
 };
 
 // The program's own checks, used when StartOptions leaves them empty.

@@ -22,6 +22,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <utility>
 
 #include "controls/SkinButton.h"
 #include "decoders/cd/CdDisc.h"
@@ -30,6 +31,7 @@
 #include "ui/common/Dialogs.h"
 #include "ui/common/Messenger.h"
 #include "ui/main/DefaultBrowser.h"
+#include "ui/main/DesktopSignals.h"
 #include "ui/main/HelpWindow.h"
 #include "ui/main/ProgressDlg.h"
 #include "ui/main/Shell.h"
@@ -65,6 +67,11 @@ CMainDlg::CMainDlg(CSettingsStore& store, const QString& helpIndex, QWidget* par
       list_(OpenDecoderFor),
       engine_(settings_, *this, OpenDecoderFor) {
   store_.LoadSettings(settings_);
+  desktop_ = new CDesktopSignals(
+      [this] {
+        if (!lastBatchOutput_.empty()) RevealOutput(lastBatchOutput_);
+      },
+      this);
 
   setWindowTitle(QStringLiteral("Wavorax"));
   setWindowIcon(QIcon(QStringLiteral(":/art/wavorax.svg")));
@@ -490,8 +497,12 @@ CProgressDlg* CMainDlg::OpenAddProgress(const QString& text) {
 }
 
 void CMainDlg::OnAddFiles() {
-  const QStringList chosen = ChooseSourceFiles(this);
+  // The folder of the files last chosen, else the one Add Folder last used.
+  const QString start =
+      !lastFilesFolder_.isEmpty() ? lastFilesFolder_ : QString::fromStdString(settings_.Folder);
+  const QStringList chosen = ChooseSourceFiles(this, start);
   if (chosen.isEmpty()) return;
+  lastFilesFolder_ = QFileInfo(chosen.first()).absolutePath();
   QCoreApplication::processEvents();
   std::vector<std::string> paths;
   for (const QString& path : chosen) paths.push_back(path.toStdString());
@@ -563,6 +574,24 @@ void CMainDlg::dropEvent(QDropEvent* event) {
       this, [this, list] { AddDropped(list); }, Qt::QueuedConnection);
 }
 
+void CMainDlg::AddFromDesktop(const QStringList& paths) {
+  if (paths.isEmpty()) return;
+  // While a batch or an adding runs the window takes no drops; what the desktop hands over
+  // then waits for its end.
+  if (busy_) {
+    pendingAdds_ << paths;
+    return;
+  }
+  QMetaObject::invokeMethod(
+      this, [this, paths] { AddDropped(paths); }, Qt::QueuedConnection);
+}
+
+void CMainDlg::TakePendingAdds() {
+  if (pendingAdds_.isEmpty()) return;
+  const QStringList paths = std::exchange(pendingAdds_, {});
+  AddFromDesktop(paths);
+}
+
 void CMainDlg::AddDropped(const QStringList& dropped) {
   if (busy_ || dropped.isEmpty()) return;
   CProgressDlg* progress = OpenAddProgress(QStringLiteral("Searching files..."));
@@ -587,6 +616,7 @@ void CMainDlg::AddCollected(const std::vector<std::string>& paths, CProgressDlg*
     progress_ = nullptr;
     busy_ = false;
     setEnabled(true);
+    TakePendingAdds();
     return;
   }
   if (!progress) progress = OpenAddProgress(QString());
@@ -610,6 +640,7 @@ void CMainDlg::AddCollected(const std::vector<std::string>& paths, CProgressDlg*
   busy_ = false;
   setEnabled(true);
   if (!failures.empty()) ShowWarning(QString::fromStdString(FailureReport(failures)), this);
+  TakePendingAdds();
 }
 
 // ---- converting ----
@@ -643,6 +674,7 @@ void CMainDlg::EnsureRowVisible(int row) {
 void CMainDlg::SetRowStatus(int row, const std::string& text) {
   if (row < 0 || row >= list_.RowCount()) return;
   list_.SetStatus(row, text);
+  if (convertProgress_) batchRows_.insert(row);
   model_->StatusChanged(row);
   emit rowStatusChanged(row, QString::fromStdString(text));
 }
@@ -656,6 +688,8 @@ void CMainDlg::ShowInformation(const std::string& text) {
 }
 
 void CMainDlg::BeginBatch() {
+  batchRows_.clear();
+  desktop_->BatchStarted();
   busy_ = true;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   setEnabled(false);
@@ -665,6 +699,21 @@ void CMainDlg::EndBatch() {
   setEnabled(true);
   busy_ = false;
   QApplication::restoreOverrideCursor();
+  // The batch's rows: those that got an output, and the rest.
+  int converted = 0, failed = 0;
+  lastBatchOutput_.clear();
+  for (int row : batchRows_) {
+    if (row >= list_.RowCount()) continue;
+    const std::string& output = list_.Entry(row).outputPath;
+    if (output.empty()) {
+      ++failed;
+    } else {
+      ++converted;
+      if (lastBatchOutput_.empty()) lastBatchOutput_ = output;
+    }
+  }
+  desktop_->BatchEnded(BatchSummary(converted, failed), !isActiveWindow());
+  TakePendingAdds();
 }
 
 IConvertProgress& CMainDlg::OpenProgress() { return OpenProgressFor(1); }
@@ -673,6 +722,8 @@ IConvertProgress& CMainDlg::OpenProgressFor(int jobs) {
   convertProgress_ = new CConvertProgressDlg(this);
   // Laid out for its lines before it shows, so that it opens at its final size.
   convertProgress_->SetJobCount(jobs);
+  connect(convertProgress_, &CConvertProgressDlg::overallChanged, desktop_,
+          &CDesktopSignals::Progress);
   progress_ = convertProgress_;
   convertProgress_->ShowCentred();
   emit progressOpened(convertProgress_);

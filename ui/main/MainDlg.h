@@ -9,6 +9,8 @@
 #include <QString>
 #include <QWidget>
 #include <memory>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "app/SettingsStore.h"
@@ -80,6 +82,9 @@ class CMainDlg final : public QWidget, public IBatchHost {
   void ShowAbout();
   // Adds dropped paths: folders are searched, files pass the admission rule.
   void AddDropped(const QStringList& paths);
+  // Paths from the command line or from a later start of the program: added as a drop
+  // adds them, once the window takes drops (after a running batch).
+  void AddFromDesktop(const QStringList& paths);
   // Probes the collected paths with progress (a window already open, or a new
   // one), then shows the failure report.
   void AddCollected(const std::vector<std::string>& paths, CProgressDlg* progress);
@@ -177,6 +182,12 @@ class CMainDlg final : public QWidget, public IBatchHost {
   QPointer<CProgressBase> progress_;
   CConvertProgressDlg* convertProgress_ = nullptr;
   bool busy_ = false;
+  QStringList pendingAdds_;  // handed over by the desktop while busy
+  QString lastFilesFolder_;  // where Add Files chose last
+  void TakePendingAdds();
+  class CDesktopSignals* desktop_ = nullptr;
+  std::set<int> batchRows_;      // the rows the running batch gave a status
+  std::string lastBatchOutput_;  // the first output of the last batch, for the notification
 };
 
 // The product's addresses, shown by the link button and opened by the product

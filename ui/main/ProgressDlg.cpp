@@ -183,10 +183,12 @@ void CConvertProgressDlg::SetOverallText(const std::string& text) {
 void CConvertProgressDlg::SetOverallRange(int maximum) {
   overallBar_->setRange(0, std::max(0, maximum));
   overallBar_->setValue(0);
+  emit overallChanged(0, overallBar_->maximum());
 }
 
 void CConvertProgressDlg::StepOverall() {
   SetBar(overallBar_, std::min(overallBar_->maximum(), overallBar_->value() + 1));
+  emit overallChanged(overallBar_->value(), overallBar_->maximum());
 }
 
 void CConvertProgressDlg::PumpMessages() { QCoreApplication::processEvents(); }

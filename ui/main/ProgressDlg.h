@@ -101,6 +101,10 @@ class CConvertProgressDlg final : public CProgressBase, public IConvertProgress 
   // The lines of the running files when several convert at once; empty otherwise.
   const std::vector<std::pair<QLabel*, QProgressBar*>>& jobLines() const { return jobLines_; }
 
+ signals:
+  // The files done of the batch's total, at its start and after each file.
+  void overallChanged(int done, int total);
+
  protected:
   // Captionless, so the whole surface drags the window.
   void mousePressEvent(QMouseEvent* event) override;
