@@ -2,19 +2,28 @@
 // signal is fed in decoder-sized planar blocks through CLoudnessMeter (as 16-bit, as 24-bit
 // in int32 and as float) and encoded with LAME at 128 kbit/s through CMp3Encoder. Prints the
 // processor time of each and the meter's share of the encoding; the goal is under 5 %.
+// Then the whole program: wavorax-cli converts the same signal (as a WAV file) to MP3 and to
+// Opus with and without --replaygain track, and the processor time of each run (its user and
+// system time, best of the runs) gives the cost of measuring and tagging inside a real
+// conversion.
 //
 // Usage: bench_loudness [seconds of audio, default 300] [runs, default 2]
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "encoders/Mp3Encoder.h"
+#include "encoders/WavWriter.h"
 #include "engine/loudness/LoudnessMeter.h"
 #include "engine/loudness/TruePeak.h"
 #include "tests/support/TestSupport.h"
@@ -70,6 +79,26 @@ template <typename F>
 void Blocks(std::size_t frames, F block) {
   for (std::size_t at = 0; at < frames; at += kBlock)
     block(at, static_cast<int>(std::min<std::size_t>(kBlock, frames - at)));
+}
+
+// The processor time (user and system) of a shell command, best of `runs`.
+double ChildCpuSeconds(const std::string& command, int runs) {
+  double best = 1e300;
+  for (int i = 0; i < runs; ++i) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      execl("/bin/sh", "sh", "-c", (command + " >/dev/null 2>&1").c_str(),
+            static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+    best = std::min(best, double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                              double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6);
+  }
+  return best;
 }
 
 }  // namespace
@@ -152,5 +181,37 @@ int main(int argc, char** argv) {
                 100.0 * r.time / lame, r.lufs);
   std::printf("%-28s %10.3f s %7.2f %% of LAME  (%.2f dBTP)\n", "  of which the true peak",
               truePeak, 100.0 * truePeak / lame, 20 * std::log10(peak));
-  return 0;
+
+  // The whole program on the same signal.
+  const std::string wav = dir / "music.wav";
+  {
+    CWavWriter writer;
+    bool ok = writer.Open(wav, true, 16, kRate);
+    Blocks(frames, [&](std::size_t at, int n) {
+      ok = ok && writer.Write16(l16.data() + at, r16.data() + at, n);
+    });
+    if (!writer.Close() || !ok) {
+      std::fprintf(stderr, "bench_loudness: cannot write %s\n", wav.c_str());
+      return 1;
+    }
+  }
+  std::ofstream(dir / "settings.conf") << "[Options]\nBrowseOutputFolder=0\n";
+  std::printf("\nwavorax-cli -j 1 on the same signal, processor time, best of %d run(s)\n", runs);
+  int status = 0;
+  for (const char* format : {"mp3", "opus"}) {
+    const std::string base = test::ShellQuote(WAVORAX_CLI) + " --settings " +
+                             test::ShellQuote(dir / "settings.conf") + " -j 1 -f " + format +
+                             " --if-exists overwrite -o " + test::ShellQuote(dir / "out") + " ";
+    const double plain = ChildCpuSeconds(base + test::ShellQuote(wav), runs);
+    const double measured =
+        ChildCpuSeconds(base + "--replaygain track " + test::ShellQuote(wav), runs);
+    if (plain <= 0 || measured <= 0) {
+      std::fprintf(stderr, "bench_loudness: wavorax-cli failed for %s\n", format);
+      status = 1;
+      continue;
+    }
+    std::printf("%-5s without %8.3f s, with --replaygain track %8.3f s: %+6.2f %% (goal < 5 %%)\n",
+                format, plain, measured, 100.0 * (measured - plain) / plain);
+  }
+  return status;
 }

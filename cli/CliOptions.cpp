@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <cctype>
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 
@@ -166,32 +167,71 @@ bool ApplyAssignment(ConversionSettings& settings, const std::string& assignment
   return false;
 }
 
+namespace {
+
+// The loudness options: --replaygain track|album and --normalise LUFS, turned into their
+// settings. False with `error` set on a bad value.
+const QList<QCommandLineOption>& LoudnessOptions() {
+  static const QList<QCommandLineOption> options = {
+      {"replaygain", "", "MODE"},
+      {"normalise", "", "LUFS"},
+  };
+  return options;
+}
+
+bool ApplyLoudnessOption(const QString& name, const std::string& value, Options& o,
+                         std::string& error) {
+  if (name == "replaygain") {
+    if (value != "track" && value != "album" && value != "off") {
+      error = "--replaygain takes track, album or off";
+      return false;
+    }
+    o.assignments.push_back(std::string("ReplayGainMode=") + (value == "album"   ? "2"
+                                                              : value == "track" ? "1"
+                                                                                 : "0"));
+    return true;
+  }
+  std::int32_t lufs = 0;
+  // "-18" and "18" both mean -18 LUFS.
+  if (!ParseInt(value, lufs) || std::abs(lufs) < 5 || std::abs(lufs) > 31) {
+    error = "--normalise needs a level from -31 to -5 LUFS";
+    return false;
+  }
+  o.assignments.push_back("NormaliseLoudness=1");
+  o.assignments.push_back("NormaliseTarget=" + std::to_string(-std::abs(lufs)));
+  return true;
+}
+
+}  // namespace
+
 bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& error) {
   QCommandLineParser parser;
   parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
   parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
   // Each option's canonical name, the first of its names.
-  const QList<QCommandLineOption> options = {
-      {{"h", "help"}, ""},
-      {"list", ""},
-      {"json", ""},
-      {"dry-run", ""},
-      {"verify", ""},
-      {"mirror", ""},
-      {"files-from", "", "FILE"},
-      {{"f", "format"}, "", "FORMAT"},
-      {{"o", "output-dir"}, "", "DIR"},
-      {"if-exists", "", "POLICY"},
-      {"set", "", "NAME=VALUE"},
-      {"settings", "", "FILE"},
-      {{"j", "jobs"}, "", "N"},
-      // Whole libraries.
-      {"name-pattern", "", "PATTERN"},
-      {"fat-safe", ""},
-      {"sync", ""},
-      {"remove-orphans", ""},
-      {"trash-sources", ""},
-  };
+  const QList<QCommandLineOption> options =
+      QList<QCommandLineOption>{
+          {{"h", "help"}, ""},
+          {"list", ""},
+          {"json", ""},
+          {"dry-run", ""},
+          {"verify", ""},
+          {"mirror", ""},
+          {"files-from", "", "FILE"},
+          {{"f", "format"}, "", "FORMAT"},
+          {{"o", "output-dir"}, "", "DIR"},
+          {"if-exists", "", "POLICY"},
+          {"set", "", "NAME=VALUE"},
+          {"settings", "", "FILE"},
+          {{"j", "jobs"}, "", "N"},
+          // Whole libraries.
+          {"name-pattern", "", "PATTERN"},
+          {"fat-safe", ""},
+          {"sync", ""},
+          {"remove-orphans", ""},
+          {"trash-sources", ""},
+      } +
+      LoudnessOptions();
   parser.addOptions(options);
   // A switch given as --list=VALUE has always ignored the value.
   QStringList arguments;
@@ -296,6 +336,8 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
       o.assignments.push_back("RemoveOrphans=1");
     } else if (name == "trash-sources") {
       o.assignments.push_back("TrashSources=1");
+    } else if (name == "replaygain" || name == "normalise") {
+      if (!ApplyLoudnessOption(name, value, o, error)) return false;
     } else {
       error = "unknown option \"" + shown + "\"";
       return false;
@@ -367,6 +409,13 @@ Options:
       --list               print the rows (File, Length, Bit Rate, Freq., Channels) and
                            convert nothing
       --json               write one JSON object per line for every event
+      --replaygain MODE    track or album: measure each output's loudness (EBU R128) as
+                           it is written and tag its ReplayGain 2.0 gain to -18 LUFS
+                           (Opus: R128 gains; WAV and raw AAC take no tags); an album
+                           is the files sharing the album tag and the source folder
+      --normalise LUFS     decode each source once to measure it, then bring its output
+                           to LUFS (-31 to -5), its true peak at most -1 dBTP; with
+                           --replaygain album an album as a whole
   -h, --help               show this text
 
 The settings are read, never written. Exit status: 0 when everything converted, 1 when a

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <mutex>
@@ -167,6 +169,29 @@ const char* PlanWord(PlannedAction action) {
   return "failed";
 }
 
+// A figure with `decimals` places and a point whatever the locale; null when it is not
+// finite (the loudness of silence).
+std::string JsonNumber(double value, int decimals) {
+  if (!std::isfinite(value)) return "null";
+  char text[64];
+  const auto end =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+  std::string s(text, end.ptr);
+  if (s.find_first_not_of("-0.") == std::string::npos && s[0] == '-') s.erase(0, 1);
+  return s;
+}
+
+std::string LoudnessJson(const LoudnessResult& m) {
+  return "\"valid\":" + std::string(m.valid ? "true" : "false") +
+         ",\"integrated_lufs\":" + (m.valid ? JsonNumber(m.integratedLufs, 2) : "null") +
+         ",\"true_peak_dbtp\":" + (m.truePeak > 0 ? JsonNumber(m.truePeakDbtp, 2) : "null") +
+         ",\"range_lu\":" + JsonNumber(m.loudnessRangeLu, 2);
+}
+
+std::string ReplayGainModeWord(int mode) {
+  return mode == 2 ? "album" : mode == 1 ? "track" : "off";
+}
+
 // Writes to standard output and notes when a write failed: a reader that went away (a
 // closed pipe) must stop the run rather than let it go on unseen.
 class Output {
@@ -245,6 +270,29 @@ class TextReporter final : public IReporter {
   void BatchEnded() override {
     std::lock_guard lock(mutex_);
     FlushInOrder();
+    for (const std::string& line : albums_) Line(line);
+    albums_.clear();
+  }
+  void AlbumMeasured(const AlbumLoudness& album) override {
+    std::lock_guard lock(mutex_);
+    std::string line = "Album of " + std::to_string(album.rows.size()) + " track(s) from row " +
+                       std::to_string(album.rows.empty() ? 0 : album.rows.front() + 1) + ": ";
+    if (album.gain)
+      line += FormatGainDb(album.gain->albumGainDb) + ", peak " +
+              FormatPeak(album.gain->albumPeak) + " (" + std::to_string(album.tagged) + " tagged)";
+    else
+      line += "no album gain (silence or too short)";
+    albums_.push_back(line);
+  }
+  void LoudnessPlan(int replayGainMode, const double* normaliseLufs) override {
+    if (normaliseLufs)
+      Line("Loudness: each source would be decoded once to measure it, then normalised to " +
+           JsonNumber(*normaliseLufs, 0) + " LUFS (true peak at most -1 dBTP)" +
+           (replayGainMode == 2 ? ", albums as a whole" : ""));
+    if (replayGainMode != 0)
+      Line(std::string("Loudness: ReplayGain ") +
+           (replayGainMode == 2 ? "track and album gains" : "track gains") +
+           " would be measured while converting and written as tags");
   }
   void LoadFailures(const std::string& report) override {
     if (!report.empty()) std::fprintf(stderr, "%s\n", OneLineReport(report).c_str());
@@ -274,6 +322,7 @@ class TextReporter final : public IReporter {
   std::string timeLeft_;
   std::vector<std::optional<std::string>> finished_;
   std::size_t printed_ = 0;
+  std::vector<std::string> albums_;
   Output out_;
 };
 
@@ -307,6 +356,27 @@ class JsonReporter final : public IReporter {
         ",\"path\":" + JsonString(entry.path) + ",\"status\":" + JsonString(status) +
         ",\"converted\":" + (converted ? "true" : "false") +
         ",\"output\":" + JsonString(entry.outputPath) + "}");
+  }
+  void Measured(int index, const RowLoudness& l) override {
+    std::string o = "{\"event\":\"loudness\",\"index\":" + std::to_string(index) + "," +
+                    LoudnessJson(l.measured);
+    o += ",\"track_gain_db\":" + (l.gain ? JsonNumber(l.gain->trackGainDb, 2) : "null");
+    o += ",\"track_peak\":" + (l.gain ? JsonNumber(l.gain->trackPeak, 6) : "null");
+    if (l.normalised) o += ",\"normalise_gain_db\":" + JsonNumber(l.normaliseGainDb, 2);
+    Put(o + ",\"tagged\":" + (l.tagged ? "true" : "false") + "}");
+  }
+  void AlbumMeasured(const AlbumLoudness& a) override {
+    std::string rows;
+    for (const int r : a.rows) rows += (rows.empty() ? "" : ",") + std::to_string(r);
+    Put("{\"event\":\"album\",\"indexes\":[" + rows + "]," + LoudnessJson(a.measured) +
+        ",\"album_gain_db\":" + (a.gain ? JsonNumber(a.gain->albumGainDb, 2) : "null") +
+        ",\"album_peak\":" + (a.gain ? JsonNumber(a.gain->albumPeak, 6) : "null") +
+        ",\"tagged\":" + std::to_string(a.tagged) + "}");
+  }
+  void LoudnessPlan(int replayGainMode, const double* normaliseLufs) override {
+    Put("{\"event\":\"loudness_plan\",\"replaygain\":\"" + ReplayGainModeWord(replayGainMode) +
+        "\",\"normalise_lufs\":" + (normaliseLufs ? JsonNumber(*normaliseLufs, 0) : "null") +
+        ",\"measured\":\"" + (normaliseLufs ? "before converting" : "while converting") + "\"}");
   }
   void TimeLeft(const std::string& text) override {
     Put("{\"event\":\"time_left\",\"text\":" + JsonString(text) + "}");

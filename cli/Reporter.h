@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/SourceEntry.h"
+#include "engine/BatchLoudness.h"
 #include "engine/LibraryBatch.h"
 #include "engine/OutputPath.h"
 #include "sources/SourceList.h"
@@ -36,6 +37,12 @@ class IReporter {
   virtual void BatchEnded() = 0;
   // The files that could not be loaded, after everything else (the window's report text).
   virtual void LoadFailures(const std::string& report) = 0;
+  // Loudness, when the run measures or normalises: a row's figures (before its status), an
+  // album's once its last track is done, and for --dry-run what would be measured and
+  // applied (`replayGainMode` 0 off, 1 track, 2 album; `normaliseLufs` null when off).
+  virtual void Measured(int /*index*/, const RowLoudness& /*loudness*/) {}
+  virtual void AlbumMeasured(const AlbumLoudness& /*album*/) {}
+  virtual void LoudnessPlan(int /*replayGainMode*/, const double* /*normaliseLufs*/) {}
   // False once standard output could not be written (its reader went away).
   virtual bool OutputOk() const = 0;
 };

@@ -268,6 +268,12 @@ int main(int argc, char** argv) {
   if (options.dryRun) {
     if (!ReportPlans(settings, list, *reporter, sync.get())) anyFailed = true;
     reportRemovals(false);
+    // Nothing is decoded: the loudness line says what a run would measure and apply.
+    if (settings.ReplayGainMode != 0 || settings.NormaliseLoudness != 0) {
+      const double target = settings.NormaliseTarget;
+      reporter->LoudnessPlan(settings.ReplayGainMode,
+                             settings.NormaliseLoudness != 0 ? &target : nullptr);
+    }
     reportFailures();
     return anyFailed ? 1 : 0;
   }
@@ -297,7 +303,9 @@ int main(int argc, char** argv) {
     // its whole path says where it went.
     const std::string status =
         result.converted && result.inDocuments ? entries[i]->outputPath : result.status;
+    if (result.loudness) reporter->Measured(i, *result.loudness);
     reporter->Finished(i, *entries[i], status, result.converted);
+    if (result.album) reporter->AlbumMeasured(*result.album);
     checkOutput();
   };
   events.onTimeLeft = [&](const std::string& text) { reporter->TimeLeft(text); };

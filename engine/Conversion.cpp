@@ -10,7 +10,9 @@
 #include <thread>
 
 #include "base/Paths.h"
+#include "engine/GainTags.h"
 #include "engine/LibraryBatch.h"
+#include "engine/LoudnessTap.h"
 #include "engine/Verify.h"
 #include "engine/library/Trash.h"
 
@@ -173,10 +175,13 @@ SourceState CompareSource(const FileState& before, const std::string& path) {
 
 }  // namespace
 
-RowResult ConvertRow(const BatchContext& batch, int index, SourceEntry& entry,
-                     IConvertProgress& progress, OutputClaims& claims,
-                     const std::atomic<bool>* cancel,
-                     const std::function<void(int index, const SourceEntry&)>& started) {
+namespace {
+
+RowResult ConvertOneRow(const BatchContext& batch, int index, SourceEntry& entry,
+                        IConvertProgress& progress, OutputClaims& claims,
+                        const std::atomic<bool>* cancel,
+                        const std::function<void(int index, const SourceEntry&)>& started,
+                        CLoudnessTap* tap, std::string& committed) {
   RowResult row;
   const library::SyncItem* item = batch.sync ? batch.sync->Item(entry.path) : nullptr;
   ResolveRules syncRules;
@@ -211,9 +216,24 @@ RowResult ConvertRow(const BatchContext& batch, int index, SourceEntry& entry,
   if (started) started(index, entry);
 
   const FileState source = StateOf(entry.path, true);
-  const PipelineContext ctx{batch.settings, index + 1, batch.openDecoder};
+  const PipelineContext ctx{batch.settings, index + 1, batch.openDecoder, tap};
   const int result = batch.target.convert(ctx, entry.sourceType, entry.path, temporary, progress);
   row.converted = JudgeConversion(result, temporary, entry.path);
+  if (tap) {
+    // The track's tags go into the temporary output, which nobody else sees yet; an output
+    // that cannot take them is kept without them.
+    RowLoudness loudness;
+    loudness.normalised = batch.loudness->normalises();
+    loudness.normaliseGainDb = tap->gainDb();
+    if (const auto measured = tap->Result()) {
+      loudness.measured = *measured;
+      loudness.gain =
+          ReplayGainOf(*measured, batch.loudness->AlbumOfItsOwn(index) ? &*measured : nullptr);
+      if (row.converted && loudness.gain && TakesGainTags(batch.target.code))
+        loudness.tagged = WriteGainTags(temporary, batch.target.code, *loudness.gain);
+    }
+    row.loudness = loudness;
+  }
   row.status = row.converted ? FileNameOf(decided) : "Conversion Failure";
   SourceState state = source.exists ? CompareSource(source, entry.path) : SourceState::Same;
   if (row.converted && state == SourceState::Changed) {
@@ -258,7 +278,6 @@ RowResult ConvertRow(const BatchContext& batch, int index, SourceEntry& entry,
       passed = verified == VerifyOutcome::Matches;
     }
   }
-  std::string committed;
   if (row.converted) {
     CommitRequest commit;
     commit.temporary = temporary;
@@ -315,10 +334,48 @@ RowResult ConvertRow(const BatchContext& batch, int index, SourceEntry& entry,
   return row;
 }
 
+}  // namespace
+
+RowResult ConvertRow(const BatchContext& batch, int index, SourceEntry& entry,
+                     IConvertProgress& progress, OutputClaims& claims,
+                     const std::atomic<bool>* cancel,
+                     const std::function<void(int index, const SourceEntry&)>& started) {
+  std::optional<CLoudnessTap> tap;
+  if (batch.loudness)
+    tap.emplace(batch.loudness->measures(), batch.loudness->NormaliseGainDb(index));
+  std::string committed;
+  RowResult row = ConvertOneRow(batch, index, entry, progress, claims, cancel, started,
+                                tap ? &*tap : nullptr, committed);
+  if (!batch.loudness || !row.decided) return row;
+  if (row.converted && row.loudness) {
+    // The figure follows the output's name, before anything said about the output.
+    const std::size_t name = FileNameOf(committed).size();
+    if (row.status.compare(0, name, FileNameOf(committed)) == 0)
+      row.status.insert(name, LoudnessStatusSuffix(*row.loudness));
+  }
+  const bool cancelled = progress.CancelRequested() || (cancel && cancel->load());
+  row.album = batch.loudness->Finish(index, tap ? tap->TakeMeter() : std::nullopt,
+                                     row.converted ? committed : std::string(), cancelled);
+  return row;
+}
+
 BatchSummary RunParallelBatch(const BatchContext& batch, const std::vector<SourceEntry*>& entries,
                               int jobs, const std::atomic<bool>& cancel,
                               const BatchEvents& events) {
   const int n = static_cast<int>(entries.size());
+  std::unique_ptr<CBatchLoudness> ownLoudness;
+  BatchContext withLoudness = batch;
+  if (!batch.loudness) {
+    ownLoudness = CBatchLoudness::For(batch.settings, batch.target.code, entries);
+    withLoudness.loudness = ownLoudness.get();
+  }
+  if (withLoudness.loudness &&
+      !withLoudness.loudness->MeasureSources(entries, batch.openDecoder, jobs,
+                                             [&cancel] { return !cancel.load(); })) {
+    BatchSummary stopped;
+    stopped.notStarted = n;
+    return stopped;
+  }
   OutputClaims claims;
   std::mutex mutex;
   int next = 0;  // the next file to take
@@ -347,7 +404,7 @@ BatchSummary RunParallelBatch(const BatchContext& batch, const std::vector<Sourc
       }
       JobProgress progress(i, cancel, own);
       const RowResult row =
-          ConvertRow(batch, i, *entries[i], progress, claims, &cancel, events.onStart);
+          ConvertRow(withLoudness, i, *entries[i], progress, claims, &cancel, events.onStart);
       if (!row.decided) return;
       if (row.started)
         timeLeft.Finished(i, row.converted, percents[i]);

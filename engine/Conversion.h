@@ -8,12 +8,14 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
 
 #include "base/SourceEntry.h"
 #include "decoders/Decoder.h"
+#include "engine/BatchLoudness.h"
 #include "engine/OutputPath.h"
 #include "engine/Progress.h"
 #include "engine/Targets.h"
@@ -34,6 +36,9 @@ struct BatchContext {
   const DecoderOpener& openDecoder;
   // "Only convert what changed": the batch's decisions; null converts every row.
   SyncSession* sync = nullptr;
+  // Loudness measuring, normalisation and album tags; null when the settings ask for none.
+  // RunParallelBatch makes its own when this is null and the settings ask for them.
+  CBatchLoudness* loudness = nullptr;
 };
 
 // The output paths of a batch. Paths are resolved strictly in batch order, and a path that a
@@ -80,6 +85,10 @@ struct RowResult {
   bool upToDate = false;       // a sync found its output up to date: nothing was done
   bool sourceTrashed = false;  // the source went to the Trash after its output was verified
   std::string status;          // the row's Status text
+  // What the conversion measured and applied, when the batch measures or normalises.
+  std::optional<RowLoudness> loudness;
+  // The row was the last of its album to finish: the album's figures and tags.
+  std::optional<AlbumLoudness> album;
 };
 
 // The Status of a row whose source changed (was cut short, rewritten) while it converted.
@@ -92,6 +101,9 @@ inline constexpr const char* kSourceChanged = "Source changed while converting";
 // partial output; Cancel during verification removes the output and gives "Cancelled".
 // With a sync, a row whose output is up to date (or that the sync refuses) only gets its
 // status; with TrashSources, the source of a verified output goes to the Trash.
+// With `batch.loudness`, the pipeline applies the row's normalisation gain and measures its
+// output, the track's gain tags go into the output before it is committed and the track
+// gain follows the output's name in the Status; the row's end is counted for its album.
 RowResult ConvertRow(const BatchContext& batch, int index, SourceEntry& entry,
                      IConvertProgress& progress, OutputClaims& claims,
                      const std::atomic<bool>* cancel,
@@ -118,7 +130,8 @@ struct BatchSummary {
 // Converts entries[i] as the i-th file of the batch with up to `jobs` files at a time, the
 // calling thread being one of the workers. `cancel` works like the Cancel button: running
 // files stop and lose their partial output, and no further file starts. The events come
-// from the worker threads.
+// from the worker threads. When normalising, every source is first decoded once to measure
+// it (the files' progress shows nothing then; `cancel` stops it and nothing converts).
 BatchSummary RunParallelBatch(const BatchContext& batch, const std::vector<SourceEntry*>& entries,
                               int jobs, const std::atomic<bool>& cancel, const BatchEvents& events);
 

@@ -156,7 +156,17 @@ int CConversionEngine::RunInTurn(const std::vector<SourceEntry*>& entries,
                                  const std::vector<int>& rows, const TargetInfo& target,
                                  IConvertProgress& progress) {
   const int n = static_cast<int>(std::min(entries.size(), rows.size()));
-  const BatchContext batch{settings_, target, openDecoder_, sync_};
+  const std::vector<SourceEntry*> batchEntries(entries.begin(), entries.begin() + n);
+  const std::unique_ptr<CBatchLoudness> loudness =
+      CBatchLoudness::For(settings_, target.code, batchEntries);
+  const BatchContext batch{settings_, target, openDecoder_, sync_, loudness.get()};
+  // Normalisation measures every source before the first converts; the window stays alive
+  // and Cancel ends the batch before anything is written.
+  if (loudness && !loudness->MeasureSources(batchEntries, openDecoder_, 1, [&progress] {
+        progress.PumpMessages();
+        return !progress.CancelRequested();
+      }))
+    return 0;
   OutputClaims claims;
   BatchTimeLeft timeLeft(std::vector<SourceEntry*>(entries.begin(), entries.begin() + n));
   TimedProgress timed(progress, timeLeft);

@@ -17,6 +17,7 @@
 #include "encoders/Mp4Encoder.h"
 #include "encoders/WavWriter.h"
 #include "engine/Amplify.h"
+#include "engine/LoudnessTap.h"
 #include "engine/PipelineSupport.h"
 #include "engine/Resampler.h"
 #include "engine/Targets.h"
@@ -115,6 +116,8 @@ int ConvertToWav(const PipelineContext& ctx, int sourceType, const std::string& 
     resampler.inBitsPerSample = srcBits;
     resampler.Init();
   }
+  CLoudnessTap* tap = ctx.loudness;
+  if (tap) tap->Open(rate, channels);
 
   // Amplifies and writes n samples per channel of the output's format.
   const auto emit = [&](void* left, void* right, int n) {
@@ -125,6 +128,12 @@ int ConvertToWav(const PipelineContext& ctx, int sourceType, const std::string& 
       else
         AmplifyPcm8(static_cast<std::uint8_t*>(left), static_cast<std::uint8_t*>(right), n,
                     channels, factor);
+    }
+    if (tap) {
+      if (bits == 16)
+        tap->Process16(static_cast<std::int16_t*>(left), static_cast<std::int16_t*>(right), n);
+      else
+        tap->Process8(static_cast<std::uint8_t*>(left), static_cast<std::uint8_t*>(right), n);
     }
     return bits == 16 ? writer.Write16(static_cast<const std::int16_t*>(left),
                                        static_cast<const std::int16_t*>(right), n)
@@ -209,6 +218,7 @@ int ConvertToMp3(const PipelineContext& ctx, int sourceType, const std::string& 
 
   int channels = srcChannels;
   bool choose = false;
+  bool encoderMixes = false;  // LAME itself mixes two channels into one
   if (s.AutoDestMP3EncodingParam) {
     encoder.SetChannels(channels);
     if (srcRate < 11025) {
@@ -229,6 +239,7 @@ int ConvertToMp3(const PipelineContext& ctx, int sourceType, const std::string& 
     }
     encoder.SetChannels(channels);
     encoder.SetMode(mode);
+    encoderMixes = channels == 2 && mode == 3;
     const int rate = s.MP3SampleRate != 0 ? s.MP3SampleRate : srcRate;
     encoder.SetOutputSampleRate(rate);
     int bitRate = s.MP3BitRate;
@@ -269,6 +280,9 @@ int ConvertToMp3(const PipelineContext& ctx, int sourceType, const std::string& 
     widen.Init();
   }
 
+  CLoudnessTap* tap = ctx.loudness;
+  if (tap) tap->Open(srcRate, channels, encoderMixes ? 1 : channels);
+
   FileProgress fileProgress(progress, name, decoder->GetLength());
   const bool ended = PumpBlocks(*decoder, sourceType, in, fileProgress, [&](int n) {
     void* left = choose ? (s.MonoType == 2 ? in.R() : in.L()) : in.L();
@@ -282,6 +296,7 @@ int ConvertToMp3(const PipelineContext& ctx, int sourceType, const std::string& 
     auto* l16 = static_cast<std::int16_t*>(left);
     auto* r16 = static_cast<std::int16_t*>(right);
     if (factor != 0.0f) AmplifyPcm16(l16, r16, n, channels, factor);
+    if (tap) tap->Process16(l16, r16, n);
     return encoder.Encode(l16, r16, n);
   });
   if (ended) fileProgress.Finish();
@@ -327,7 +342,8 @@ void ApplyAacOptions(faacEncConfiguration* cfg, const AacOptions& o, int channel
 // is already started. True when the source ended and every block was taken.
 template <typename Encoder>
 bool FeedAacFamily(CDecoder& decoder, int sourceType, Encoder& encoder, float factor,
-                   int encoderRate, const std::string& name, IConvertProgress& progress) {
+                   int encoderRate, const std::string& name, IConvertProgress& progress,
+                   CLoudnessTap* tap) {
   const int channels = decoder.GetOutputChannels();
   const int bits = decoder.GetBitsPerSample();
   const int sourceRate = decoder.GetSampleRate();
@@ -348,16 +364,19 @@ bool FeedAacFamily(CDecoder& decoder, int sourceType, Encoder& encoder, float fa
     resampler.Init();
   }
   void* convRightData = convRight.empty() ? nullptr : convRight.data();
+  if (tap) tap->Open(encoderRate, channels);
   const auto emit = [&](void* left, void* right, int n) {
     if (bits == 16) {
       auto* l = static_cast<std::int16_t*>(left);
       auto* r = static_cast<std::int16_t*>(right);
       if (factor != 0.0f) AmplifyPcm16(l, r, n, channels, factor);
+      if (tap) tap->Process16(l, r, n);
       return encoder.Write16(l, r, n);
     }
     auto* l = static_cast<std::uint8_t*>(left);
     auto* r = static_cast<std::uint8_t*>(right);
     if (factor != 0.0f) AmplifyPcm8(l, r, n, channels, factor);
+    if (tap) tap->Process8(l, r, n);
     return encoder.Write8(l, r, n);
   };
   FileProgress fileProgress(progress, name, decoder.GetLength());
@@ -396,7 +415,7 @@ int ConvertAacFamily(const PipelineContext& ctx, int sourceType, const std::stri
   bool ok = encoder.Start() && tag(encoder, *decoder);
   if (ok)
     ok = FeedAacFamily(*decoder, sourceType, encoder, factor, rate, FileNameOf(sourcePath),
-                       progress);
+                       progress, ctx.loudness);
   decoder->Close();
   decoder.reset();
   const bool closed = encoder.Close();

@@ -9,11 +9,16 @@
 
 namespace wavorax {
 
+class CLoudnessTap;
+
 // What a pipeline reads besides its arguments.
 struct PipelineContext {
   const ConversionSettings& settings;
   int batchSequenceNumber;  // the track number for tags numbered by sequence
   const DecoderOpener& openDecoder;
+  // Normalisation gain and loudness meter at the samples' last step before the encoder;
+  // null when the batch neither measures nor normalises.
+  CLoudnessTap* loudness = nullptr;
 };
 
 // Each returns 1 on success and 0 on failure or Cancel. On 0 the incomplete output is

@@ -28,6 +28,7 @@ extern "C" {
 #include "encoders/vorbis/VorbisEncoder.h"
 #include "encoders/vorbiscomment/AudioTags.h"
 #include "engine/Amplify.h"
+#include "engine/LoudnessTap.h"
 #include "engine/PipelineSupport.h"
 #include "engine/Pipelines.h"
 
@@ -203,6 +204,8 @@ int ConvertWide(const PipelineContext& ctx, int sourceType, const std::string& s
     return 0;
   }
   ok = tag(*decoder);
+  CLoudnessTap* tap = ctx.loudness;
+  if (tap) tap->Open(rate, channels);
 
   InputBlock in(BytesOf(srcBits), srcChannels);
   std::vector<std::int32_t> wideLeft(kDecodeBlock);
@@ -211,8 +214,10 @@ int ConvertWide(const PipelineContext& ctx, int sourceType, const std::string& s
   WidthChanger widthLeft(srcBits, bits), widthRight(srcBits, bits);
   // Samples at the source width, resampled or not, brought to the output width and written.
   const auto emit = [&](std::int32_t* left, std::int32_t* right, int n) {
+    if (tap) tap->Gain32(left, right, n, srcBits);
     widthLeft.Apply(left, n);
     if (right) widthRight.Apply(right, n);
+    if (tap) tap->Measure32(left, right, n, bits);
     return write(left, right, n);
   };
   const auto resampled = [&](const std::int32_t* left, const std::int32_t* right, int n) {

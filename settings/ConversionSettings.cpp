@@ -143,6 +143,9 @@ const std::vector<SettingField>& SettingFields() {
         Int("SyncOutputs", &CS::SyncOutputs),
         Int("RemoveOrphans", &CS::RemoveOrphans),
         Int("TrashSources", &CS::TrashSources),
+        Int("ReplayGainMode", &CS::ReplayGainMode),
+        Int("NormaliseLoudness", &CS::NormaliseLoudness),
+        Int("NormaliseTarget", &CS::NormaliseTarget),
     };
     f.insert(f.end(), std::begin(rest), std::end(rest));
     return f;
@@ -200,6 +203,9 @@ std::int32_t CorrectLoadedValue(const std::string& name, std::int32_t value) {
   if (name == "VorbisQuality") return within(-1, 10, 5);
   if (name == "VorbisBitRate") return within(32, 500, 160);
   if (name == "VorbisCommentTagType") return within(0, 2, kTagTransfer);
+  if (name == "ReplayGainMode") return within(0, 2, 0);
+  if (name == "NormaliseLoudness") return within(0, 1, 0);
+  if (name == "NormaliseTarget") return within(-31, -5, -18);
   return value;
 }
 

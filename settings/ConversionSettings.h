@@ -117,6 +117,13 @@ struct ConversionSettings {
   // MP4 family's choice and tag.
   std::int32_t VorbisCommentTagType = kTagTransfer;
   TagRecord VorbisCommentTag;
+  // Loudness: ReplayGain tags 0 off, 1 track gain, 2 track and album gain (an album being
+  // the rows of one batch that share the album tag and the source folder). Normalisation
+  // 0 off, 1 on: each output is brought to NormaliseTarget LUFS (-31 to -5), an album as a
+  // whole when ReplayGainMode is 2.
+  std::int32_t ReplayGainMode = 0;
+  std::int32_t NormaliseLoudness = 0;
+  std::int32_t NormaliseTarget = -18;
 
   // Whole libraries. The pattern and its base folder serve the folder choice kFolderPattern;
   // FatSafeNames keeps pattern names to what FAT file systems and Windows shares take.
@@ -168,9 +175,10 @@ const std::vector<BatchAddFlag>& BatchAddFlags();
 // 1..64 becomes DefaultConvertJobs(), VerifyOutputs outside 0..1 becomes 0, a WAVSampleRate or
 // MP3SampleRate that its page does not list becomes 44100 and a WAVBitsPerSample other than 0,
 // 8 or 16 becomes 16 (0, "same as the source", stays), a DestOutputFolderOpt other than the
-// three folder choices becomes kFolderSameAsSource (what it already acted as) and the switches
-// FatSafeNames, SyncOutputs, RemoveOrphans and TrashSources outside 0..1 become 0. Every
-// other field takes the value as stored.
+// three folder choices becomes kFolderSameAsSource (what it already acted as), the switches
+// FatSafeNames, SyncOutputs, RemoveOrphans and TrashSources outside 0..1 become 0,
+// ReplayGainMode outside 0..2 and NormaliseLoudness outside 0..1 become 0 and NormaliseTarget
+// outside -31..-5 becomes -18. Every other field takes the value as stored.
 std::int32_t CorrectLoadedValue(const std::string& name, std::int32_t value);
 
 }  // namespace wavorax

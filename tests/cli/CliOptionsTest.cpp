@@ -29,6 +29,17 @@ TEST(CliOptions, OptionsBecomeSettingsInOrder) {
   EXPECT_EQ(s.MP3BitRate, 192);
 }
 
+TEST(CliOptions, LoudnessOptionsBecomeTheirSettings) {
+  Options o;
+  std::string error;
+  ASSERT_TRUE(Parse({"--replaygain", "album", "--normalise", "20", "a.wav"}, o, error)) << error;
+  ConversionSettings s;
+  for (const auto& a : o.assignments) ASSERT_TRUE(ApplyAssignment(s, a, error)) << error;
+  EXPECT_EQ(s.ReplayGainMode, 2);
+  EXPECT_EQ(s.NormaliseLoudness, 1);
+  EXPECT_EQ(s.NormaliseTarget, -20);
+}
+
 struct BadCase {
   std::vector<const char*> args;
   const char* fragment;
@@ -55,7 +66,9 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{{"--set", "MP3ID3Tag.year=19999", "a.wav"}, "at most 4"},
                       BadCase{{"-j", "0", "a.wav"}, "--jobs"},
                       BadCase{{"--if-exists", "replace", "a.wav"}, "rename, overwrite or skip"},
-                      BadCase{{"-f"}, "needs a value"}, BadCase{{"-f", "mp3"}, "no source"}));
+                      BadCase{{"-f"}, "needs a value"}, BadCase{{"-f", "mp3"}, "no source"},
+                      BadCase{{"--replaygain", "loud", "a.wav"}, "track, album or off"},
+                      BadCase{{"--normalise", "-40", "a.wav"}, "-31 to -5"}));
 
 TEST(CliOptions, TagFieldsByName) {
   ConversionSettings s;

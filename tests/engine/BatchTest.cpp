@@ -4,9 +4,11 @@
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <set>
 
 #include "base/Paths.h"
 #include "decoders/SourceType.h"
+#include "decoders/audiolib/TagFields.h"
 #include "decoders/choice/DecoderChoice.h"
 #include "engine/Conversion.h"
 #include "engine/Engine.h"
@@ -296,6 +298,65 @@ TEST_P(CancelDuringVerification, RemovesTheOutputAndSaysCancelled) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Jobs, CancelDuringVerification, ::testing::Values(1, 2));
+
+// Album tags come once the last track of an album is done, the same whichever job finishes
+// first; Cancel during the album's last track leaves its finished tracks without them.
+class AlbumTags : public BatchTest, public ::testing::WithParamInterface<std::tuple<int, bool>> {};
+
+TEST_P(AlbumTags, AreWrittenOnceTheAlbumIsCompleteAndNotAfterCancel) {
+  if (!test::HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed";
+  const auto [jobs, cancelLast] = GetParam();
+  std::vector<SourceEntry> rows(3);
+  std::vector<SourceEntry*> entries;
+  for (int i = 0; i < 3; ++i) {
+    rows[i].path = dir / ("t" + std::to_string(i) + ".wav");
+    ASSERT_EQ(
+        test::Run("ffmpeg -v error -f lavfi -i sine=frequency=" + std::to_string(300 + 200 * i) +
+                  ":duration=1 -metadata album=A " + test::ShellQuote(rows[i].path))
+            .exitCode,
+        0);
+    rows[i].sourceType = SourceTypeOf(rows[i].path);
+    entries.push_back(&rows[i]);
+  }
+  settings.ReplayGainMode = 2;
+  settings.OutputFormat = kTargetFlac;
+  settings.DestOutputFolderOpt = kFolderCustom;
+  settings.DestSpecifiedFolder = dir / "out";
+  std::atomic<bool> cancel{false};
+  const DecoderOpener open = [&](int type, const std::string& path, int rate) {
+    if (cancelLast && path == rows[2].path) cancel = true;
+    return OpenDecoderFor(type, path, rate);
+  };
+  const BatchContext batch{settings, *FindTarget(Targets(), kTargetFlac), open};
+  BatchEvents events;
+  int albums = 0;
+  events.onFinish = [&](int, const RowResult& r) {
+    if (r.album) albums += r.album->tagged;
+  };
+  RunParallelBatch(batch, entries, jobs, cancel, events);
+  std::set<std::string> albumGains;
+  int converted = 0;
+  for (const SourceEntry& row : rows) {
+    if (row.outputPath.empty()) continue;
+    ++converted;
+    const audiolib::TagMap tags = audiolib::ReadTagMap(row.outputPath);
+    EXPECT_FALSE(audiolib::FirstValue(tags, "REPLAYGAIN_TRACK_GAIN").empty()) << row.outputPath;
+    albumGains.insert(audiolib::FirstValue(tags, "REPLAYGAIN_ALBUM_GAIN"));
+  }
+  if (cancelLast) {
+    EXPECT_LT(converted, 3);
+    EXPECT_EQ(albumGains, std::set<std::string>({""}));
+    EXPECT_EQ(albums, 0);
+  } else {
+    EXPECT_EQ(converted, 3);
+    ASSERT_EQ(albumGains.size(), 1u);
+    EXPECT_FALSE(albumGains.begin()->empty());
+    EXPECT_EQ(albums, 3);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, AlbumTags,
+                         ::testing::Combine(::testing::Values(1, 2), ::testing::Bool()));
 
 // A source goes to the Trash only once its own output was written and passed its check, which
 // runs for it even with VerifyOutputs off. Real WAV sources through the real WAV pipeline;

@@ -34,11 +34,14 @@ INSTANTIATE_TEST_SUITE_P(
                       LoadCase{"VorbisQuality", -2, 5}, LoadCase{"MP3VBRQuality", 9, 9},
                       LoadCase{"DestOutputFolderOpt", 599, 599},
                       LoadCase{"DestOutputFolderOpt", 400, 199}, LoadCase{"SyncOutputs", 2, 0},
-                      LoadCase{"TrashSources", 1, 1}, LoadCase{"RemoveOrphans", -1, 0}));
+                      LoadCase{"TrashSources", 1, 1}, LoadCase{"RemoveOrphans", -1, 0},
+                      LoadCase{"ReplayGainMode", 2, 2}, LoadCase{"ReplayGainMode", 3, 0},
+                      LoadCase{"NormaliseLoudness", 2, 0}, LoadCase{"NormaliseTarget", -31, -31},
+                      LoadCase{"NormaliseTarget", -4, -18}));
 
 TEST(Settings, FieldTableCoversEveryPersistedFieldOnce) {
   const auto& fields = SettingFields();
-  EXPECT_EQ(fields.size(), 107u);  // all 108 fields but LastOptionsPage
+  EXPECT_EQ(fields.size(), 110u);  // all 111 fields but LastOptionsPage
   std::set<std::string> names;
   int folderGroup = 0, formatGroup = 0;
   for (const auto& f : fields) {
