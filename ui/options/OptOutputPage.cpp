@@ -163,6 +163,23 @@ COptOutputPage::COptOutputPage(QWidget* parent) : COptPage(parent) {
   library->addWidget(removeOrphans_, 0, 1);
   library->addWidget(trashSources_, 1, 0);
   page->addLayout(library);
+  replayGain_ = MakeCodedList({{QStringLiteral("Off"), 0},
+                               {QStringLiteral("Track"), 1},
+                               {QStringLiteral("Track and album"), 2}},
+                              this);
+  normalise_ = new QCheckBox(QStringLiteral("Nor&malise to"), this);
+  normaliseTarget_ = new QSpinBox(this);
+  normaliseTarget_->setRange(-31, -5);
+  normaliseTarget_->setSuffix(QStringLiteral(" LUFS"));
+  normaliseTarget_->setAccessibleName(QStringLiteral("Normalisation target"));
+  auto* loudness = new QHBoxLayout;
+  loudness->addWidget(MakeBuddyLabel(QStringLiteral("&ReplayGain tags:"), replayGain_, this));
+  loudness->addWidget(replayGain_);
+  loudness->addSpacing(16);
+  loudness->addWidget(normalise_);
+  loudness->addWidget(normaliseTarget_);
+  loudness->addStretch(1);
+  page->addLayout(loudness);
   page->addStretch(1);
 
   connect(monoHelp_, &QPushButton::clicked, this, [this] {
@@ -183,6 +200,7 @@ COptOutputPage::COptOutputPage(QWidget* parent) : COptPage(parent) {
   connect(pattern_, &QLineEdit::textChanged, this, &COptOutputPage::UpdatePatternExample);
   connect(fatSafe_, &QCheckBox::toggled, this, &COptOutputPage::UpdatePatternExample);
   connect(sync_, &QCheckBox::toggled, this, &COptOutputPage::UpdateCustomFolder);
+  connect(normalise_, &QCheckBox::toggled, normaliseTarget_, &QWidget::setEnabled);
 }
 
 void COptOutputPage::SetExampleSource(const std::string& sourcePath, const std::string& extension) {
@@ -217,6 +235,10 @@ void COptOutputPage::Load(const ConversionSettings& s) {
   sync_->setChecked(s.SyncOutputs != 0);
   removeOrphans_->setChecked(s.RemoveOrphans != 0);
   trashSources_->setChecked(s.TrashSources != 0);
+  SelectCode(replayGain_, s.ReplayGainMode);
+  normalise_->setChecked(s.NormaliseLoudness != 0);
+  normaliseTarget_->setValue(std::clamp<int>(s.NormaliseTarget, -31, -5));
+  normaliseTarget_->setEnabled(normalise_->isChecked());
   createDirs_->setChecked(s.CreateDirs != 0);
   SelectCode(targetExists_, s.TargetExistsOpt);
   myDocuments_->setChecked(s.OutputFiles2MyDocuments != 0);
@@ -255,6 +277,9 @@ void COptOutputPage::Store(ConversionSettings& s) const {
   s.SyncOutputs = sync_->isEnabled() && sync_->isChecked() ? 1 : 0;
   s.RemoveOrphans = s.SyncOutputs && removeOrphans_->isChecked() ? 1 : 0;
   s.TrashSources = trashSources_->isChecked() ? 1 : 0;
+  s.ReplayGainMode = SelectedCode(replayGain_, 0);
+  s.NormaliseLoudness = normalise_->isChecked() ? 1 : 0;
+  s.NormaliseTarget = normaliseTarget_->value();
   s.CreateDirs = createDirs_->isChecked() ? 1 : 0;
   s.TargetExistsOpt = SelectedCode(targetExists_, kExistsAutoRename);
   s.OutputFiles2MyDocuments = myDocuments_->isChecked() ? 1 : 0;

@@ -47,6 +47,9 @@ class COptOutputPage : public COptPage {
   QCheckBox* SyncBox() const { return sync_; }
   QCheckBox* RemoveOrphansBox() const { return removeOrphans_; }
   QCheckBox* TrashSourcesBox() const { return trashSources_; }
+  QComboBox* ReplayGainList() const { return replayGain_; }
+  QCheckBox* NormaliseBox() const { return normalise_; }
+  QSpinBox* NormaliseTargetSpin() const { return normaliseTarget_; }
   // The live example of the pattern is made from this source's tags (the list's first row)
   // with the target's extension; without a source, from a made-up track.
   void SetExampleSource(const std::string& sourcePath, const std::string& extension);
@@ -81,6 +84,9 @@ class COptOutputPage : public COptPage {
   QCheckBox* sync_;
   QCheckBox* removeOrphans_;
   QCheckBox* trashSources_;
+  QComboBox* replayGain_;
+  QCheckBox* normalise_;
+  QSpinBox* normaliseTarget_;
   QString customText_, baseText_;  // the folder field's two values
   int shownFolderCode_ = -1;       // the choice the folder field shows the value of
   library::NameFields exampleFields_ = library::SampleFields();

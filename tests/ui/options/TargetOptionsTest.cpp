@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <functional>
 
 #include "tests/ui/options/OptionsTestSupport.h"
@@ -14,6 +16,7 @@
 #include "ui/options/OptFlacAlacPage.h"
 #include "ui/options/OptMp3Page.h"
 #include "ui/options/OptOpusVorbisPage.h"
+#include "ui/options/OptOutputPage.h"
 #include "ui/options/OptSheet.h"
 #include "ui/options/OptWavPage.h"
 
@@ -221,6 +224,56 @@ const PageCase kCases[] = {
        Retype(p->VorbisBitRateEdit(), "16");
      },
      nullptr, "Please enter an integer between 32 and 500."},
+    // The General page's library and loudness choices. The folder field keeps the custom
+    // folder and the pattern's base apart.
+    {"PatternWithSyncAndLoudness", COptSheet::kGeneralPage,
+     [](CS& s) {
+       s.DestOutputFolderOpt = kFolderCustom;
+       s.DestSpecifiedFolder = "/custom/";
+     },
+     [](COptSheet& s) {
+       COptOutputPage* p = s.GeneralPage();
+       EXPECT_FALSE(p->PatternEdit()->isEnabled());
+       EXPECT_FALSE(p->RemoveOrphansBox()->isEnabled());
+       ChooseData(p->OutputFolderList(), kFolderPattern);
+       EXPECT_TRUE(p->CustomFolderEdit()->text().isEmpty());
+       Retype(p->CustomFolderEdit(), "/base/");
+       Retype(p->PatternEdit(), "%artist%/%title%");
+       EXPECT_TRUE(p->PatternExampleLabel()->text().startsWith("For example: "));
+       Click(p->SyncBox());
+       Click(p->RemoveOrphansBox());
+       ChooseData(p->ReplayGainList(), 2);
+       EXPECT_FALSE(p->NormaliseTargetSpin()->isEnabled());
+       Click(p->NormaliseBox());
+       p->NormaliseTargetSpin()->setValue(-23);
+     },
+     [](CS& s) {
+       s.DestOutputFolderOpt = kFolderPattern;
+       s.NamePatternBase = "/base/";
+       s.NamePattern = "%artist%/%title%";
+       s.SyncOutputs = s.RemoveOrphans = 1;
+       s.ReplayGainMode = 2;
+       s.NormaliseLoudness = 1;
+       s.NormaliseTarget = -23;
+     }},
+    // Next to the source there is no one folder to keep in step.
+    {"SyncOnlyWithOneFolder", COptSheet::kGeneralPage,
+     [](CS& s) {
+       s.DestOutputFolderOpt = kFolderSameAsSource;
+       s.SyncOutputs = 1;
+     },
+     [](COptSheet& s) { EXPECT_FALSE(s.GeneralPage()->SyncBox()->isEnabled()); },
+     [](CS& s) { s.SyncOutputs = 0; }},
+    {"PatternRefused", COptSheet::kGeneralPage,
+     [](CS& s) {
+       s.DestOutputFolderOpt = kFolderPattern;
+       s.NamePatternBase = "/base/";
+     },
+     [](COptSheet& s) {
+       Retype(s.GeneralPage()->PatternEdit(), "%artist%/../%title%");
+       EXPECT_FALSE(s.GeneralPage()->PatternExampleLabel()->text().startsWith("For example"));
+     },
+     nullptr, QString::fromStdString(library::ValidatePattern("%artist%/../%title%"))},
 };
 
 INSTANTIATE_TEST_SUITE_P(Pages, TargetPage, testing::ValuesIn(kCases),
