@@ -168,7 +168,8 @@ void CMainDlg::BuildControls() {
     button->move(11, look.y);
     button->SetSourceBackground(&skin_, false);
     button->SetCursorShape(Qt::PointingHandCursor);
-    button->setFocusPolicy(Qt::NoFocus);
+    MakeReachable(button, QString::fromLatin1(look.text).remove(QLatin1Char('&')),
+                  QString::fromLatin1(look.tip));
     buttons_.emplace_back(look.command, button);
   }
   // Buttons always run their command; the commands guard themselves.
@@ -182,7 +183,7 @@ void CMainDlg::BuildControls() {
   combo_->setGeometry(14, 239, 98, 21);
   combo_->setFocusPolicy(Qt::StrongFocus);
 
-  auto caption = [this](const char* image, int x, const char* tip) {
+  auto caption = [this](const char* image, int x, const char* tip, const char* description) {
     auto* button = new CSkinButton(this);
     button->setObjectName(QString::fromLatin1(image));
     button->setToolTip(QString::fromLatin1(tip));
@@ -194,12 +195,12 @@ void CMainDlg::BuildControls() {
     button->setGeometry(x, 11, 21, 21);
     button->SetSourceBackground(&skin_, false);
     button->SetCursorShape(Qt::PointingHandCursor);
-    button->setFocusPolicy(Qt::NoFocus);
+    MakeReachable(button, QString::fromLatin1(tip), QString::fromLatin1(description));
     return button;
   };
-  helpButton_ = caption("caption-help", 624, "Help");
-  minimiseButton_ = caption("caption-minimise", 647, "Minimize");
-  closeButton_ = caption("caption-close", 669, "Close");
+  helpButton_ = caption("caption-help", 624, "Help", "Opens the help menu");
+  minimiseButton_ = caption("caption-minimise", 647, "Minimize", "Minimizes the window");
+  closeButton_ = caption("caption-close", 669, "Close", "Closes Wavorax");
   connect(helpButton_, &QAbstractButton::clicked, this, &CMainDlg::ShowHelpMenu);
   connect(minimiseButton_, &QAbstractButton::clicked, this, &QWidget::showMinimized);
   connect(closeButton_, &QAbstractButton::clicked, this, &QWidget::close);
@@ -217,8 +218,36 @@ void CMainDlg::BuildControls() {
   linkButton_->setGeometry(9, 507, 113, 20);
   linkButton_->SetSourceBackground(&skin_, false);
   linkButton_->SetCursorShape(Qt::PointingHandCursor);
-  linkButton_->setFocusPolicy(Qt::NoFocus);
+  MakeReachable(linkButton_, linkButton_->text(), linkButton_->toolTip());
   connect(linkButton_, &QAbstractButton::clicked, this, [this] { Dispatch(kHomepage); });
+
+  combo_->setAccessibleName(QStringLiteral("Target format"));
+  combo_->setAccessibleDescription(QStringLiteral("The format every file is converted to"));
+  view_->setAccessibleName(QStringLiteral("Files"));
+  view_->setAccessibleDescription(
+      QStringLiteral("The files to convert, with their length, bit rate, frequency, channels "
+                     "and status"));
+  // Tab goes through the window as the eye does: the list, the commands down the left side
+  // with the format between Convert and Options, the link, then the caption buttons.
+  QWidget* previous = view_;
+  for (QWidget* next :
+       {static_cast<QWidget*>(button(kAddFiles)), static_cast<QWidget*>(button(kAddFolder)),
+        static_cast<QWidget*>(button(kRemoveAll)), static_cast<QWidget*>(button(kConvertAll)),
+        static_cast<QWidget*>(combo_), static_cast<QWidget*>(button(kOptions)),
+        static_cast<QWidget*>(linkButton_), static_cast<QWidget*>(helpButton_),
+        static_cast<QWidget*>(minimiseButton_), static_cast<QWidget*>(closeButton_)}) {
+    setTabOrder(previous, next);
+    previous = next;
+  }
+}
+
+// The skinned buttons keep the mouse's focus where it was (the list), but Tab reaches them,
+// they show a focus frame, and screen readers hear their name and what they do.
+void CMainDlg::MakeReachable(CSkinButton* button, const QString& name, const QString& description) {
+  button->setFocusPolicy(Qt::TabFocus);
+  button->SetDrawFocus(true, false);
+  button->setAccessibleName(name);
+  button->setAccessibleDescription(description);
 }
 
 void CMainDlg::BuildMenus() {

@@ -184,6 +184,7 @@ class CMainDlg final : public QWidget, public IBatchHost {
   bool busy_ = false;
   QStringList pendingAdds_;  // handed over by the desktop while busy
   QString lastFilesFolder_;  // where Add Files chose last
+  void MakeReachable(CSkinButton* button, const QString& name, const QString& description);
   void TakePendingAdds();
   class CDesktopSignals* desktop_ = nullptr;
   std::set<int> batchRows_;      // the rows the running batch gave a status

@@ -1,6 +1,7 @@
 // The main window through its real widgets: menus and keys, the format
 // drop-down across restarts, start-up and help, adding by drops, and converting
 // with the real pipelines.
+#include <QAccessible>
 #include <QAction>
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -567,6 +568,65 @@ TEST_P(CancelConverting, DuringFileTwoOfFive) {
 INSTANTIATE_TEST_SUITE_P(Window, CancelConverting,
                          testing::Values(StopBy::CancelButton, StopBy::CloseProgress,
                                          StopBy::CloseMain));
+
+}  // namespace
+}  // namespace wavorax::ui::test
+
+namespace wavorax::ui::test {
+namespace {
+
+// What a screen reader hears of each control, and the order Tab visits them in.
+struct AccessibleCase {
+  const char* name;  // the accessible name
+  QAccessible::Role role;
+  std::function<QWidget*(CMainDlg&)> widget;
+};
+
+void PrintTo(const std::vector<AccessibleCase>& cases, std::ostream* os) {
+  *os << cases.size() << " controls";
+}
+
+class Accessible : public MainWindowFixture,
+                   public testing::WithParamInterface<std::vector<AccessibleCase>> {};
+
+TEST_P(Accessible, ControlsAreNamedAndTabVisitsThemInOrder) {
+  Start();
+  QApplication::setActiveWindow(window.get());
+  window->listView()->setFocus();
+  for (const AccessibleCase& c : GetParam()) {
+    QWidget* widget = c.widget(*window);
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(widget);
+    ASSERT_NE(a, nullptr) << c.name;
+    EXPECT_EQ(a->text(QAccessible::Name), QString::fromUtf8(c.name));
+    EXPECT_FALSE(a->text(QAccessible::Description).isEmpty()) << c.name;
+    EXPECT_EQ(a->role(), c.role) << c.name;
+    EXPECT_TRUE(a->state().focusable) << c.name;
+    EXPECT_EQ(QApplication::focusWidget(), widget) << c.name << " is not where Tab went";
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  }
+  // Round the window and back to the list.
+  EXPECT_EQ(QApplication::focusWidget(), window->listView());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Window, Accessible,
+    testing::Values(std::vector<AccessibleCase>{
+        {"Files", QAccessible::Tree, [](CMainDlg& w) { return w.listView(); }},
+        {"Add Files", QAccessible::Button,
+         [](CMainDlg& w) { return w.button(CMainDlg::kAddFiles); }},
+        {"Add Folder", QAccessible::Button,
+         [](CMainDlg& w) { return w.button(CMainDlg::kAddFolder); }},
+        {"Remove All", QAccessible::Button,
+         [](CMainDlg& w) { return w.button(CMainDlg::kRemoveAll); }},
+        {"Convert", QAccessible::Button,
+         [](CMainDlg& w) { return w.button(CMainDlg::kConvertAll); }},
+        // A combo box is read by its current item; its description says what it is for.
+        {" to MP3", QAccessible::ComboBox, [](CMainDlg& w) { return w.formatCombo(); }},
+        {"Options", QAccessible::Button, [](CMainDlg& w) { return w.button(CMainDlg::kOptions); }},
+        {"wavorax.example", QAccessible::Button, [](CMainDlg& w) { return w.linkButton(); }},
+        {"Help", QAccessible::Button, [](CMainDlg& w) { return w.helpCaption(); }},
+        {"Minimize", QAccessible::Button, [](CMainDlg& w) { return w.minimiseCaption(); }},
+        {"Close", QAccessible::Button, [](CMainDlg& w) { return w.closeCaption(); }}}));
 
 }  // namespace
 }  // namespace wavorax::ui::test
