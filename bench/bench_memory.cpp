@@ -71,6 +71,8 @@ Peak Convert(const std::string& target, const std::string& source, const std::st
   const auto start = std::chrono::steady_clock::now();
   const pid_t pid = fork();
   if (pid == 0) {
+    // The status lines would come between the table's rows.
+    if (std::freopen("/dev/null", "w", stdout) == nullptr) _exit(127);
     execl(kCli.c_str(), kCli.c_str(), "--settings", settings.c_str(), "-f", target.c_str(), "-o",
           outDir.c_str(), "--if-exists", "overwrite", "-j", "1", source.c_str(),
           static_cast<char*>(nullptr));

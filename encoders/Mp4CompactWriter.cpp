@@ -57,7 +57,8 @@ void Matrix(AVIOContext* io) {
 }  // namespace
 
 void Mp4SampleTable::Add(std::uint32_t size, std::uint32_t duration) {
-  if (wide_.empty() && size > 0xFFFF) wide_.assign(narrow_.begin(), narrow_.end()), narrow_ = {};
+  if (wide_.empty() && size > 0xFFFF)
+    wide_.assign(narrow_.begin(), narrow_.end()), std::deque<std::uint16_t>().swap(narrow_);
   if (wide_.empty())
     narrow_.push_back(static_cast<std::uint16_t>(size));
   else
@@ -142,7 +143,7 @@ bool Mp4CompactWriter::Finish(const Mp4CompactTrack& track, std::uint32_t movieT
   if (table_.count() == 0 || track.timeScale == 0 || movieTimeScale == 0) return false;
   const std::int64_t end = avio_tell(io_);
   const std::uint64_t mdat = table_.bytes() + 8;
-  if (mdat <= kMax32) {
+  if (static_cast<std::uint64_t>(dataAt_) + table_.bytes() <= wideFrom_) {
     avio_seek(io_, dataAt_ - 8, SEEK_SET);
     avio_wb32(io_, static_cast<std::uint32_t>(mdat));
   } else {
@@ -338,7 +339,7 @@ void Mp4CompactWriter::WriteTables(bool aac) {
   Close();
 
   // Offsets of 64 bits once the media reaches past 4 GiB.
-  const bool wide = static_cast<std::uint64_t>(dataAt_) + table_.bytes() > kMax32;
+  const bool wide = static_cast<std::uint64_t>(dataAt_) + table_.bytes() > wideFrom_;
   OpenFull(wide ? "co64" : "stco", 0, 0);
   avio_wb32(io_, static_cast<std::uint32_t>(chunks));
   std::uint64_t offset = static_cast<std::uint64_t>(dataAt_);

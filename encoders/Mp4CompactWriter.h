@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <string>
 #include <utility>
@@ -58,8 +59,10 @@ class Mp4SampleTable {
   std::uint64_t peakBytesPerSecond(std::uint32_t timeScale) const;
 
  private:
-  std::vector<std::uint16_t> narrow_;
-  std::vector<std::uint32_t> wide_;  // replaces narrow_ once a size needs 32 bits
+  // In blocks rather than one array: a growing array would, for a moment, hold its old
+  // copy beside the new one, half again as much as the sizes themselves.
+  std::deque<std::uint16_t> narrow_;
+  std::deque<std::uint32_t> wide_;  // replaces narrow_ once a size needs 32 bits
   std::vector<std::pair<std::uint32_t, std::uint32_t>> runs_;  // (count, duration)
   std::uint64_t count_ = 0, bytes_ = 0, duration_ = 0;
   std::uint32_t largest_ = 0;
@@ -67,7 +70,10 @@ class Mp4SampleTable {
 
 class Mp4CompactWriter {
  public:
-  explicit Mp4CompactWriter(AVIOContext* io) : io_(io) {}
+  // Media reaching past `wideFrom` bytes of the file gets a 64-bit mdat size and 64-bit
+  // chunk offsets (co64); tests lower it to reach those forms without writing 4 GiB.
+  explicit Mp4CompactWriter(AVIOContext* io, std::uint64_t wideFrom = 0xFFFFFFFF)
+      : io_(io), wideFrom_(wideFrom) {}
   // The file type and the media data's header.
   bool Begin();
   bool WriteSample(const std::uint8_t* bytes, std::uint32_t size, std::uint32_t duration);
@@ -87,6 +93,7 @@ class Mp4CompactWriter {
   void WriteItems(const Mp4CompactItems& items);
 
   AVIOContext* io_;
+  std::uint64_t wideFrom_;
   Mp4SampleTable table_;
   std::int64_t freeAt_ = 0;         // the 8-byte free atom that a 64-bit mdat header takes over
   std::int64_t dataAt_ = 0;         // the first sample

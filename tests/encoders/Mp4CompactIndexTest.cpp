@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
 #include "encoders/Mp4CompactWriter.h"
 #include "encoders/Mp4Encoder.h"
 #include "encoders/alac/AlacEncoder.h"
@@ -89,6 +93,60 @@ TEST_P(Mp4CompactIndexTest, PlaysAsTheMuxersFileDoes) {
 INSTANTIATE_TEST_SUITE_P(Writers, Mp4CompactIndexTest,
                          ::testing::Values(CompactCase{"Aac", false}, CompactCase{"Alac", true}),
                          [](const auto& info) { return std::string(info.param.label); });
+
+// Media past 4 GiB (a long ALAC book) needs a 64-bit mdat size and co64 offsets, and
+// durations past 32 bits the 64-bit versions of mvhd, tkhd and elst. The samples
+// of a short ALAC file, written again with those forms forced, must decode the same.
+TEST(Mp4CompactWriter, WideOffsetsDecodeAsNarrowOnes) {
+  test::TempDir dir;
+  const std::string usual = dir / "usual.m4a", wide = dir / "wide.m4a";
+  const auto sig = test::PlanarSignal::Sweep(44100, 3 * 44100 + 5);
+  ASSERT_TRUE(Encode(true, usual, sig, false));
+
+  AVFormatContext* in = nullptr;
+  ASSERT_GE(avformat_open_input(&in, ("file:" + usual).c_str(), nullptr, nullptr), 0);
+  ASSERT_GE(avformat_find_stream_info(in, nullptr), 0);
+  // The cover is a stream of its own, with its picture as a packet.
+  const int audio = av_find_best_stream(in, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+  ASSERT_GE(audio, 0);
+  const AVCodecParameters* par = in->streams[audio]->codecpar;
+  Mp4CompactTrack track;
+  track.alac = true;
+  track.timeScale = static_cast<std::uint32_t>(par->sample_rate);
+  track.channels = par->ch_layout.nb_channels;
+  track.config.assign(par->extradata, par->extradata + par->extradata_size);
+  AVIOContext* io = nullptr;
+  ASSERT_GE(avio_open(&io, ("file:" + wide).c_str(), AVIO_FLAG_WRITE), 0);
+  Mp4CompactWriter writer(io, 0);
+  ASSERT_TRUE(writer.Begin());
+  AVPacket* pkt = av_packet_alloc();
+  while (av_read_frame(in, pkt) >= 0) {
+    if (pkt->stream_index == audio) {
+      EXPECT_TRUE(writer.WriteSample(pkt->data, static_cast<std::uint32_t>(pkt->size),
+                                     static_cast<std::uint32_t>(pkt->duration)));
+    }
+    av_packet_unref(pkt);
+  }
+  av_packet_free(&pkt);
+  avformat_close_input(&in);
+  // A movie time scale this fine puts the durations past 32 bits, as 14 hours at 90 kHz do.
+  EXPECT_TRUE(writer.Finish(track, 2000000000, -1, {}));
+  ASSERT_GE(avio_closep(&io), 0);
+
+  const auto bytes = test::ReadFileBytes(wide);
+  ASSERT_GT(bytes.size(), 48u);
+  // The free atom became the 16-byte header of the media: size 1, then the 64-bit size.
+  EXPECT_EQ(std::string(bytes.begin() + 28, bytes.begin() + 36), std::string("\0\0\0\1mdat", 8));
+  EXPECT_NE(test::Run("AtomicParsley " + ShellQuote(wide) + " -T 1").output.find("co64"),
+            std::string::npos);
+  EXPECT_NEAR(std::atof(test::FfprobeFormat(wide, "duration").c_str()),
+              double(sig.left.size()) / 44100, 1e-5);
+  std::vector<std::int16_t> a, b;
+  ASSERT_TRUE(test::FfmpegDecodeS16(usual, a));
+  ASSERT_TRUE(test::FfmpegDecodeS16(wide, b));
+  EXPECT_EQ(a.size(), b.size());
+  EXPECT_TRUE(a == b);
+}
 
 }  // namespace
 }  // namespace wavorax
