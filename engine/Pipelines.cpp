@@ -421,7 +421,8 @@ int ConvertToMp4(const PipelineContext& ctx, int sourceType, const std::string& 
                  const std::string& outputPath, IConvertProgress& progress) {
   const ConversionSettings& s = ctx.settings;
   auto tag = [&](CMp4Encoder& encoder, CDecoder& decoder) {
-    return encoder.SetSourceSeconds(static_cast<std::uint64_t>(decoder.GetDuration())) &&
+    return encoder.SetSourceSeconds(
+               static_cast<std::uint64_t>(std::max(0, decoder.GetDuration()))) &&
            TagMp4Family(ctx, sourcePath, encoder, decoder);
   };
   return ConvertAacFamily<CMp4Encoder>(

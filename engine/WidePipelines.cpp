@@ -351,7 +351,7 @@ int ConvertToAlac(const PipelineContext& ctx, int sourceType, const std::string&
         return encoder.Open(outputPath, rate, channels, bits);
       },
       [&](CDecoder& d) {
-        return encoder.SetSourceSeconds(static_cast<std::uint64_t>(d.GetDuration())) &&
+        return encoder.SetSourceSeconds(static_cast<std::uint64_t>(std::max(0, d.GetDuration()))) &&
                TagMp4Family(ctx, sourcePath, encoder, d);
       },
       [&](const std::int32_t* l, const std::int32_t* r, int n) { return encoder.Write(l, r, n); },
