@@ -1,6 +1,7 @@
 #include "encoders/Mp4Container.h"
 
 #include "encoders/FfmpegHandles.h"
+#include "encoders/Mp4CompactWriter.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -16,6 +17,7 @@ extern "C" {
 #include <taglib/mp4tag.h>
 
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <vector>
@@ -94,6 +96,9 @@ struct Mp4File {
   std::uint32_t movieTimeScale = 0;
   int audioProfile = -1;
   bool headerWritten = false;
+  // Set for long sources: the samples go through the compact writer, not the muxer.
+  bool compact = false;
+  std::unique_ptr<Mp4CompactWriter> compactWriter;
   // Items the muxer cannot write, added after it closed the file.
   std::string path;
   std::vector<std::uint8_t> cover;
@@ -197,6 +202,12 @@ MP4TrackId MP4AddALACAudioTrack(MP4FileHandle file, const std::uint8_t* config,
   return static_cast<MP4TrackId>(file->tracks.size());
 }
 
+bool MP4SetCompactIndex(MP4FileHandle file, bool compact) {
+  if (!file || file->headerWritten) return false;
+  file->compact = compact;
+  return true;
+}
+
 bool MP4SetAudioProfileLevel(MP4FileHandle file, std::uint8_t value) {
   if (!file || file->headerWritten) return false;
   file->audioProfile = value;
@@ -245,6 +256,13 @@ bool WriteHeader(Mp4File& file) {
   if (file.tracks.empty()) return false;
   for (const Mp4Track& t : file.tracks)
     if (!t.configured) return false;
+  if (file.compact) {
+    // One audio track is all that the writers make, and all that the compact index holds.
+    if (file.tracks.size() != 1) return false;
+    file.compactWriter = std::make_unique<Mp4CompactWriter>(file.format->pb);
+    file.headerWritten = true;
+    return file.compactWriter->Begin();
+  }
   Dictionary options;
   if (file.movieTimeScale) av_dict_set_int(&options.d, "movie_timescale", file.movieTimeScale, 0);
   if (file.audioProfile >= 0) {
@@ -316,6 +334,13 @@ bool MP4WriteSample(MP4FileHandle file, MP4TrackId id, const std::uint8_t* bytes
   if (track->anySample ? renderingOffset != 0 : renderingOffset > 0x7FFFFFFF) return false;
   if (!file->headerWritten && !WriteHeader(*file)) return false;
   if (!track->anySample) track->priming = renderingOffset;
+  if (file->compactWriter) {
+    if (!file->compactWriter->WriteSample(bytes, numBytes, static_cast<std::uint32_t>(duration)))
+      return false;
+    track->nextDts += duration;
+    track->anySample = true;
+    return true;
+  }
 
   // Decode times run from minus the priming, so the muxer writes an edit list that starts
   // the presentation at the first real sample.
@@ -387,11 +412,63 @@ bool AddLateItems(const Mp4File& file) {
   return true;
 }
 
+// The index and every item, the muxer's and the late ones, through the compact writer.
+bool FinishCompact(const Mp4File& file) {
+  const Mp4Track& t = file.tracks.front();
+  if (!t.anySample) return false;
+  const AVCodecParameters* par = t.stream->codecpar;
+  Mp4CompactTrack track;
+  track.alac = par->codec_id == AV_CODEC_ID_ALAC;
+  track.timeScale = t.timeScale;
+  track.channels = par->ch_layout.nb_channels;
+  track.sampleSize = track.alac ? par->bits_per_coded_sample : 16;
+  track.config.assign(par->extradata, par->extradata + par->extradata_size);
+  track.priming = t.priming;
+  Mp4CompactItems items;
+  static constexpr std::pair<const char*, const char*> kTexts[] = {{"title", "\xA9nam"},
+                                                                   {"artist",
+                                                                    "\xA9"
+                                                                    "ART"},
+                                                                   {"album",
+                                                                    "\xA9"
+                                                                    "alb"},
+                                                                   {"date",
+                                                                    "\xA9"
+                                                                    "day"},
+                                                                   {"genre", "\xA9gen"},
+                                                                   {"comment",
+                                                                    "\xA9"
+                                                                    "cmt"}};
+  for (const auto& [key, code] : kTexts)
+    if (const AVDictionaryEntry* e = av_dict_get(file.format->metadata, key, nullptr, 0))
+      items.texts.emplace_back(code, e->value);
+  if (const AVDictionaryEntry* e = av_dict_get(file.format->metadata, "track", nullptr, 0)) {
+    unsigned number = 0, total = 0;
+    if (std::sscanf(e->value, "%u/%u", &number, &total) >= 1) {
+      items.track = static_cast<std::uint16_t>(number);
+      items.totalTracks = static_cast<std::uint16_t>(total);
+    }
+  }
+  items.cover = file.cover;
+  items.coverType = file.coverFormat == TagLib::MP4::CoverArt::PNG ? 14 : 13;
+  items.freeForm = file.freeForm;
+  return file.compactWriter->Finish(track, file.movieTimeScale ? file.movieTimeScale : 1000,
+                                    file.audioProfile, items);
+}
+
 }  // namespace
 
 bool MP4Close(Mp4FilePtr& file) {
   if (!file) return false;
   bool ok = file->headerWritten || WriteHeader(*file);
+  if (ok && file->compactWriter) {
+    ok = FinishCompact(*file);
+    avio_flush(file->format->pb);
+    ok = ok && !file->format->pb->error;
+    ok = avio_closep(&file->format->pb) >= 0 && ok;
+    file.reset();
+    return ok;
+  }
   if (ok) ok = av_write_trailer(file->format) >= 0;
   // avio_close drops the error of its final flush, so the flush is made and checked first.
   avio_flush(file->format->pb);

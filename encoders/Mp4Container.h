@@ -62,6 +62,14 @@ MP4TrackId MP4AddAudioTrack(MP4FileHandle file, std::uint32_t timeScale, MP4Dura
 // ES configuration.
 MP4TrackId MP4AddALACAudioTrack(MP4FileHandle file, const std::uint8_t* config, std::uint32_t size);
 
+// Before the first sample: true writes the file through the compact writer (see
+// Mp4CompactWriter.h), whose memory does not grow with the number of samples, in place of the
+// muxer. Meant for long sources; the muxer's files stay as they are for the others. The file
+// must hold exactly one track.
+bool MP4SetCompactIndex(MP4FileHandle file, bool compact);
+// Sources longer than this many seconds are written with the compact index.
+inline constexpr int kMp4CompactIndexSeconds = 3600;
+
 // The audio profile of the initial object descriptor (iods).
 bool MP4SetAudioProfileLevel(MP4FileHandle file, std::uint8_t value);
 

@@ -87,6 +87,10 @@ bool CMp4Encoder::SetMetadata(std::string_view title, std::string_view artist,
   return ok;
 }
 
+bool CMp4Encoder::SetSourceSeconds(std::uint64_t seconds) {
+  return container_ && MP4SetCompactIndex(container_.get(), seconds > kMp4CompactIndexSeconds);
+}
+
 bool CMp4Encoder::SetCoverArt(std::span<const std::uint8_t> picture) {
   if (!container_ || picture.size() > 0xFFFFFFFFu) return false;
   return MP4SetMetadataCoverArt(container_.get(), picture.data(),

@@ -82,6 +82,10 @@ class CMp4Encoder {
   bool SetMetadata(std::string_view title, std::string_view artist, std::string_view album,
                    std::string_view genre, std::string_view year, std::string_view comment,
                    int track);
+  // The source's length, between Open and the first write: above kMp4CompactIndexSeconds
+  // the file is written with the compact index, so that memory stays flat however long the
+  // source is. False when the container refuses.
+  bool SetSourceSeconds(std::uint64_t seconds);
   // The cover picture (JPEG or PNG), between Open and Close. False, storing nothing, for any
   // other picture.
   bool SetCoverArt(std::span<const std::uint8_t> picture);

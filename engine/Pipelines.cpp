@@ -440,7 +440,9 @@ int ConvertToMp4(const PipelineContext& ctx, int sourceType, const std::string& 
                  const std::string& outputPath, IConvertProgress& progress) {
   const ConversionSettings& s = ctx.settings;
   auto tag = [&](CMp4Encoder& encoder, CDecoder& decoder) {
-    return TagMp4Family(ctx, sourcePath, encoder, decoder);
+    return encoder.SetSourceSeconds(
+               static_cast<std::uint64_t>(std::max(0, decoder.GetDuration()))) &&
+           TagMp4Family(ctx, sourcePath, encoder, decoder);
   };
   return ConvertAacFamily<CMp4Encoder>(
       ctx, sourceType, sourcePath, outputPath, progress,

@@ -355,7 +355,10 @@ int ConvertToAlac(const PipelineContext& ctx, int sourceType, const std::string&
       [&](int rate, int channels, int bits) {
         return encoder.Open(outputPath, rate, channels, bits);
       },
-      [&](CDecoder& d) { return TagMp4Family(ctx, sourcePath, encoder, d); },
+      [&](CDecoder& d) {
+        return encoder.SetSourceSeconds(static_cast<std::uint64_t>(std::max(0, d.GetDuration()))) &&
+               TagMp4Family(ctx, sourcePath, encoder, d);
+      },
       [&](const std::int32_t* l, const std::int32_t* r, int n) { return encoder.Write(l, r, n); },
       [&] { return encoder.Close(); });
 }

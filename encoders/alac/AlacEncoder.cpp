@@ -96,6 +96,10 @@ bool CAlacEncoder::SetCoverArt(std::span<const std::uint8_t> picture) {
                                 static_cast<std::uint32_t>(picture.size()));
 }
 
+bool CAlacEncoder::SetSourceSeconds(std::uint64_t seconds) {
+  return container_ && MP4SetCompactIndex(container_.get(), seconds > kMp4CompactIndexSeconds);
+}
+
 bool CAlacEncoder::SetFreeForm(std::string_view name, std::string_view value) {
   if (!container_ || !IsValidUtf8(name) || !IsValidUtf8(value)) return false;
   return MP4SetMetadataFreeForm(container_.get(), name, value);

@@ -42,6 +42,8 @@ class CAlacEncoder {
                    int track);
   // The cover picture (JPEG or PNG). False, storing nothing, for any other picture.
   bool SetCoverArt(std::span<const std::uint8_t> picture);
+  // As CMp4Encoder's: a source longer than kMp4CompactIndexSeconds gets the compact index.
+  bool SetSourceSeconds(std::uint64_t seconds);
   // A free-form item ("----" com.apple.iTunes `name`); a later call with the same name
   // replaces it. False when not open, for an empty name, or for text that is not UTF-8.
   bool SetFreeForm(std::string_view name, std::string_view value);
