@@ -8,7 +8,7 @@ CMAKE_ARGS ?=
 # ccache, when present, lets the several build folders share their compiled objects.
 LAUNCHER   := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 
-.PHONY: all deps configure build test run asan-test fuzz bench package format tidy clean
+.PHONY: all deps configure build test run asan-test fuzz hostile bench package format tidy clean
 
 all: build
 
@@ -43,6 +43,14 @@ fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DWAVORAX_FUZZ=ON -DWAVORAX_GUI=OFF -DWAVORAX_BENCH=OFF $(CMAKE_ARGS)
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+# Not part of CI: 20 000 damaged copies of real files through the sanitizer build of
+# wavorax-cli (list, WAV, MP3); findings in $(ASAN_BUILD)/hostile/findings.
+hostile: deps
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DWAVORAX_WERROR=ON \
+	  -DWAVORAX_SANITIZE=ON -DWAVORAX_BENCH=OFF -DCMAKE_CXX_FLAGS=-O1 $(LAUNCHER) $(CMAKE_ARGS)
+	cmake --build $(ASAN_BUILD) -j $(JOBS) --target wavorax-cli
+	scripts/hostile --cli $(ASAN_BUILD)/cli/wavorax-cli --out $(ASAN_BUILD)/hostile
 
 bench: build
 	scripts/install-deps --bench
