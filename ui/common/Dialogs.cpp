@@ -45,7 +45,7 @@ QStringList SourceFileFilters() {
   // Qt shows the patterns in parentheses; the description keeps its own where
   // it has one.
   static const char* const kFilters[] = {
-      "All Support Formats (*.mp3 *.mp2 *.mp1 *.wav *.ogg *.oga *.mod *.xm "
+      "All Support Formats (*.mp3 *.mp2 *.mp1 *.wav *.ogg *.oga *.opus *.mod *.xm "
       "*.it *.s3m *.mtm "
       "*.umx *.mo3 *.au *.snd *.aiff *.aif *.aifc *.afc *.cda *.flac *.wma "
       "*.wmv *.asf *.wv "
@@ -54,7 +54,7 @@ QStringList SourceFileFilters() {
       "*.amr *.cue *.toc *.nrg)",
       "MP3 Files (*.mp3 *.mp2 *.mp1)",
       "WAV Files (*.wav)",
-      "OGG Files (*.ogg *.oga)",
+      "OGG Files (*.ogg *.oga *.opus)",
       "Windows Media Audio (*.wma)",
       "Windows Media Video (*.wmv)",
       "Advanced Systems Format (*.asf)",
