@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchMusic.h"
 #include "encoders/Mp3Encoder.h"
 #include "encoders/WavWriter.h"
 #include "engine/loudness/LoudnessMeter.h"
@@ -35,25 +36,15 @@ using namespace wavorax;
 constexpr int kRate = 44100;
 constexpr int kBlock = 1152;
 
-// Two drifting tones, a beat and some noise: the spread of music, so that LAME works as hard
-// as on a recording (the meter's cost does not depend on the signal).
+// Planar copies of the benchmarks' music (the meter's cost does not depend on the signal).
 void MakeMusic(std::size_t frames, std::vector<std::int16_t>& left,
                std::vector<std::int16_t>& right) {
+  const std::vector<std::int16_t> interleaved = bench::MakeMusic(frames, kRate);
   left.resize(frames);
   right.resize(frames);
-  std::uint32_t x = 1;
-  double p1 = 0, p2 = 0;
   for (std::size_t i = 0; i < frames; ++i) {
-    const double t = double(i) / kRate;
-    p1 += 2 * M_PI * (220.0 + 30.0 * std::sin(t * 0.7)) / kRate;
-    p2 += 2 * M_PI * (1320.0 + 200.0 * std::sin(t * 0.3)) / kRate;
-    const double beat = std::exp(-std::fmod(t, 0.5) * 12.0);
-    x = x * 1664525u + 1013904223u;
-    const double noise = (static_cast<int>(x >> 16) - 32768) / 32768.0;
-    left[i] = static_cast<std::int16_t>(
-        (0.35 * std::sin(p1) + 0.15 * std::sin(p2) + 0.25 * beat * noise) * 32000);
-    right[i] = static_cast<std::int16_t>(
-        (0.30 * std::sin(p1 * 1.01) + 0.18 * std::sin(p2) + 0.25 * beat * noise) * 32000);
+    left[i] = interleaved[2 * i];
+    right[i] = interleaved[2 * i + 1];
   }
 }
 

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchMusic.h"
 #include "encoders/alac/AlacEncoder.h"
 #include "encoders/flac/FlacEncoder.h"
 #include "encoders/opus/OpusEncoder.h"
@@ -34,26 +35,7 @@ using Clock = std::chrono::steady_clock;
 constexpr int kRate = 44100;
 constexpr int kBlock = 4096;
 
-// Something with the spread of music: two drifting tones, a beat and some noise, so that the
-// encoders work as hard as they would on a real recording.
-std::vector<std::int16_t> MakeMusic(std::size_t frames) {
-  std::vector<std::int16_t> out(frames * 2);
-  std::uint32_t x = 1;
-  double p1 = 0, p2 = 0;
-  for (std::size_t i = 0; i < frames; ++i) {
-    const double t = double(i) / kRate;
-    p1 += 2 * M_PI * (220.0 + 30.0 * std::sin(t * 0.7)) / kRate;
-    p2 += 2 * M_PI * (1320.0 + 200.0 * std::sin(t * 0.3)) / kRate;
-    const double beat = std::exp(-std::fmod(t, 0.5) * 12.0);
-    x = x * 1664525u + 1013904223u;
-    const double noise = (static_cast<int>(x >> 16) - 32768) / 32768.0;
-    const double l = 0.35 * std::sin(p1) + 0.15 * std::sin(p2) + 0.25 * beat * noise;
-    const double r = 0.30 * std::sin(p1 * 1.01) + 0.18 * std::sin(p2) + 0.25 * beat * noise;
-    out[2 * i] = static_cast<std::int16_t>(l * 32000);
-    out[2 * i + 1] = static_cast<std::int16_t>(r * 32000);
-  }
-  return out;
-}
+std::vector<std::int16_t> MakeMusic(std::size_t frames) { return bench::MakeMusic(frames, kRate); }
 
 using Writer = std::function<bool(const std::int32_t*, const std::int32_t*, int)>;
 

@@ -1,5 +1,6 @@
 #include "encoders/Mp4Container.h"
 
+#include "base/Utf8.h"
 #include "encoders/FfmpegHandles.h"
 #include "encoders/Mp4CompactWriter.h"
 
@@ -477,6 +478,31 @@ bool MP4Close(Mp4FilePtr& file) {
   if (ok) ok = AddLateItems(*file);
   file.reset();
   return ok;
+}
+
+bool MP4SetMetadataTexts(MP4FileHandle file, std::string_view title, std::string_view artist,
+                         std::string_view album, std::string_view genre, std::string_view year,
+                         std::string_view comment, int track) {
+  bool ok = true;
+  auto put = [&](bool (*setter)(MP4FileHandle, std::string_view), std::string_view text) {
+    // Text that is not UTF-8 cannot be stored as such; it is left out like any text that
+    // cannot be converted, and the other items are still written.
+    if (!text.empty() && IsValidUtf8(text)) ok = setter(file, text) && ok;
+  };
+  put(MP4SetMetadataName, title);
+  put(MP4SetMetadataArtist, artist);
+  put(MP4SetMetadataAlbum, album);
+  if (track > 0 && track <= 0xFFFF)
+    ok = MP4SetMetadataTrack(file, static_cast<std::uint16_t>(track), 0) && ok;
+  put(MP4SetMetadataYear, year);
+  put(MP4SetMetadataGenre, genre);
+  put(MP4SetMetadataComment, comment);
+  return ok;
+}
+
+bool MP4SetMetadataCoverArt(MP4FileHandle file, std::span<const std::uint8_t> picture) {
+  if (picture.size() > 0xFFFFFFFFu) return false;
+  return MP4SetMetadataCoverArt(file, picture.data(), static_cast<std::uint32_t>(picture.size()));
 }
 
 }  // namespace wavorax

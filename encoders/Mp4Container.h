@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -94,6 +95,15 @@ bool MP4SetMetadataCoverArt(MP4FileHandle file, const std::uint8_t* bytes, std::
 // A free-form text item in the iTunes name space ("----" com.apple.iTunes `name`); a later
 // call with the same name replaces it.
 bool MP4SetMetadataFreeForm(MP4FileHandle file, std::string_view name, std::string_view value);
+
+// What the MP4-family writers store of a tag: the texts (an empty one, or one that is not
+// UTF-8, is left out and the others are still written) and the track number (0, or one above
+// 65535, writes none). False when an item could not be stored.
+bool MP4SetMetadataTexts(MP4FileHandle file, std::string_view title, std::string_view artist,
+                         std::string_view album, std::string_view genre, std::string_view year,
+                         std::string_view comment, int track);
+// The cover from a span; false, storing nothing, for one that does not fit the item.
+bool MP4SetMetadataCoverArt(MP4FileHandle file, std::span<const std::uint8_t> picture);
 
 // Appends one sample (one AAC frame) lasting `duration` ticks of the track's time scale.
 // A rendering offset on a track's first sample marks that many ticks at its start as the

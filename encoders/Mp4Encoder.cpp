@@ -68,23 +68,8 @@ bool CMp4Encoder::Start() {
 bool CMp4Encoder::SetMetadata(std::string_view title, std::string_view artist,
                               std::string_view album, std::string_view genre, std::string_view year,
                               std::string_view comment, int track) {
-  if (!container_) return false;
-  MP4FileHandle file = container_.get();
-  bool ok = true;
-  auto put = [&](bool (*setter)(MP4FileHandle, std::string_view), std::string_view text) {
-    // Text that is not UTF-8 cannot be stored as such; it is left out like any text that
-    // cannot be converted, and the other items are still written.
-    if (!text.empty() && IsValidUtf8(text)) ok = setter(file, text) && ok;
-  };
-  put(MP4SetMetadataName, title);
-  put(MP4SetMetadataArtist, artist);
-  put(MP4SetMetadataAlbum, album);
-  if (track > 0 && track <= 0xFFFF)
-    ok = MP4SetMetadataTrack(file, static_cast<std::uint16_t>(track), 0) && ok;
-  put(MP4SetMetadataYear, year);
-  put(MP4SetMetadataGenre, genre);
-  put(MP4SetMetadataComment, comment);
-  return ok;
+  return container_ &&
+         MP4SetMetadataTexts(container_.get(), title, artist, album, genre, year, comment, track);
 }
 
 bool CMp4Encoder::SetSourceSeconds(std::uint64_t seconds) {
@@ -92,9 +77,7 @@ bool CMp4Encoder::SetSourceSeconds(std::uint64_t seconds) {
 }
 
 bool CMp4Encoder::SetCoverArt(std::span<const std::uint8_t> picture) {
-  if (!container_ || picture.size() > 0xFFFFFFFFu) return false;
-  return MP4SetMetadataCoverArt(container_.get(), picture.data(),
-                                static_cast<std::uint32_t>(picture.size()));
+  return container_ && MP4SetMetadataCoverArt(container_.get(), picture);
 }
 
 bool CMp4Encoder::EncodeBuffered(int& produced) {

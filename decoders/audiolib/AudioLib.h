@@ -35,6 +35,9 @@ struct ChannelInfo {
   int channels = 0;    // interleaved channels of the decoded output
   unsigned flags = 0;  // kSample8Bits or kSample32Bits
   int bits = 16;       // the source's width: 8, 16, or with kSample32Bits 24 or 32
+  // The source decodes to more than 16 bits (24- or 32-bit PCM, floating point), whatever
+  // the output: a stream opened for 16 bits says whether opening it wide would give more.
+  bool sourceWide = false;
 };
 
 enum class FilePosition {

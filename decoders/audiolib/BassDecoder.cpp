@@ -111,9 +111,10 @@ void CBassDecoder::ParseFirstFrameHeader() {
 }
 
 bool CBassDecoder::EnableWideSamples() {
-  if (!handle || isMusic || handle->GetPosition() != 0) return false;
+  if (!handle || isMusic || handle->GetPosition() != 0 || !handle->GetInfo().sourceWide)
+    return false;
   // The stream was opened for 16-bit samples; it is opened again for its own, and stays as
-  // it was when it has none wider.
+  // it was when that gives none wider.
   std::unique_ptr<audiolib::Channel> wide = audiolib::StreamCreateFile(path, true);
   if (!wide || !(wide->GetInfo().flags & audiolib::kSample32Bits)) return false;
   const audiolib::ChannelInfo info = wide->GetInfo();

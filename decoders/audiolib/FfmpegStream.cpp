@@ -300,6 +300,7 @@ bool FfmpegStream::Append(const AVFrame* frame) {
     // is converted to these: the caller set up its writer from the first frame.
     info_.frequency = frame->sample_rate;
     info_.channels = channels;
+    info_.sourceWide = IsWide(frame->format);
     if (IsUnsigned8(frame->format)) {
       outputFormat_ = AV_SAMPLE_FMT_U8;
       info_.flags = kSample8Bits;

@@ -41,7 +41,7 @@ std::string InfoValue(const std::string& infoPath, const std::string& key) {
   return text.substr(start, text.find('\n', start) - start);
 }
 
-// Whether `text` has the shape YYYY-MM-DDThh:mm:ss that the Trash specification asks for.
+// Whether `text` has the shape YYYY-MM-DDThh:mm:ss, the local time a .trashinfo records.
 bool LooksLikeLocalTime(const std::string& text) {
   const std::string shape = "dddd-dd-ddTdd:dd:dd";
   if (text.size() != shape.size()) return false;
