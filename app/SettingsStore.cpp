@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QSettings>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <climits>
 #include <cstdlib>
@@ -149,6 +150,49 @@ int CSettingsStore::SaveSettings(const ConversionSettings& settings, int mask) {
   settings_->endGroup();
   settings_->sync();
   return 1;
+}
+
+// A window or a column wider than any screen is a damaged value.
+constexpr int kMaxWindowExtent = 32767;
+
+WindowGeometry CSettingsStore::LoadWindowGeometry() {
+  WindowGeometry geometry;
+  if (!settings_) return geometry;
+  settings_->sync();
+  settings_->beginGroup("Window");
+  std::int32_t width = 0, height = 0;
+  if (ReadInt(settings_->value("Width"), width) && ReadInt(settings_->value("Height"), height) &&
+      width > 0 && height > 0 && width <= kMaxWindowExtent && height <= kMaxWindowExtent) {
+    geometry.width = width;
+    geometry.height = height;
+  }
+  const QVariant columns = settings_->value("ColumnWidths");
+  if (columns.typeId() == QMetaType::QString) {
+    for (const QString& part : columns.toString().split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+      bool ok = false;
+      const int value = part.toInt(&ok);
+      if (!ok || value <= 0 || value > kMaxWindowExtent) {
+        geometry.columnWidths.clear();
+        break;
+      }
+      geometry.columnWidths.push_back(value);
+    }
+  }
+  settings_->endGroup();
+  return geometry;
+}
+
+void CSettingsStore::SaveWindowGeometry(const WindowGeometry& geometry) {
+  if (!settings_) return;
+  settings_->beginGroup("Window");
+  settings_->setValue("Width", geometry.width);
+  settings_->setValue("Height", geometry.height);
+  QStringList columns;
+  for (int width : geometry.columnWidths) columns << QString::number(width);
+  // Space-separated, so that the INI file keeps one plain text rather than a list.
+  settings_->setValue("ColumnWidths", columns.join(QLatin1Char(' ')));
+  settings_->endGroup();
+  settings_->sync();
 }
 
 bool CSettingsStore::TakeFirstRun() {

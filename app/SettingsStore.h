@@ -5,12 +5,22 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "settings/ConversionSettings.h"
 
 class QSettings;
 
 namespace wavorax {
+
+// The size of the window in the desktop's look and the widths of its list's columns, kept
+// apart from the options (group "Window"). Zero or empty: never stored.
+struct WindowGeometry {
+  int width = 0;
+  int height = 0;
+  std::vector<int> columnWidths;
+  bool operator==(const WindowGeometry&) const = default;
+};
 
 // Save groups.
 enum : int { kSaveFolder = 4, kSaveOptions = 8, kSaveOutputFormat = 16 };
@@ -30,6 +40,10 @@ class CSettingsStore {
   void LoadSettings(ConversionSettings& settings);
   // Writes the selected groups; 0 without touching the store when mask is 0, else 1.
   int SaveSettings(const ConversionSettings& settings, int mask);
+
+  // The window's geometry as last saved; values that are missing or out of reason are left out.
+  WindowGeometry LoadWindowGeometry();
+  void SaveWindowGeometry(const WindowGeometry& geometry);
 
   // True on the program's first start; marks the store so that later starts answer false.
   // Also true when the store cannot be written, so the help still opens.

@@ -146,6 +146,7 @@ const std::vector<SettingField>& SettingFields() {
         Int("ReplayGainMode", &CS::ReplayGainMode),
         Int("NormaliseLoudness", &CS::NormaliseLoudness),
         Int("NormaliseTarget", &CS::NormaliseTarget),
+        Int("UseDesktopLook", &CS::UseDesktopLook),
     };
     f.insert(f.end(), std::begin(rest), std::end(rest));
     return f;
@@ -171,7 +172,7 @@ std::int32_t CorrectLoadedValue(const std::string& name, std::int32_t value) {
   if (name == "DestOutputFolderOpt")
     return value == kFolderCustom || value == kFolderPattern ? value : kFolderSameAsSource;
   if (name == "FatSafeNames" || name == "SyncOutputs" || name == "RemoveOrphans" ||
-      name == "TrashSources")
+      name == "TrashSources" || name == "UseDesktopLook")
     return value == 0 || value == 1 ? value : 0;
   // Rates and widths that no page offers would make outputs of no samples at all (1 Hz) or
   // that no writer makes: they give the default, as "same as the source" (0) stays.

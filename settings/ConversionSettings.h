@@ -137,6 +137,9 @@ struct ConversionSettings {
   std::int32_t RemoveOrphans = 0;
   // A source whose own output was written and verified goes to the Trash.
   std::int32_t TrashSources = 0;
+  // The main window and the progress windows: 0 the skinned window, 1 ordinary windows in the
+  // desktop's style and palette (dark mode included).
+  std::int32_t UseDesktopLook = 0;
 
   bool operator==(const ConversionSettings&) const = default;
 };
@@ -176,7 +179,7 @@ const std::vector<BatchAddFlag>& BatchAddFlags();
 // MP3SampleRate that its page does not list becomes 44100 and a WAVBitsPerSample other than 0,
 // 8 or 16 becomes 16 (0, "same as the source", stays), a DestOutputFolderOpt other than the
 // three folder choices becomes kFolderSameAsSource (what it already acted as), the switches
-// FatSafeNames, SyncOutputs, RemoveOrphans and TrashSources outside 0..1 become 0,
+// FatSafeNames, SyncOutputs, RemoveOrphans, TrashSources and UseDesktopLook outside 0..1 become 0,
 // ReplayGainMode outside 0..2 and NormaliseLoudness outside 0..1 become 0 and NormaliseTarget
 // outside -31..-5 becomes -18. Every other field takes the value as stored.
 std::int32_t CorrectLoadedValue(const std::string& name, std::int32_t value);

@@ -37,11 +37,11 @@ INSTANTIATE_TEST_SUITE_P(
                       LoadCase{"TrashSources", 1, 1}, LoadCase{"RemoveOrphans", -1, 0},
                       LoadCase{"ReplayGainMode", 2, 2}, LoadCase{"ReplayGainMode", 3, 0},
                       LoadCase{"NormaliseLoudness", 2, 0}, LoadCase{"NormaliseTarget", -31, -31},
-                      LoadCase{"NormaliseTarget", -4, -18}));
+                      LoadCase{"NormaliseTarget", -4, -18}, LoadCase{"UseDesktopLook", 2, 0}));
 
 TEST(Settings, FieldTableCoversEveryPersistedFieldOnce) {
   const auto& fields = SettingFields();
-  EXPECT_EQ(fields.size(), 110u);  // all 111 fields but LastOptionsPage
+  EXPECT_EQ(fields.size(), 111u);  // all 112 fields but LastOptionsPage
   std::set<std::string> names;
   int folderGroup = 0, formatGroup = 0;
   for (const auto& f : fields) {
