@@ -180,6 +180,11 @@ COptOutputPage::COptOutputPage(QWidget* parent) : COptPage(parent) {
   loudness->addWidget(normaliseTarget_);
   loudness->addStretch(1);
   page->addLayout(loudness);
+  desktopLook_ = new QCheckBox(tr("Use the des&ktop's look"), this);
+  desktopLook_->setToolTip(
+      tr("An ordinary, resizable window in the desktop's style and colours, dark mode included"));
+  desktopLook_->setAccessibleDescription(desktopLook_->toolTip());
+  page->addWidget(desktopLook_);
   page->addStretch(1);
 
   connect(monoHelp_, &QPushButton::clicked, this, [this] {
@@ -246,6 +251,7 @@ void COptOutputPage::Load(const ConversionSettings& s) {
   // A count outside the range shows as its nearest end.
   jobs_->setValue(std::clamp<int>(s.ConvertJobs, 1, kMaxConvertJobs));
   verify_->setChecked(s.VerifyOutputs != 0);
+  desktopLook_->setChecked(s.UseDesktopLook != 0);
   UpdateCustomFolder();
 }
 
@@ -286,6 +292,7 @@ void COptOutputPage::Store(ConversionSettings& s) const {
   s.BrowseOutputFolder = browseOutput_->isChecked() ? 1 : 0;
   s.ConvertJobs = jobs_->value();
   s.VerifyOutputs = verify_->isChecked() ? 1 : 0;
+  s.UseDesktopLook = desktopLook_->isChecked() ? 1 : 0;
 }
 
 QRadioButton* COptOutputPage::MonoButton(int type) const {

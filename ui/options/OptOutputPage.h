@@ -1,5 +1,5 @@
 // The page "General" of the options sheet: the mono down-mix choice, the extensions that Add
-// Folder and drops admit, and the output folder and target-exists policies.
+// Folder and drops admit, the output folder and target-exists policies, and the windows' look.
 #pragma once
 
 #include <vector>
@@ -50,6 +50,7 @@ class COptOutputPage : public COptPage {
   QComboBox* ReplayGainList() const { return replayGain_; }
   QCheckBox* NormaliseBox() const { return normalise_; }
   QSpinBox* NormaliseTargetSpin() const { return normaliseTarget_; }
+  QCheckBox* DesktopLookBox() const { return desktopLook_; }
   // The live example of the pattern is made from this source's tags (the list's first row)
   // with the target's extension; without a source, from a made-up track.
   void SetExampleSource(const std::string& sourcePath, const std::string& extension);
@@ -87,6 +88,7 @@ class COptOutputPage : public COptPage {
   QComboBox* replayGain_;
   QCheckBox* normalise_;
   QSpinBox* normaliseTarget_;
+  QCheckBox* desktopLook_;
   QString customText_, baseText_;  // the folder field's two values
   int shownFolderCode_ = -1;       // the choice the folder field shows the value of
   library::NameFields exampleFields_ = library::SampleFields();

@@ -158,12 +158,16 @@ INSTANTIATE_TEST_SUITE_P(
                     // On its box: the row is wider than what a click hits.
                     QCheckBox* verify = s.GeneralPage()->VerifyBox();
                     QTest::mouseClick(verify, Qt::LeftButton, {}, QPoint(6, verify->height() / 2));
+                    QCheckBox* look = s.GeneralPage()->DesktopLookBox();
+                    EXPECT_FALSE(look->isChecked());
+                    QTest::mouseClick(look, Qt::LeftButton, {}, QPoint(6, look->height() / 2));
                     Ok(s);
                   },
                   {},
                   [](const CS&, const CS& a) {
                     EXPECT_EQ(a.ConvertJobs, 3);
                     EXPECT_EQ(a.VerifyOutputs, 1);
+                    EXPECT_EQ(a.UseDesktopLook, 1);
                   }}));
 
 INSTANTIATE_TEST_SUITE_P(
