@@ -9,18 +9,22 @@
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStyle>
 #include <QSvgRenderer>
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <QWindow>
 #include <utility>
 
@@ -50,6 +54,18 @@ namespace {
 
 constexpr int kWidth = 699;
 constexpr int kHeight = 538;
+// The skinned window's list and drop-down, where its skin leaves room for them.
+constexpr QRect kListGeometry(137, 63, 552, 465);
+constexpr QRect kComboGeometry(14, 239, 98, 21);
+// The desktop's look opens at this size until the user gives it another.
+constexpr int kDesktopWidth = 860;
+constexpr int kDesktopHeight = 560;
+
+QFont Tahoma() {
+  QFont font(QStringLiteral("Tahoma"));
+  font.setPixelSize(11);
+  return font;
+}
 
 QFont TahomaBold() {
   QFont font(QStringLiteral("Tahoma"));
@@ -69,6 +85,7 @@ CMainDlg::CMainDlg(CSettingsStore& store, const QString& helpIndex, QWidget* par
       list_(OpenDecoderFor),
       engine_(settings_, *this, OpenDecoderFor) {
   store_.LoadSettings(settings_);
+  palette_ = new CDesktopPalette(this);
   desktop_ = new CDesktopSignals(
       [this] {
         if (!lastBatchOutput_.empty()) RevealOutput(lastBatchOutput_);
@@ -78,9 +95,7 @@ CMainDlg::CMainDlg(CSettingsStore& store, const QString& helpIndex, QWidget* par
   setWindowTitle(QStringLiteral("Wavorax"));
   setWindowIcon(QIcon(QStringLiteral(":/art/wavorax.svg")));
   setFixedSize(kWidth, kHeight);
-  QFont font(QStringLiteral("Tahoma"));
-  font.setPixelSize(11);
-  setFont(font);
+  setFont(Tahoma());
 
   BuildControls();
   BuildMenus();
@@ -99,6 +114,7 @@ CMainDlg::CMainDlg(CSettingsStore& store, const QString& helpIndex, QWidget* par
   bind(QKeySequence(Qt::Key_Delete), kRemove);
   bind(QKeySequence(Qt::Key_F1), kHelpTopics);
 
+  if (settings_.UseDesktopLook) ApplyLook(WindowLook::Desktop);
   ShowHelpOnFirstRun();
 }
 
@@ -111,7 +127,7 @@ void CMainDlg::BuildControls() {
 
   model_ = new CSourceTableModel(list_, this);
   view_ = new QTreeView(this);
-  view_->setGeometry(137, 63, 552, 465);
+  view_->setGeometry(kListGeometry);
   view_->setModel(model_);
   view_->setRootIsDecorated(false);
   view_->setItemsExpandable(false);
@@ -180,7 +196,7 @@ void CMainDlg::BuildControls() {
   connect(button(kOptions), &QAbstractButton::clicked, this, &CMainDlg::OnOptions);
 
   combo_ = new QComboBox(this);
-  combo_->setGeometry(14, 239, 98, 21);
+  combo_->setGeometry(kComboGeometry);
   combo_->setFocusPolicy(Qt::StrongFocus);
 
   auto caption = [this](const char* image, int x, const char* tip, const char* description) {
@@ -227,6 +243,10 @@ void CMainDlg::BuildControls() {
   view_->setAccessibleDescription(
       QStringLiteral("The files to convert, with their length, bit rate, frequency, channels "
                      "and status"));
+  SetSkinnedTabOrder();
+}
+
+void CMainDlg::SetSkinnedTabOrder() {
   // Tab goes through the window as the eye does: the list, the commands down the left side
   // with the format between Convert and Options, the link, then the caption buttons.
   QWidget* previous = view_;
@@ -282,6 +302,12 @@ void CMainDlg::BuildMenus() {
   add(helpMenu_, "&Check Latest Version", kCheckVersion);
   helpMenu_->addSeparator();
   add(helpMenu_, "&About...", kAbout);
+  helpMenu_->addSeparator();
+  QAction* look = helpMenu_->addAction(tr("Use the desktop's &look"));
+  look->setData(kDesktopLook);
+  look->setCheckable(true);
+  connect(look, &QAction::triggered, this, [this] { Dispatch(kDesktopLook); });
+  actions_.emplace_back(kDesktopLook, look);
 }
 
 QAction* CMainDlg::action(int command) const {
@@ -340,6 +366,7 @@ void CMainDlg::UpdateMenuStates() {
   const std::vector<int> selected = SelectedRows();
   for (const auto& [command, action] : actions_)
     action->setEnabled(IsCommandEnabled(command, selected));
+  if (QAction* look = action(kDesktopLook)) look->setChecked(look_ == WindowLook::Desktop);
 }
 
 void CMainDlg::Dispatch(int command) {
@@ -406,6 +433,9 @@ void CMainDlg::Dispatch(int command) {
       break;
     case kAbout:
       ShowAbout();
+      break;
+    case kDesktopLook:
+      SetDesktopLook(look_ != WindowLook::Desktop);
       break;
     default:
       break;
@@ -519,7 +549,7 @@ CProgressDlg* CMainDlg::OpenAddProgress(const QString& text) {
   // own input.
   busy_ = true;
   setEnabled(false);
-  auto* progress = new CProgressDlg(this);
+  auto* progress = new CProgressDlg(this, look_);
   progress->textLabel()->setText(text);
   progress_ = progress;
   progress->ShowCentred();
@@ -750,7 +780,7 @@ void CMainDlg::EndBatch() {
 IConvertProgress& CMainDlg::OpenProgress() { return OpenProgressFor(1); }
 
 IConvertProgress& CMainDlg::OpenProgressFor(int jobs) {
-  convertProgress_ = new CConvertProgressDlg(this);
+  convertProgress_ = new CConvertProgressDlg(this, look_);
   // Laid out for its lines before it shows, so that it opens at its final size.
   convertProgress_->SetJobCount(jobs);
   connect(convertProgress_, &CConvertProgressDlg::overallChanged, desktop_,
@@ -773,10 +803,11 @@ void CMainDlg::OnOptions() {
   // The pattern's live example shows the first row as it would be named.
   const std::string first = list_.RowCount() > 0 ? list_.Entry(0).path : std::string();
   const std::string extension = ExtensionOfTarget(SelectedFormatCode());
-  RunOptionsSheet(settings_, store_, this, [&](COptSheet& sheet) {
+  const bool ok = RunOptionsSheet(settings_, store_, this, [&](COptSheet& sheet) {
     OpenFailedLinksInBrowser(&sheet);
     sheet.GeneralPage()->SetExampleSource(first, extension.empty() ? ".mp3" : extension);
   });
+  if (ok) ApplyLook(settings_.UseDesktopLook ? WindowLook::Desktop : WindowLook::Skinned);
 }
 
 void CMainDlg::ShowHelpOnFirstRun() {
@@ -858,6 +889,8 @@ void CMainDlg::EnsureSkin() {
 }
 
 void CMainDlg::paintEvent(QPaintEvent*) {
+  // The desktop's look leaves the background to the window system and the palette.
+  if (look_ == WindowLook::Desktop) return;
   EnsureSkin();
   QPainter painter(this);
   painter.drawPixmap(0, 0, skin_);
@@ -866,7 +899,7 @@ void CMainDlg::paintEvent(QPaintEvent*) {
 void CMainDlg::mousePressEvent(QMouseEvent* event) {
   // A press on a free spot of the surface moves the window, as its caption
   // would.
-  if (event->button() == Qt::LeftButton && windowHandle()) {
+  if (event->button() == Qt::LeftButton && windowHandle() && look_ == WindowLook::Skinned) {
     windowHandle()->startSystemMove();
     event->accept();
     return;
@@ -883,6 +916,7 @@ void CMainDlg::closeEvent(QCloseEvent* event) {
     return;
   }
   CloseHelpWindow();
+  if (look_ == WindowLook::Desktop) SaveDesktopGeometry();
   model_->BeginReset();
   list_.RemoveAll();
   model_->EndReset();
@@ -890,6 +924,173 @@ void CMainDlg::closeEvent(QCloseEvent* event) {
   settings_.OutputFormat = code < 0 ? kTargetMp3 : code;
   store_.SaveSettings(settings_, kSaveOutputFormat);
   event->accept();
+}
+
+// ---- the desktop's look ----
+
+void CMainDlg::BuildDesktopControls() {
+  desktopPane_ = new QWidget(this);
+  desktopPane_->hide();
+  auto* outer = new QVBoxLayout(desktopPane_);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->setSpacing(0);
+  // The help menu of the skinned caption button becomes the menu bar's Help.
+  menuBar_ = new QMenuBar(desktopPane_);
+  helpMenu_->setTitle(tr("&Help"));
+  menuBar_->addMenu(helpMenu_);
+  connect(helpMenu_, &QMenu::aboutToShow, this, &CMainDlg::UpdateMenuStates);
+  outer->setMenuBar(menuBar_);
+
+  auto* row = new QHBoxLayout;
+  const int margin = style()->pixelMetric(QStyle::PM_LayoutLeftMargin);
+  row->setContentsMargins(margin, margin, margin, margin);
+  auto* column = new QVBoxLayout;
+  // Each button stands in for its skinned twin: same text, accelerator, tip and names, and
+  // a click is the twin's click, so both looks run exactly the same code.
+  for (const auto& [command, skin] : buttons_) {
+    auto* push = new QPushButton(skin->text(), desktopPane_);
+    push->setObjectName(skin->objectName());
+    push->setToolTip(skin->toolTip());
+    push->setAccessibleName(skin->accessibleName());
+    push->setAccessibleDescription(skin->accessibleDescription());
+    push->setAutoDefault(false);
+    push->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    connect(push, &QPushButton::clicked, skin, &QAbstractButton::clicked);
+    column->addWidget(push);
+    desktopButtons_.emplace_back(command, push);
+  }
+  column->addStretch(1);
+  desktopLink_ = new QPushButton(linkButton_->text(), desktopPane_);
+  desktopLink_->setObjectName(linkButton_->objectName());
+  desktopLink_->setToolTip(linkButton_->toolTip());
+  desktopLink_->setAccessibleName(linkButton_->accessibleName());
+  desktopLink_->setAccessibleDescription(linkButton_->accessibleDescription());
+  desktopLink_->setFlat(true);
+  desktopLink_->setAutoDefault(false);
+  desktopLink_->setCursor(Qt::PointingHandCursor);
+  QFont underlined = desktopLink_->font();
+  underlined.setUnderline(true);
+  desktopLink_->setFont(underlined);
+  connect(desktopLink_, &QPushButton::clicked, linkButton_, &QAbstractButton::clicked);
+  column->addWidget(desktopLink_);
+  row->addLayout(column);
+  desktopCommands_ = column;
+  desktopRow_ = row;
+  outer->addLayout(row, 1);
+  UpdateLinkColour();
+}
+
+void CMainDlg::UpdateLinkColour() {
+  if (!desktopLink_) return;
+  // A link reads as one in light and dark palettes alike.
+  QPalette linkPalette = desktopLink_->palette();
+  const QColor link = palette().color(QPalette::Link);
+  if (linkPalette.color(QPalette::ButtonText) == link) return;
+  linkPalette.setColor(QPalette::ButtonText, link);
+  desktopLink_->setPalette(linkPalette);
+}
+
+void CMainDlg::SetDesktopLook(bool on) {
+  if (busy_) return;
+  settings_.UseDesktopLook = on ? 1 : 0;
+  store_.SaveSettings(settings_, kSaveOptions);
+  ApplyLook(on ? WindowLook::Desktop : WindowLook::Skinned);
+}
+
+void CMainDlg::ApplyLook(WindowLook look) {
+  if (look == look_) return;
+  const bool visible = isVisible();
+  const QPoint at = pos();
+  if (look_ == WindowLook::Desktop) SaveDesktopGeometry();
+  look_ = look;
+  const bool desktop = look == WindowLook::Desktop;
+  palette_->SetOn(desktop);
+  for (const auto& [command, b] : buttons_) b->setVisible(!desktop);
+  for (CSkinButton* b : {helpButton_, minimiseButton_, closeButton_, linkButton_})
+    b->setVisible(!desktop);
+  // The list and the drop-down move between the looks, so the rows, the selection and the
+  // chosen format stay as they are.
+  if (desktop) {
+    if (!desktopPane_) BuildDesktopControls();
+    desktopRow_->addWidget(view_, 1);
+    desktopCommands_->insertWidget(static_cast<int>(desktopButtons_.size()) - 1, combo_);
+    combo_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    setFont(QFont());  // the application's font, not the skin's
+    setWindowFlags(Qt::Window);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    setMinimumSize(desktopPane_->minimumSizeHint().expandedTo(QSize(520, 340)));
+    const WindowGeometry saved = store_.LoadWindowGeometry();
+    const QSize size = saved.width > 0 ? QSize(saved.width, saved.height)
+                                       : QSize(kDesktopWidth, kDesktopHeight);
+    resize(size.expandedTo(minimumSize()));
+    desktopPane_->setGeometry(rect());
+    desktopPane_->show();
+    const bool savedColumns = static_cast<int>(saved.columnWidths.size()) == kColumnCount - 1;
+    for (int c = 0; c + 1 < kColumnCount; ++c)
+      view_->setColumnWidth(c, savedColumns ? saved.columnWidths[static_cast<std::size_t>(c)]
+                                            : CSourceTableModel::ColumnWidth(c));
+    // The list, the commands from the top, the format before Options, then the link.
+    QWidget* previous = view_;
+    for (const auto& [command, push] : desktopButtons_) {
+      if (command == kOptions) {
+        setTabOrder(previous, combo_);
+        previous = combo_;
+      }
+      setTabOrder(previous, push);
+      previous = push;
+    }
+    setTabOrder(previous, desktopLink_);
+  } else {
+    desktopPane_->hide();
+    desktopRow_->removeWidget(view_);
+    desktopCommands_->removeWidget(combo_);
+    view_->setParent(this);
+    combo_->setParent(this);
+    combo_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    view_->setGeometry(kListGeometry);
+    combo_->setGeometry(kComboGeometry);
+    setFont(Tahoma());
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setFixedSize(kWidth, kHeight);
+    for (int c = 0; c + 1 < kColumnCount; ++c)
+      view_->setColumnWidth(c, CSourceTableModel::ColumnWidth(c));
+    SetSkinnedTabOrder();
+  }
+  view_->show();
+  combo_->show();
+  UpdateLinkColour();
+  if (QAction* entry = action(kDesktopLook)) entry->setChecked(desktop);
+  if (visible) {
+    move(at);
+    show();
+  }
+}
+
+void CMainDlg::SaveDesktopGeometry() {
+  WindowGeometry geometry;
+  geometry.width = width();
+  geometry.height = height();
+  for (int c = 0; c + 1 < kColumnCount; ++c) geometry.columnWidths.push_back(view_->columnWidth(c));
+  store_.SaveWindowGeometry(geometry);
+}
+
+QAbstractButton* CMainDlg::commandButton(int command) const {
+  if (look_ == WindowLook::Skinned)
+    return command == kHomepage ? static_cast<QAbstractButton*>(linkButton_) : button(command);
+  if (command == kHomepage) return desktopLink_;
+  for (const auto& [id, push] : desktopButtons_)
+    if (id == command) return push;
+  return nullptr;
+}
+
+void CMainDlg::resizeEvent(QResizeEvent* event) {
+  if (desktopPane_ && look_ == WindowLook::Desktop) desktopPane_->setGeometry(rect());
+  QWidget::resizeEvent(event);
+}
+
+void CMainDlg::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::PaletteChange) UpdateLinkColour();
+  QWidget::changeEvent(event);
 }
 
 }  // namespace wavorax::ui

@@ -1,6 +1,8 @@
 // The main window: the skinned, frameless, fixed-size window with the source
 // list, the command buttons, the target-format drop-down, the context and help
-// menus, adding sources and converting them. It owns the settings record and
+// menus, adding sources and converting them. In the desktop's look the same list,
+// drop-down and commands sit in layouts in an ordinary resizable window with a
+// menu bar. It owns the settings record and
 // the rows; the engine converts through it as the batch host.
 #pragma once
 
@@ -17,10 +19,15 @@
 #include "engine/Engine.h"
 #include "settings/ConversionSettings.h"
 #include "sources/SourceList.h"
+#include "ui/main/DesktopLook.h"
 #include "ui/main/HelpWindow.h"
 #include "ui/main/ProgressDlg.h"
 
+class QAbstractButton;
 class QAction;
+class QBoxLayout;
+class QMenuBar;
+class QPushButton;
 class QMimeData;
 class QComboBox;
 class QMenu;
@@ -55,6 +62,7 @@ class CMainDlg final : public QWidget, public IBatchHost {
     kHomepage = 32784,
     kCheckVersion = 32785,
     kAbout = 1017,
+    kDesktopLook = 32800,  // switches between the skinned look and the desktop's
   };
 
   // Loads the settings from `store`, builds the window and, on the first run,
@@ -80,6 +88,9 @@ class CMainDlg final : public QWidget, public IBatchHost {
   void OpenHelp();
   void CloseHelpWindow();
   void ShowAbout();
+  // Switches the look at once, keeping the rows, and saves the choice.
+  void SetDesktopLook(bool on);
+  WindowLook look() const { return look_; }
   // Adds dropped paths: folders are searched, files pass the admission rule.
   void AddDropped(const QStringList& paths);
   // Paths from the command line or from a later start of the program: added as a drop
@@ -120,6 +131,11 @@ class CMainDlg final : public QWidget, public IBatchHost {
   CSkinButton* minimiseCaption() const { return minimiseButton_; }
   CSkinButton* closeCaption() const { return closeButton_; }
   CSkinButton* linkButton() const { return linkButton_; }
+  // The command's button in the look shown now; the homepage link is kHomepage.
+  QAbstractButton* commandButton(int command) const;
+  // The desktop's look: its menu bar and palette (null and off until first shown).
+  QMenuBar* menuBar() const { return menuBar_; }
+  CDesktopPalette& desktopPalette() { return *palette_; }
   CHelpWindow* helpWindow() const { return help_; }
   CProgressBase* activeProgress() const { return progress_; }
   // The menus as last built, and the one open now.
@@ -140,6 +156,8 @@ class CMainDlg final : public QWidget, public IBatchHost {
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -149,6 +167,11 @@ class CMainDlg final : public QWidget, public IBatchHost {
   bool IsCommandEnabled(int command, const std::vector<int>& selected) const;
   void BuildControls();
   void BuildMenus();
+  void BuildDesktopControls();
+  void ApplyLook(WindowLook look);
+  void SetSkinnedTabOrder();
+  void SaveDesktopGeometry();
+  void UpdateLinkColour();
   void UpdateMenuStates();
   void FillFormatCombo();
   void ShowHelpOnFirstRun();
@@ -189,6 +212,15 @@ class CMainDlg final : public QWidget, public IBatchHost {
   class CDesktopSignals* desktop_ = nullptr;
   std::set<int> batchRows_;      // the rows the running batch gave a status
   std::string lastBatchOutput_;  // the first output of the last batch, for the notification
+  // The desktop's look, built the first time it is shown.
+  WindowLook look_ = WindowLook::Skinned;
+  CDesktopPalette* palette_ = nullptr;
+  QWidget* desktopPane_ = nullptr;
+  QMenuBar* menuBar_ = nullptr;
+  QBoxLayout* desktopCommands_ = nullptr;  // the left column
+  QBoxLayout* desktopRow_ = nullptr;       // the column and the list
+  std::vector<std::pair<int, QPushButton*>> desktopButtons_;
+  QPushButton* desktopLink_ = nullptr;
 };
 
 // The product's addresses, shown by the link button and opened by the product

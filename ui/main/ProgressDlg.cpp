@@ -1,6 +1,7 @@
 #include "ui/main/ProgressDlg.h"
 
 #include <QApplication>
+#include <QBoxLayout>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -10,6 +11,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
 #include <QWindow>
 #include <algorithm>
 
@@ -47,17 +49,39 @@ QProgressBar* MakeBar(QWidget* parent, int y) {
 
 }  // namespace
 
-CProgressBase::CProgressBase(QWidget* owner, int width, int height)
-    : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint) {
+CProgressBase::CProgressBase(QWidget* owner, int width, int height, WindowLook look)
+    : QDialog(owner, look == WindowLook::Desktop ? Qt::Dialog | Qt::WindowTitleHint
+                                                 : Qt::Dialog | Qt::FramelessWindowHint),
+      look_(look) {
   setAttribute(Qt::WA_DeleteOnClose, false);
   setModal(false);
-  setFixedSize(width, height);
-  setFont(WindowFont());
+  if (look == WindowLook::Skinned) {
+    setFixedSize(width, height);
+    setFont(WindowFont());
+  }
   cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
   cancel_->setAutoDefault(false);
   cancel_->setDefault(false);
   // Cancel only raises the flag: the owner ends the work and closes the window.
   connect(cancel_, &QPushButton::clicked, this, [this] { cancelRequested_ = true; });
+}
+
+QVBoxLayout* CProgressBase::BeginLayout() {
+  auto* layout = new QVBoxLayout(this);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+  return layout;
+}
+
+void CProgressBase::FinishLayout(QVBoxLayout* layout) {
+  layout->addSpacing(style()->pixelMetric(QStyle::PM_LayoutVerticalSpacing));
+  layout->addWidget(cancel_, 0, Qt::AlignHCenter);
+}
+
+void CProgressBase::UseDesktopLine(QLabel* label, QProgressBar* bar) {
+  // The desktop's font; a long text is cut rather than widening the window.
+  label->setFont(QFont());
+  label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  bar->setMinimumWidth(kLineWidth);
 }
 
 void CProgressBase::ShowCentred() {
@@ -102,6 +126,7 @@ void CProgressBase::reject() {
 
 void CProgressBase::paintEvent(QPaintEvent* event) {
   QDialog::paintEvent(event);
+  if (look_ == WindowLook::Desktop) return;  // the window system draws the frame
   // Without a caption the window still needs an edge against what lies behind
   // it.
   QPainter painter(this);
@@ -120,11 +145,19 @@ void CProgressBase::SetBar(QProgressBar* bar, int value) {
   if (bar->value() != value) bar->setValue(value);
 }
 
-CProgressDlg::CProgressDlg(QWidget* owner) : CProgressBase(owner, 480, 101) {
+CProgressDlg::CProgressDlg(QWidget* owner, WindowLook look)
+    : CProgressBase(owner, 480, 101, look) {
   setWindowTitle(QStringLiteral("Wavorax"));
   text_ = MakeLabel(this, 10);
   bar_ = MakeBar(this, 29);
   cancel_->setGeometry(201, 63, 75, 26);
+  if (look == WindowLook::Desktop) {
+    QVBoxLayout* layout = BeginLayout();
+    UseDesktopLine(text_, bar_);
+    layout->addWidget(text_);
+    layout->addWidget(bar_);
+    FinishLayout(layout);
+  }
 }
 
 // A drop of thousands of files adds hundreds of them per second; the window shows the latest
@@ -155,7 +188,8 @@ void CProgressDlg::PumpMessages() {
   QCoreApplication::processEvents();
 }
 
-CConvertProgressDlg::CConvertProgressDlg(QWidget* owner) : CProgressBase(owner, 480, 154) {
+CConvertProgressDlg::CConvertProgressDlg(QWidget* owner, WindowLook look)
+    : CProgressBase(owner, 480, 154, look) {
   setWindowTitle(QStringLiteral("Wavorax"));
   fileText_ = MakeLabel(this, 10);
   fileBar_ = MakeBar(this, 29);
@@ -165,6 +199,20 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* owner) : CProgressBase(owner, 
   timeLeft_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   timeLeft_->hide();
   cancel_->setGeometry(202, 117, 75, 26);
+  if (look == WindowLook::Desktop) {
+    layout_ = BeginLayout();
+    UseDesktopLine(fileText_, fileBar_);
+    UseDesktopLine(overallText_, overallBar_);
+    timeLeft_->setFont(QFont());
+    layout_->addWidget(fileText_);
+    layout_->addWidget(fileBar_);
+    auto* overall = new QHBoxLayout;
+    overall->addWidget(overallText_, 1);
+    overall->addWidget(timeLeft_);
+    layout_->addLayout(overall);
+    layout_->addWidget(overallBar_);
+    FinishLayout(layout_);
+  }
 }
 
 void CConvertProgressDlg::SetTimeLeft(const std::string& text) {
@@ -208,6 +256,10 @@ constexpr int kMaxVisibleJobs = 8;
 
 void CConvertProgressDlg::SetJobCount(int jobs) {
   if (jobs <= 1 || !jobLines_.empty()) return;
+  if (layout_) {
+    SetDesktopJobCount(jobs);
+    return;
+  }
   fileText_->hide();
   fileBar_->hide();
   overallText_->move(kMargin, 10);
@@ -243,6 +295,44 @@ void CConvertProgressDlg::SetJobCount(int jobs) {
   setFixedSize(width(), bottom + 26 + 11);
 }
 
+void CConvertProgressDlg::SetDesktopJobCount(int jobs) {
+  // The overall line moves up to where the file's line was, and the running files follow it.
+  fileText_->hide();
+  fileBar_->hide();
+  layout_->removeWidget(fileText_);
+  layout_->removeWidget(fileBar_);
+  const int visible = std::min(jobs, kMaxVisibleJobs);
+  auto* holder = new QWidget;
+  auto* lines = new QVBoxLayout(holder);
+  lines->setContentsMargins(0, 0, 0, 0);
+  for (int j = 0; j < jobs; ++j) {
+    auto* label = new QLabel(holder);
+    label->setTextFormat(Qt::PlainText);
+    auto* bar = new QProgressBar(holder);
+    bar->setTextVisible(false);
+    bar->setRange(0, 100);
+    bar->setValue(0);
+    UseDesktopLine(label, bar);
+    lines->addWidget(label);
+    lines->addWidget(bar);
+    jobLines_.emplace_back(label, bar);
+  }
+  const int at = layout_->indexOf(overallBar_) + 1;
+  if (jobs == visible) {
+    layout_->insertWidget(at, holder);
+    return;
+  }
+  // Past kMaxVisibleJobs the lines scroll, so the window stays on screen.
+  auto* scroll = new QScrollArea(this);
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  scroll->setWidgetResizable(true);
+  scroll->setWidget(holder);
+  scroll->setFixedHeight(holder->sizeHint().height() * visible / jobs);
+  scroll->setMinimumWidth(kLineWidth + scroll->verticalScrollBar()->sizeHint().width());
+  layout_->insertWidget(at, scroll);
+}
+
 void CConvertProgressDlg::SetJobLine(int job, const std::string& text, int percent) {
   if (job < 0 || job >= static_cast<int>(jobLines_.size())) return;
   SetLabel(jobLines_[job].first, QString::fromStdString(text));
@@ -250,7 +340,7 @@ void CConvertProgressDlg::SetJobLine(int job, const std::string& text, int perce
 }
 
 void CConvertProgressDlg::mousePressEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton && windowHandle()) {
+  if (event->button() == Qt::LeftButton && windowHandle() && look() == WindowLook::Skinned) {
     windowHandle()->startSystemMove();
     event->accept();
     return;

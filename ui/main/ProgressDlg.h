@@ -1,6 +1,7 @@
 // The two progress windows: CProgressDlg while files are added,
-// CConvertProgressDlg while a batch converts. Both are captionless and do no
-// work of their own: the adding code and the engine set their texts and bars,
+// CConvertProgressDlg while a batch converts. In the skinned look both are
+// captionless and fixed; in the desktop's look they are ordinary dialogs laid out
+// at the desktop's font. Neither does work of its own: the adding code and the engine set their texts and bars,
 // pump the events and poll Cancel. Texts and bars change only when their value
 // changes, so a long run does not repaint for nothing.
 #pragma once
@@ -13,8 +14,10 @@
 
 #include "engine/Progress.h"
 #include "sources/Adding.h"
+#include "ui/main/DesktopLook.h"
 
 class QLabel;
+class QVBoxLayout;
 class QProgressBar;
 class QPushButton;
 
@@ -34,9 +37,15 @@ class CProgressBase : public QDialog {
   QPushButton* cancelButton() const { return cancel_; }
   // Centres the window over its owner (or the screen without one) and shows it.
   void ShowCentred();
+  WindowLook look() const { return look_; }
 
  protected:
-  CProgressBase(QWidget* owner, int width, int height);
+  CProgressBase(QWidget* owner, int width, int height, WindowLook look);
+  // The desktop's look: a column with the margins of the style; Finish adds Cancel below the
+  // lines and keeps the window at the size of its contents.
+  QVBoxLayout* BeginLayout();
+  void FinishLayout(QVBoxLayout* layout);
+  static void UseDesktopLine(QLabel* label, QProgressBar* bar);
   static void SetLabel(QLabel* label, const QString& text);
   static void SetBar(QProgressBar* bar, int value);
   void closeEvent(QCloseEvent* event) override;
@@ -48,13 +57,14 @@ class CProgressBase : public QDialog {
  private:
   bool cancelRequested_ = false;
   bool finishing_ = false;
+  WindowLook look_;
 };
 
 class CProgressDlg final : public CProgressBase, public IAddProgress {
   Q_OBJECT
 
  public:
-  explicit CProgressDlg(QWidget* owner);
+  explicit CProgressDlg(QWidget* owner, WindowLook look = WindowLook::Skinned);
 
   void SetText(const std::string& text) override;
   void SetRange(int maximum) override;
@@ -80,7 +90,7 @@ class CConvertProgressDlg final : public CProgressBase, public IConvertProgress 
   Q_OBJECT
 
  public:
-  explicit CConvertProgressDlg(QWidget* owner);
+  explicit CConvertProgressDlg(QWidget* owner, WindowLook look = WindowLook::Skinned);
 
   void SetFileText(const std::string& text) override;
   int FileBarWidth() override;
@@ -113,11 +123,14 @@ class CConvertProgressDlg final : public CProgressBase, public IConvertProgress 
   void mousePressEvent(QMouseEvent* event) override;
 
  private:
+  void SetDesktopJobCount(int jobs);
+
   QLabel* fileText_;
   QProgressBar* fileBar_;
   QLabel* overallText_;
   QProgressBar* overallBar_;
   QLabel* timeLeft_;
+  QVBoxLayout* layout_ = nullptr;  // the desktop's look only
   std::vector<std::pair<QLabel*, QProgressBar*>> jobLines_;
 };
 

@@ -24,6 +24,7 @@
 #include "controls/SkinButton.h"
 #include "tests/ui/main/UiFixture.h"
 #include "ui/main/Application.h"
+#include "ui/main/SourceTableModel.h"
 
 namespace wavorax::ui::test {
 namespace {
@@ -582,18 +583,36 @@ struct AccessibleCase {
   std::function<QWidget*(CMainDlg&)> widget;
 };
 
-void PrintTo(const std::vector<AccessibleCase>& cases, std::ostream* os) {
-  *os << cases.size() << " controls";
+struct AccessibleLook {
+  WindowLook look;
+  std::vector<AccessibleCase> cases;
+};
+
+void PrintTo(const AccessibleLook& param, std::ostream* os) {
+  *os << (param.look == WindowLook::Desktop ? "desktop look, " : "skinned look, ")
+      << param.cases.size() << " controls";
 }
 
-class Accessible : public MainWindowFixture,
-                   public testing::WithParamInterface<std::vector<AccessibleCase>> {};
+// A window that opens in the look asked for, as a start with that setting stored does.
+class LookFixture : public MainWindowFixture {
+ protected:
+  CMainDlg& StartIn(WindowLook look) {
+    ConversionSettings stored;
+    stored.UseDesktopLook = look == WindowLook::Desktop ? 1 : 0;
+    CSettingsStore().SaveSettings(stored, kSaveOptions);
+    Start();
+    EXPECT_EQ(window->look(), look);
+    return *window;
+  }
+};
+
+class Accessible : public LookFixture, public testing::WithParamInterface<AccessibleLook> {};
 
 TEST_P(Accessible, ControlsAreNamedAndTabVisitsThemInOrder) {
-  Start();
+  StartIn(GetParam().look);
   QApplication::setActiveWindow(window.get());
   window->listView()->setFocus();
-  for (const AccessibleCase& c : GetParam()) {
+  for (const AccessibleCase& c : GetParam().cases) {
     QWidget* widget = c.widget(*window);
     QAccessibleInterface* a = QAccessible::queryAccessibleInterface(widget);
     ASSERT_NE(a, nullptr) << c.name;
@@ -608,10 +627,15 @@ TEST_P(Accessible, ControlsAreNamedAndTabVisitsThemInOrder) {
   EXPECT_EQ(QApplication::focusWidget(), window->listView());
 }
 
+AccessibleCase Command(const char* name, int command) {
+  return {name, QAccessible::Button, [command](CMainDlg& w) { return w.commandButton(command); }};
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Window, Accessible,
-    testing::Values(std::vector<AccessibleCase>{
-        {"Files", QAccessible::Tree, [](CMainDlg& w) { return w.listView(); }},
+    testing::Values(
+        AccessibleLook{WindowLook::Skinned,
+                       {{"Files", QAccessible::Tree, [](CMainDlg& w) { return w.listView(); }},
         {"Add Files", QAccessible::Button,
          [](CMainDlg& w) { return w.button(CMainDlg::kAddFiles); }},
         {"Add Folder", QAccessible::Button,
@@ -626,7 +650,115 @@ INSTANTIATE_TEST_SUITE_P(
         {"wavorax.example", QAccessible::Button, [](CMainDlg& w) { return w.linkButton(); }},
         {"Help", QAccessible::Button, [](CMainDlg& w) { return w.helpCaption(); }},
         {"Minimize", QAccessible::Button, [](CMainDlg& w) { return w.minimiseCaption(); }},
-        {"Close", QAccessible::Button, [](CMainDlg& w) { return w.closeCaption(); }}}));
+        {"Close", QAccessible::Button, [](CMainDlg& w) { return w.closeCaption(); }}}},
+        // The window system's caption has Minimize and Close, the menu bar has Help.
+        AccessibleLook{WindowLook::Desktop,
+                       {{"Files", QAccessible::Tree, [](CMainDlg& w) { return w.listView(); }},
+                        Command("Add Files", CMainDlg::kAddFiles),
+                        Command("Add Folder", CMainDlg::kAddFolder),
+                        Command("Remove All", CMainDlg::kRemoveAll),
+                        Command("Convert", CMainDlg::kConvertAll),
+                        {" to MP3", QAccessible::ComboBox,
+                         [](CMainDlg& w) { return w.formatCombo(); }},
+                        Command("Options", CMainDlg::kOptions),
+                        Command("wavorax.example", CMainDlg::kHomepage)}}));
+
+// ---- the two looks ----
+
+class BothLooks : public LookFixture, public testing::WithParamInterface<WindowLook> {};
+
+std::string LookName(const testing::TestParamInfo<WindowLook>& info) {
+  return info.param == WindowLook::Desktop ? "Desktop" : "Skinned";
+}
+
+TEST_P(BothLooks, CommandsKeysAndProgressWindowsWorkTheSame) {
+  const WindowLook look = GetParam();
+  StartIn(look);
+  const bool desktop = look == WindowLook::Desktop;
+  EXPECT_EQ(window->windowFlags().testFlag(Qt::FramelessWindowHint), !desktop);
+  EXPECT_EQ(window->minimumSize() == window->maximumSize(), !desktop) << "resizable";
+  const std::pair<int, const char*> texts[] = {{Cmd::kAddFiles, "&Add Files"},
+                                               {Cmd::kAddFolder, "Add &Folder"},
+                                               {Cmd::kRemoveAll, "Remove A&ll"},
+                                               {Cmd::kConvertAll, "&Convert"},
+                                               {Cmd::kOptions, "&Options"}};
+  for (const auto& [command, text] : texts) {
+    ASSERT_TRUE(window->commandButton(command)) << text;
+    EXPECT_EQ(window->commandButton(command)->text(), text);
+    EXPECT_TRUE(window->commandButton(command)->isVisible()) << text;
+  }
+  std::set<CProgressBase*> seen;
+  QObject::connect(window.get(), &CMainDlg::progressOpened, window.get(), [&](CProgressBase* p) {
+    EXPECT_EQ(p->look(), look);
+    EXPECT_EQ(p->windowFlags().testFlag(Qt::FramelessWindowHint), !desktop);
+    seen.insert(p);
+  });
+  Drop(*window, Urls({Tone("a.wav"), Tone("b.wav"), Tone("c.wav")}));
+  ASSERT_EQ(window->sourceList().RowCount(), 3);
+  Select({1});
+  QApplication::setActiveWindow(window.get());
+  window->listView()->setFocus();
+  QTest::keyClick(window->windowHandle(), Qt::Key_Delete);
+  ASSERT_EQ(window->sourceList().RowCount(), 2);
+  ConvertInto(media / "out");
+  window->formatCombo()->setCurrentIndex(window->formatCombo()->findData(kTargetWav));
+  QTest::mouseClick(window->commandButton(Cmd::kConvertAll), Qt::LeftButton);
+  EXPECT_EQ(Status(0), "a.wav");
+  EXPECT_EQ(Status(1), "c.wav");
+  EXPECT_EQ(seen.size(), 2u) << "adding and converting each open a progress window";
+  QTest::mouseClick(window->commandButton(Cmd::kRemoveAll), Qt::LeftButton);
+  EXPECT_EQ(window->sourceList().RowCount(), 0);
+  EXPECT_TRUE(Recorder().messages.empty());
+}
+
+TEST_P(BothLooks, SwitchingAtOnceKeepsRowsSelectionAndFormat) {
+  const WindowLook from = GetParam();
+  const WindowLook to = from == WindowLook::Desktop ? WindowLook::Skinned : WindowLook::Desktop;
+  StartIn(from);
+  Add({Tone("a.wav"), Tone("b.wav"), Tone("c.wav")});
+  Select({2});
+  window->formatCombo()->setCurrentIndex(window->formatCombo()->findData(kTargetFlac));
+  QAction* entry = window->action(Cmd::kDesktopLook);
+  ASSERT_TRUE(entry);
+  EXPECT_EQ(entry->isChecked(), from == WindowLook::Desktop);
+  entry->trigger();  // the help menu's entry
+  EXPECT_EQ(window->look(), to);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(entry->isChecked(), to == WindowLook::Desktop);
+  EXPECT_EQ(window->listView()->model()->rowCount(), 3);
+  EXPECT_EQ(window->SelectedRows(), std::vector<int>{2});
+  EXPECT_EQ(window->SelectedFormatCode(), kTargetFlac);
+  EXPECT_TRUE(window->listView()->isVisible());
+  EXPECT_TRUE(window->formatCombo()->isVisible());
+  if (to == WindowLook::Skinned) {
+    EXPECT_EQ(window->size(), QSize(699, 538));
+    EXPECT_EQ(window->listView()->geometry(), QRect(137, 63, 552, 465));
+  }
+  // The choice is stored: the next start opens in the new look.
+  window->close();
+  Start();
+  EXPECT_EQ(window->look(), to);
+}
+
+INSTANTIATE_TEST_SUITE_P(Window, BothLooks,
+                         testing::Values(WindowLook::Skinned, WindowLook::Desktop), LookName);
+
+TEST_F(LookFixture, DesktopWindowSizeAndColumnsAreRemembered) {
+  StartIn(WindowLook::Desktop);
+  window->resize(1000, 640);
+  window->listView()->setColumnWidth(kColFile, 310);
+  QCoreApplication::processEvents();
+  // Through the skinned look and back within the run, and across a restart.
+  window->SetDesktopLook(false);
+  EXPECT_EQ(window->listView()->columnWidth(kColFile), CSourceTableModel::ColumnWidth(kColFile));
+  window->SetDesktopLook(true);
+  EXPECT_EQ(window->size(), QSize(1000, 640));
+  window->resize(1100, 700);
+  window->close();
+  StartIn(WindowLook::Desktop);
+  EXPECT_EQ(window->size(), QSize(1100, 700));
+  EXPECT_EQ(window->listView()->columnWidth(kColFile), 310);
+}
 
 }  // namespace
 }  // namespace wavorax::ui::test
