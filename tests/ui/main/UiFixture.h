@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -56,6 +57,8 @@ class MainWindowFixture : public testing::Test {
  protected:
   void SetUp() override {
     IsolatedHome();
+    // A test may leave a folder where the store belongs (an unwritable store).
+    if (QFileInfo(StoreFile()).isDir()) QDir(StoreFile()).removeRecursively();
     QSettings("Quelbrook", "Wavorax").clear();
     QSettings("Quelbrook", "Wavorax").sync();
   }
