@@ -1025,10 +1025,16 @@ void CMainDlg::ApplyLook(WindowLook look) {
     resize(size.expandedTo(minimumSize()));
     desktopPane_->setGeometry(rect());
     desktopPane_->show();
+    // Until the user sets them, the columns are the skin's widths widened for the desktop's
+    // font, and the file names get the room a wider window gives.
     const bool savedColumns = static_cast<int>(saved.columnWidths.size()) == kColumnCount - 1;
-    for (int c = 0; c + 1 < kColumnCount; ++c)
+    for (int c = 0; c + 1 < kColumnCount; ++c) {
+      const int fitted =
+          std::max(CSourceTableModel::ColumnWidth(c), view_->header()->sectionSizeHint(c) + 8);
       view_->setColumnWidth(c, savedColumns ? saved.columnWidths[static_cast<std::size_t>(c)]
-                                            : CSourceTableModel::ColumnWidth(c));
+                               : c == kColFile ? std::max(fitted, 240)
+                                               : fitted);
+    }
     // The list, the commands from the top, the format before Options, then the link.
     QWidget* previous = view_;
     for (const auto& [command, push] : desktopButtons_) {

@@ -1,11 +1,14 @@
 // screenshots_main OUTPUT-FOLDER SCALE: renders the main window (empty and with
 // converted rows), both progress windows (converting with one and two files at
-// once), the context and help menus and the help window to PNG files.
+// once), the context and help menus and the help window to PNG files; then the
+// main window, its menus and the progress windows again in the desktop's look,
+// light and dark (desktop-light-*, desktop-dark-*).
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
 #include <QProgressBar>
 #include <QTemporaryDir>
@@ -30,9 +33,11 @@ QString outDir;
 QString suffix;
 int failures = 0;
 
+QString prefix;  // before each name: the look and scheme of the pictures being made
+
 void Save(const QPixmap& pixmap, const char* name) {
-  const QString file =
-      outDir + QLatin1Char('/') + QLatin1String(name) + suffix + QStringLiteral(".png");
+  const QString file = outDir + QLatin1Char('/') + prefix + QLatin1String(name) + suffix +
+                       QStringLiteral(".png");
   if (!pixmap.save(file)) {
     std::fprintf(stderr, "screenshots_main: cannot write %s\n", qPrintable(file));
     ++failures;
@@ -68,6 +73,50 @@ QPixmap WithMenu(CMainDlg& window, QMenu* menu, const QPoint& local) {
   menu->hide();
   Settle();
   return canvas;
+}
+
+void SaveProgressWindows(CMainDlg& window) {
+  const WindowLook look = window.look();
+  {
+    CProgressDlg adding(&window, look);
+    adding.textLabel()->setText(QStringLiteral("Adding file 37 of 120..."));
+    adding.bar()->setRange(0, 120);
+    adding.bar()->setValue(37);
+    adding.ShowCentred();
+    Settle();
+    Save(adding.grab(), "progress-adding");
+    adding.Finish();
+  }
+  {
+    CConvertProgressDlg converting(&window, look);
+    converting.SetFileText("Converting Harbour Lights.wav...42%");
+    converting.fileBar()->setRange(0, 100);
+    converting.fileBar()->setValue(42);
+    converting.SetOverallText("Converting 2 of 3 file(s) to MP3...");
+    converting.SetOverallRange(3);
+    converting.StepOverall();
+    converting.StepOverall();
+    converting.ShowCentred();
+    Settle();
+    Save(converting.grab(), "progress-converting");
+    converting.Finish();
+  }
+  {
+    // Two files at once: the overall line first, then a line for each running file.
+    CConvertProgressDlg converting(&window, look);
+    converting.SetOverallRange(3);
+    converting.SetJobCount(2);
+    converting.SetOverallText("Converting 2 of 3 file(s) to MP3...");
+    converting.StepOverall();
+    converting.StepOverall();
+    converting.SetJobLine(0, "Converting Morning Walk.wav...87%", 87);
+    converting.SetJobLine(1, "Converting Harbour Lights.wav...42%", 42);
+    if (look == WindowLook::Desktop) converting.SetTimeLeft("About 1 minute left");
+    converting.ShowCentred();
+    Settle();
+    Save(converting.grab(), "progress-converting-two");
+    converting.Finish();
+  }
 }
 
 }  // namespace
@@ -129,45 +178,7 @@ int main(int argc, char** argv) {
                 window.helpCaption()->geometry().bottomLeft() + QPoint(0, 1)),
        "help-menu");
 
-  {
-    CProgressDlg adding(&window);
-    adding.textLabel()->setText(QStringLiteral("Adding file 37 of 120..."));
-    adding.bar()->setRange(0, 120);
-    adding.bar()->setValue(37);
-    adding.ShowCentred();
-    Settle();
-    Save(adding.grab(), "progress-adding");
-    adding.Finish();
-  }
-  {
-    CConvertProgressDlg converting(&window);
-    converting.SetFileText("Converting Harbour Lights.wav...42%");
-    converting.fileBar()->setRange(0, 100);
-    converting.fileBar()->setValue(42);
-    converting.SetOverallText("Converting 2 of 3 file(s) to MP3...");
-    converting.SetOverallRange(3);
-    converting.StepOverall();
-    converting.StepOverall();
-    converting.ShowCentred();
-    Settle();
-    Save(converting.grab(), "progress-converting");
-    converting.Finish();
-  }
-  {
-    // Two files at once: the overall line first, then a line for each running file.
-    CConvertProgressDlg converting(&window);
-    converting.SetOverallRange(3);
-    converting.SetJobCount(2);
-    converting.SetOverallText("Converting 2 of 3 file(s) to MP3...");
-    converting.StepOverall();
-    converting.StepOverall();
-    converting.SetJobLine(0, "Converting Morning Walk.wav...87%", 87);
-    converting.SetJobLine(1, "Converting Harbour Lights.wav...42%", 42);
-    converting.ShowCentred();
-    Settle();
-    Save(converting.grab(), "progress-converting-two");
-    converting.Finish();
-  }
+  SaveProgressWindows(window);
 
   window.OpenHelp();
   Settle();
@@ -178,6 +189,25 @@ int main(int argc, char** argv) {
   } else {
     std::fprintf(stderr, "screenshots_main: no help at %s\n", qPrintable(helpIndex));
   }
+  window.CloseHelpWindow();
+
+  // The desktop's look, light and dark, with the same rows.
+  for (const ColorScheme scheme : {ColorScheme::Light, ColorScheme::Dark}) {
+    prefix = scheme == ColorScheme::Dark ? QStringLiteral("desktop-dark-")
+                                         : QStringLiteral("desktop-light-");
+    window.desktopPalette().ForceScheme(scheme);
+    window.SetDesktopLook(true);
+    window.move(0, 0);
+    Settle();
+    Save(window.grab(), "main-converted");
+    Save(WithMenu(window, window.contextMenu(), QPoint(360, 160)), "context-menu");
+    const QRect help = window.menuBar()->actionGeometry(window.menuBar()->actions().constFirst());
+    Save(WithMenu(window, window.helpMenu(), window.menuBar()->mapTo(&window, help.bottomLeft())),
+         "help-menu");
+    SaveProgressWindows(window);
+  }
+  window.SetDesktopLook(false);
+  prefix.clear();
   window.close();
   Settle();
   return failures == 0 ? 0 : 1;
