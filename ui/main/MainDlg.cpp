@@ -24,8 +24,8 @@
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <algorithm>
 #include <QWindow>
+#include <algorithm>
 #include <utility>
 
 #include "controls/SkinButton.h"
@@ -1020,8 +1020,8 @@ void CMainDlg::ApplyLook(WindowLook look) {
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     setMinimumSize(desktopPane_->minimumSizeHint().expandedTo(QSize(520, 340)));
     const WindowGeometry saved = store_.LoadWindowGeometry();
-    const QSize size = saved.width > 0 ? QSize(saved.width, saved.height)
-                                       : QSize(kDesktopWidth, kDesktopHeight);
+    const QSize size =
+        saved.width > 0 ? QSize(saved.width, saved.height) : QSize(kDesktopWidth, kDesktopHeight);
     resize(size.expandedTo(minimumSize()));
     desktopPane_->setGeometry(rect());
     desktopPane_->show();
@@ -1031,7 +1031,7 @@ void CMainDlg::ApplyLook(WindowLook look) {
     for (int c = 0; c + 1 < kColumnCount; ++c) {
       const int fitted =
           std::max(CSourceTableModel::ColumnWidth(c), view_->header()->sectionSizeHint(c) + 8);
-      view_->setColumnWidth(c, savedColumns ? saved.columnWidths[static_cast<std::size_t>(c)]
+      view_->setColumnWidth(c, savedColumns    ? saved.columnWidths[static_cast<std::size_t>(c)]
                                : c == kColFile ? std::max(fitted, 240)
                                                : fitted);
     }

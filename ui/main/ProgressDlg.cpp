@@ -145,8 +145,7 @@ void CProgressBase::SetBar(QProgressBar* bar, int value) {
   if (bar->value() != value) bar->setValue(value);
 }
 
-CProgressDlg::CProgressDlg(QWidget* owner, WindowLook look)
-    : CProgressBase(owner, 480, 101, look) {
+CProgressDlg::CProgressDlg(QWidget* owner, WindowLook look) : CProgressBase(owner, 480, 101, look) {
   setWindowTitle(QStringLiteral("Wavorax"));
   text_ = MakeLabel(this, 10);
   bar_ = MakeBar(this, 29);

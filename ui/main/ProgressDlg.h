@@ -1,8 +1,8 @@
 // The two progress windows: CProgressDlg while files are added,
 // CConvertProgressDlg while a batch converts. In the skinned look both are
 // captionless and fixed; in the desktop's look they are ordinary dialogs laid out
-// at the desktop's font. Neither does work of its own: the adding code and the engine set their texts and bars,
-// pump the events and poll Cancel. Texts and bars change only when their value
+// at the desktop's font. Neither does work of its own: the adding code and the engine set their
+// texts and bars, pump the events and poll Cancel. Texts and bars change only when their value
 // changes, so a long run does not repaint for nothing.
 #pragma once
 

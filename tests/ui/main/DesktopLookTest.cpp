@@ -43,10 +43,9 @@ class DesktopPalette : public testing::Test {
         [this] {
           bus = std::make_unique<QDBusConnection>(
               QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("portal")));
-          registered =
-              bus->registerObject("/org/freedesktop/portal/desktop", &service,
-                                  QDBusConnection::ExportAllSlots) &&
-              bus->registerService("org.freedesktop.portal.Desktop");
+          registered = bus->registerObject("/org/freedesktop/portal/desktop", &service,
+                                           QDBusConnection::ExportAllSlots) &&
+                       bus->registerService("org.freedesktop.portal.Desktop");
         },
         Qt::BlockingQueuedConnection);
     ASSERT_TRUE(registered) << "run under dbus-run-session";

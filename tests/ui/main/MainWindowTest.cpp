@@ -634,34 +634,36 @@ AccessibleCase Command(const char* name, int command) {
 INSTANTIATE_TEST_SUITE_P(
     Window, Accessible,
     testing::Values(
-        AccessibleLook{WindowLook::Skinned,
-                       {{"Files", QAccessible::Tree, [](CMainDlg& w) { return w.listView(); }},
-        {"Add Files", QAccessible::Button,
-         [](CMainDlg& w) { return w.button(CMainDlg::kAddFiles); }},
-        {"Add Folder", QAccessible::Button,
-         [](CMainDlg& w) { return w.button(CMainDlg::kAddFolder); }},
-        {"Remove All", QAccessible::Button,
-         [](CMainDlg& w) { return w.button(CMainDlg::kRemoveAll); }},
-        {"Convert", QAccessible::Button,
-         [](CMainDlg& w) { return w.button(CMainDlg::kConvertAll); }},
-        // A combo box is read by its current item; its description says what it is for.
-        {" to MP3", QAccessible::ComboBox, [](CMainDlg& w) { return w.formatCombo(); }},
-        {"Options", QAccessible::Button, [](CMainDlg& w) { return w.button(CMainDlg::kOptions); }},
-        {"wavorax.example", QAccessible::Button, [](CMainDlg& w) { return w.linkButton(); }},
-        {"Help", QAccessible::Button, [](CMainDlg& w) { return w.helpCaption(); }},
-        {"Minimize", QAccessible::Button, [](CMainDlg& w) { return w.minimiseCaption(); }},
-        {"Close", QAccessible::Button, [](CMainDlg& w) { return w.closeCaption(); }}}},
+        AccessibleLook{
+            WindowLook::Skinned,
+            {{"Files", QAccessible::Tree, [](CMainDlg& w) { return w.listView(); }},
+             {"Add Files", QAccessible::Button,
+              [](CMainDlg& w) { return w.button(CMainDlg::kAddFiles); }},
+             {"Add Folder", QAccessible::Button,
+              [](CMainDlg& w) { return w.button(CMainDlg::kAddFolder); }},
+             {"Remove All", QAccessible::Button,
+              [](CMainDlg& w) { return w.button(CMainDlg::kRemoveAll); }},
+             {"Convert", QAccessible::Button,
+              [](CMainDlg& w) { return w.button(CMainDlg::kConvertAll); }},
+             // A combo box is read by its current item; its description says what it is for.
+             {" to MP3", QAccessible::ComboBox, [](CMainDlg& w) { return w.formatCombo(); }},
+             {"Options", QAccessible::Button,
+              [](CMainDlg& w) { return w.button(CMainDlg::kOptions); }},
+             {"wavorax.example", QAccessible::Button, [](CMainDlg& w) { return w.linkButton(); }},
+             {"Help", QAccessible::Button, [](CMainDlg& w) { return w.helpCaption(); }},
+             {"Minimize", QAccessible::Button, [](CMainDlg& w) { return w.minimiseCaption(); }},
+             {"Close", QAccessible::Button, [](CMainDlg& w) { return w.closeCaption(); }}}},
         // The window system's caption has Minimize and Close, the menu bar has Help.
-        AccessibleLook{WindowLook::Desktop,
-                       {{"Files", QAccessible::Tree, [](CMainDlg& w) { return w.listView(); }},
-                        Command("Add Files", CMainDlg::kAddFiles),
-                        Command("Add Folder", CMainDlg::kAddFolder),
-                        Command("Remove All", CMainDlg::kRemoveAll),
-                        Command("Convert", CMainDlg::kConvertAll),
-                        {" to MP3", QAccessible::ComboBox,
-                         [](CMainDlg& w) { return w.formatCombo(); }},
-                        Command("Options", CMainDlg::kOptions),
-                        Command("wavorax.example", CMainDlg::kHomepage)}}));
+        AccessibleLook{
+            WindowLook::Desktop,
+            {{"Files", QAccessible::Tree, [](CMainDlg& w) { return w.listView(); }},
+             Command("Add Files", CMainDlg::kAddFiles),
+             Command("Add Folder", CMainDlg::kAddFolder),
+             Command("Remove All", CMainDlg::kRemoveAll),
+             Command("Convert", CMainDlg::kConvertAll),
+             {" to MP3", QAccessible::ComboBox, [](CMainDlg& w) { return w.formatCombo(); }},
+             Command("Options", CMainDlg::kOptions),
+             Command("wavorax.example", CMainDlg::kHomepage)}}));
 
 // ---- the two looks ----
 

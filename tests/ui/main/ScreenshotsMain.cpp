@@ -36,8 +36,8 @@ int failures = 0;
 QString prefix;  // before each name: the look and scheme of the pictures being made
 
 void Save(const QPixmap& pixmap, const char* name) {
-  const QString file = outDir + QLatin1Char('/') + prefix + QLatin1String(name) + suffix +
-                       QStringLiteral(".png");
+  const QString file =
+      outDir + QLatin1Char('/') + prefix + QLatin1String(name) + suffix + QStringLiteral(".png");
   if (!pixmap.save(file)) {
     std::fprintf(stderr, "screenshots_main: cannot write %s\n", qPrintable(file));
     ++failures;
