@@ -160,6 +160,19 @@ TEST_F(SettingsStoreTest, TagImageOfWrongSizeIsIgnored) {
   EXPECT_EQ(s.M4AID3Tag, TagRecord{});
 }
 
+TEST_F(SettingsStoreTest, WindowGeometryRoundTripsAndDamagedValuesAreLeftOut) {
+  EXPECT_EQ(CSettingsStore(file()).LoadWindowGeometry(), WindowGeometry{});
+  const WindowGeometry saved{1000, 640, {310, 60, 80, 90, 70}};
+  CSettingsStore(file()).SaveWindowGeometry(saved);
+  EXPECT_EQ(CSettingsStore(file()).LoadWindowGeometry(), saved);
+  {
+    QSettings raw(QString::fromStdString(file()), QSettings::IniFormat);
+    raw.setValue("Window/Height", -5);
+    raw.setValue("Window/ColumnWidths", "310 x 80");
+  }
+  EXPECT_EQ(CSettingsStore(file()).LoadWindowGeometry(), WindowGeometry{});
+}
+
 TEST_F(SettingsStoreTest, FirstRunOnlyOnce) {
   EXPECT_TRUE(CSettingsStore(file()).TakeFirstRun());
   EXPECT_FALSE(CSettingsStore(file()).TakeFirstRun());
