@@ -18,17 +18,17 @@ QString DefaultHelpIndex() {
 }
 
 CHelpWindow::CHelpWindow(const QString& index, QWidget* parent) : QWidget(parent, Qt::Window) {
-  setWindowTitle(QStringLiteral("Wavorax Help"));
+  setWindowTitle(tr("Wavorax Help"));
   setAttribute(Qt::WA_DeleteOnClose, false);
   resize(760, 560);
 
   back_ = new QToolButton(this);
-  back_->setText(QStringLiteral("Back"));
+  back_->setText(tr("Back"));
   back_->setArrowType(Qt::LeftArrow);
   back_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   back_->setEnabled(false);
   forward_ = new QToolButton(this);
-  forward_->setText(QStringLiteral("Forward"));
+  forward_->setText(tr("Forward"));
   forward_->setArrowType(Qt::RightArrow);
   forward_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   forward_->setEnabled(false);
