@@ -48,8 +48,9 @@ const char* const kEngineTexts[] = {
     QT_TRANSLATE_NOOP("Engine", "Target exists and skipped"),
     QT_TRANSLATE_NOOP("Engine", "Verification Failure"),
     QT_TRANSLATE_NOOP("Engine", "Source changed while converting"),
-    QT_TRANSLATE_NOOP("Engine", "Target file name is same as original file that can't be "
-                                "overwritten. Please output files to a custom folder."),
+    QT_TRANSLATE_NOOP("Engine",
+                      "Target file name is same as original file that can't be "
+                      "overwritten. Please output files to a custom folder."),
     QT_TRANSLATE_NOOP("Engine", "%1 (not verified: the source is gone)"),
     QT_TRANSLATE_NOOP("Engine", "%1 (source kept: it is the output)"),
     QT_TRANSLATE_NOOP("Engine", "%1 (source moved to the Trash)"),
@@ -79,8 +80,9 @@ const char* const kEngineTexts[] = {
     QT_TRANSLATE_NOOP("Engine", "Could not open the sync state: %1"),
     // The naming pattern's checks.
     QT_TRANSLATE_NOOP("Engine", "The naming pattern is empty."),
-    QT_TRANSLATE_NOOP("Engine", "The naming pattern must be relative to the output folder: it "
-                                "must not begin with /."),
+    QT_TRANSLATE_NOOP("Engine",
+                      "The naming pattern must be relative to the output folder: it "
+                      "must not begin with /."),
     QT_TRANSLATE_NOOP("Engine", "The naming pattern must not use . or .. as a folder."),
     QT_TRANSLATE_NOOP("Engine", "The naming pattern has a % without the % that closes its field."),
     QT_TRANSLATE_NOOP("Engine", "The naming pattern must end with a file name, not with /."),
@@ -109,8 +111,9 @@ const char* const kEngineTexts[] = {
     QT_TRANSLATE_NOOP("Engine", "About %1 hours left"),
     QT_TRANSLATE_NOOP("Engine", "About 1 hour %1 minutes left"),
     QT_TRANSLATE_NOOP("Engine", "About %1 hours %2 minutes left"),
-    QT_TRANSLATE_NOOP("Engine", "Failed to load the following files.\n\n%1\nTo get help, please "
-                                "contact <support@quelbrook.example>."),
+    QT_TRANSLATE_NOOP("Engine",
+                      "Failed to load the following files.\n\n%1\nTo get help, please "
+                      "contact <support@quelbrook.example>."),
     QT_TRANSLATE_NOOP("Engine", "<more files>..."),
     // The list's Channels column.
     QT_TRANSLATE_NOOP("Engine", "Mono"),
@@ -141,8 +144,8 @@ const std::vector<Template>& Templates() {
         at = m.capturedEnd();
       }
       pattern += QRegularExpression::escape(text.mid(at)) + QStringLiteral("$");
-      out.push_back({english, QRegularExpression(
-                                  pattern, QRegularExpression::DotMatchesEverythingOption)});
+      out.push_back(
+          {english, QRegularExpression(pattern, QRegularExpression::DotMatchesEverythingOption)});
     }
     return out;
   }();

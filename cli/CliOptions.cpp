@@ -55,8 +55,8 @@ bool ApplyTagField(TagRecord& tag, const std::string& field, const std::string& 
     std::size_t characters = 0;
     for (unsigned char c : value) characters += (c & 0xC0) != 0x80;
     if (characters > limit) {
-      error = Fill(translate("Cli", "%1 holds at most %2 characters"),
-                   {field, std::to_string(limit)});
+      error =
+          Fill(translate("Cli", "%1 holds at most %2 characters"), {field, std::to_string(limit)});
       return false;
     }
     target = value;

@@ -326,11 +326,10 @@ class TextReporter final : public IReporter {
   void ShowProgress(int index, const std::string& name, int percent) {
     if (!terminal_) return;
     std::lock_guard lock(mutex_);
-    const std::string line =
-        Fill(translate("Cli", "[%1/%2] Converting %3...%4%"),
-             {std::to_string(index + 1), std::to_string(count_), OneLine(name),
-              std::to_string(percent)}) +
-        (timeLeft_.empty() ? "" : " (" + timeLeft_ + ")");
+    const std::string line = Fill(translate("Cli", "[%1/%2] Converting %3...%4%"),
+                                  {std::to_string(index + 1), std::to_string(count_), OneLine(name),
+                                   std::to_string(percent)}) +
+                             (timeLeft_.empty() ? "" : " (" + timeLeft_ + ")");
     std::fprintf(stderr, "\r\033[K%s", line.c_str());
     std::fflush(stderr);
   }

@@ -188,14 +188,16 @@ int main(int argc, char** argv) {
     }
   }
   if (settings.SyncOutputs && LibraryBaseFolder(settings).empty()) {
-    std::fprintf(stderr, "wavorax-cli: %s\n",
-                 translate("Cli", "--sync needs an output folder (-o DIR or --name-pattern)").c_str());
+    std::fprintf(
+        stderr, "wavorax-cli: %s\n",
+        translate("Cli", "--sync needs an output folder (-o DIR or --name-pattern)").c_str());
     return 2;
   }
   if (!options.filesFrom.empty() && !ReadFileList(options.filesFrom, options.sources)) {
-    std::fprintf(stderr, "wavorax-cli: %s\n",
-                 Fill(translate("Cli", "cannot read the list %1"), {cli::OneLine(options.filesFrom)})
-                     .c_str());
+    std::fprintf(
+        stderr, "wavorax-cli: %s\n",
+        Fill(translate("Cli", "cannot read the list %1"), {cli::OneLine(options.filesFrom)})
+            .c_str());
     return 1;
   }
 
@@ -209,9 +211,9 @@ int main(int argc, char** argv) {
     if (::stat(source.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
       const ScanOutcome scan = CollectFolder(settings, collected, source, &adding);
       for (const std::string& folder : scan.unreadable) {
-        std::fprintf(stderr, "wavorax-cli: %s\n",
-                     Fill(translate("Cli", "cannot read the folder %1"), {cli::OneLine(folder)})
-                         .c_str());
+        std::fprintf(
+            stderr, "wavorax-cli: %s\n",
+            Fill(translate("Cli", "cannot read the folder %1"), {cli::OneLine(folder)}).c_str());
         anyFailed = true;
       }
       if (scan.cancelled) break;

@@ -4,7 +4,7 @@
 <context>
     <name>Application</name>
     <message>
-        <location filename="../ui/main/Application.cpp" line="+59"/>
+        <location filename="../ui/main/Application.cpp" line="+58"/>
         <source>Failed to initialize the software (0x0002020).</source>
         <translation>Das Programm konnte nicht gestartet werden (0x0002020).</translation>
     </message>
@@ -18,12 +18,12 @@
         <translation> oder </translation>
     </message>
     <message>
-        <location line="-319"/>
+        <location line="-318"/>
         <source>%1 holds at most %2 characters</source>
         <translation>%1 fasst höchstens %2 Zeichen</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+8"/>
         <source>%1 needs a number</source>
         <translation>%1 braucht eine Zahl</translation>
     </message>
@@ -228,22 +228,22 @@ wurde, 1, wenn eine Datei fehlschlug, übersprungen wurde oder nicht geladen wer
         <translation>das Namensmuster hat keinen Basisordner</translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="+8"/>
         <source>--sync needs an output folder (-o DIR or --name-pattern)</source>
         <translation>--sync braucht einen Ausgabeordner (-o ORDNER oder --name-pattern)</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location line="+6"/>
         <source>cannot read the list %1</source>
         <translation>die Liste %1 kann nicht gelesen werden</translation>
     </message>
     <message>
-        <location line="+16"/>
+        <location line="+17"/>
         <source>cannot read the folder %1</source>
         <translation>der Ordner %1 kann nicht gelesen werden</translation>
     </message>
     <message>
-        <location line="+35"/>
+        <location line="+34"/>
         <source>No files found.</source>
         <translation>Keine Dateien gefunden.</translation>
     </message>
@@ -313,7 +313,7 @@ wurde, 1, wenn eine Datei fehlschlug, übersprungen wurde oder nicht geladen wer
         <translation>Lautheit: ReplayGain-Werte für Titel würden beim Konvertieren gemessen und als Tags geschrieben</translation>
     </message>
     <message>
-        <location line="+15"/>
+        <location line="+14"/>
         <source>[%1/%2] Converting %3...%4%</source>
         <translation>[%1/%2] %3 wird konvertiert ... %4 %</translation>
     </message>
@@ -321,7 +321,7 @@ wurde, 1, wenn eine Datei fehlschlug, übersprungen wurde oder nicht geladen wer
 <context>
     <name>Desktop</name>
     <message>
-        <location filename="../ui/main/DesktopSignals.cpp" line="+30"/>
+        <location filename="../ui/main/DesktopSignals.cpp" line="+31"/>
         <source>1 file converted</source>
         <translation>1 Datei konvertiert</translation>
     </message>
@@ -331,7 +331,7 @@ wurde, 1, wenn eine Datei fehlschlug, übersprungen wurde oder nicht geladen wer
         <translation>%1 Dateien konvertiert</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+2"/>
         <source>1 file failed</source>
         <translation>1 Datei fehlgeschlagen</translation>
     </message>
@@ -359,7 +359,7 @@ wurde, 1, wenn eine Datei fehlschlug, übersprungen wurde oder nicht geladen wer
         <translation>Alle unterstützten Formate (*.mp3 *.mp2 *.mp1 *.wav *.ogg *.oga *.opus *.mod *.xm *.it *.s3m *.mtm *.umx *.mo3 *.au *.snd *.aiff *.aif *.aifc *.afc *.cda *.flac *.wma *.wmv *.asf *.wv *.aac *.m4a *.m4b *.mp4 *.m4v *.ac3 *.adx *.ape *.mac *.mpc *.mp+ *.mpp *.spx *.tta *.amr *.cue *.toc *.nrg)</translation>
     </message>
     <message>
-        <location line="+8"/>
+        <location line="+9"/>
         <source>MP3 Files (*.mp3 *.mp2 *.mp1)</source>
         <translation>MP3-Dateien (*.mp3 *.mp2 *.mp1)</translation>
     </message>
@@ -522,7 +522,7 @@ wurde, 1, wenn eine Datei fehlschlug, übersprungen wurde oder nicht geladen wer
         <translation>Die Zieldatei hat denselben Namen wie die Originaldatei, die nicht überschrieben werden kann. Bitte geben Sie die Dateien in einen eigenen Ordner aus.</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>%1 (not verified: the source is gone)</source>
         <translation>%1 (nicht geprüft: die Quelle ist nicht mehr da)</translation>
     </message>
@@ -662,7 +662,7 @@ wurde, 1, wenn eine Datei fehlschlug, übersprungen wurde oder nicht geladen wer
         <translation>Das Namensmuster muss relativ zum Ausgabeordner sein: Es darf nicht mit / beginnen.</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>The naming pattern must not use . or .. as a folder.</source>
         <translation>Das Namensmuster darf . oder .. nicht als Ordner verwenden.</translation>
     </message>
@@ -798,7 +798,7 @@ To get help, please contact &lt;support@quelbrook.example&gt;.</source>
 Hilfe erhalten Sie unter &lt;support@quelbrook.example&gt;.</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>&lt;more files&gt;...</source>
         <translation>&lt;weitere Dateien&gt; ...</translation>
     </message>
@@ -875,7 +875,7 @@ es an Speicher oder Ressourcen.</translation>
         <translation>Der angegebene Pfad wurde nicht gefunden.</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+4"/>
         <source>The operating system denied
 access to the specified file.</source>
         <translation>Das Betriebssystem hat den Zugriff
@@ -894,7 +894,7 @@ auf die angegebene Datei verweigert.</translation>
 (keine Win32-.EXE oder Fehler im .EXE-Abbild).</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+4"/>
         <source>A sharing violation occurred. </source>
         <translation>Es ist eine Freigabeverletzung aufgetreten. </translation>
     </message>
@@ -913,7 +913,7 @@ be completed because the request timed out.</source>
 abgeschlossen werden, weil die Anfrage zu lange dauerte.</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+4"/>
         <source>The DDE transaction failed.</source>
         <translation>Die DDE-Transaktion ist fehlgeschlagen.</translation>
     </message>
@@ -927,14 +927,14 @@ abgeschlossen werden, weil andere DDE-Transaktionen
 bearbeitet wurden.</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+6"/>
         <source>There is no application associated
 with the given filename extension.</source>
         <translation>Der angegebenen Dateiendung
 ist kein Programm zugeordnet.</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+4"/>
         <source>The specified dynamic-link library was not found.</source>
         <translation>Die angegebene Programmbibliothek wurde nicht gefunden.</translation>
     </message>
@@ -956,17 +956,17 @@ ist kein Programm zugeordnet.</translation>
 <context>
     <name>OptPage</name>
     <message>
-        <location filename="../ui/options/OptPage.cpp" line="+26"/>
+        <location filename="../ui/options/OptPage.cpp" line="+27"/>
         <source>Please enter an integer.</source>
         <translation>Bitte geben Sie eine ganze Zahl ein.</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+4"/>
         <source>Please enter no more than %1 characters.</source>
         <translation>Bitte geben Sie höchstens %1 Zeichen ein.</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+5"/>
         <source>Please enter an integer between %1 and %2.</source>
         <translation>Bitte geben Sie eine ganze Zahl zwischen %1 und %2 ein.</translation>
     </message>
@@ -974,7 +974,7 @@ ist kein Programm zugeordnet.</translation>
 <context>
     <name>Table</name>
     <message>
-        <location filename="../cli/Reporter.cpp" line="-196"/>
+        <location filename="../cli/Reporter.cpp" line="-195"/>
         <location filename="../ui/main/SourceTableModel.cpp" line="+11"/>
         <source>File</source>
         <translation>Datei</translation>
@@ -1032,7 +1032,7 @@ ist kein Programm zugeordnet.</translation>
         <translation>&amp;Variable Bitrate (VBR)</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+3"/>
         <source>%1 kbps</source>
         <translation>%1 kbit/s</translation>
     </message>
@@ -1082,7 +1082,7 @@ ist kein Programm zugeordnet.</translation>
         <translation>Keine &amp;kurzen</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+0"/>
         <source>&amp;No long</source>
         <translation>Keine la&amp;ngen</translation>
     </message>
@@ -1102,7 +1102,7 @@ ist kein Programm zugeordnet.</translation>
         <translation>ID3-Tag aus der Quelldatei &amp;übernehmen</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+0"/>
         <source>Non&amp;e</source>
         <translation>Kein&amp;e</translation>
     </message>
@@ -1112,17 +1112,17 @@ ist kein Programm zugeordnet.</translation>
         <translation>I&amp;D3-Tag bearbeiten</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+8"/>
         <source>MP4/M4A/M4B Encoding Parameters</source>
         <translation>Kodierparameter für MP4/M4A/M4B</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+0"/>
         <source>AAC Encoding Parameters</source>
         <translation>Kodierparameter für AAC</translation>
     </message>
     <message>
-        <location line="+8"/>
+        <location line="+7"/>
         <source>Bit &amp;Rate:</source>
         <translation>&amp;Bitrate:</translation>
     </message>
@@ -1155,7 +1155,7 @@ ist kein Programm zugeordnet.</translation>
 <context>
     <name>wavorax::ui::CAmplifyBox</name>
     <message>
-        <location filename="../ui/options/OptPage.cpp" line="+149"/>
+        <location filename="../ui/options/OptPage.cpp" line="+151"/>
         <source>&amp;Amplify / Reduce sound</source>
         <translation>Lautstärke &amp;anheben / absenken</translation>
     </message>
@@ -1174,7 +1174,7 @@ ist kein Programm zugeordnet.</translation>
 &gt; 100 % – lauter</translation>
     </message>
     <message>
-        <location line="+28"/>
+        <location line="+27"/>
         <source>Invalid amplification coefficient. It&apos;s betwen 10 and 3000.</source>
         <translation>Ungültiger Verstärkungsfaktor. Er liegt zwischen 10 und 3000.</translation>
     </message>
@@ -1182,7 +1182,7 @@ ist kein Programm zugeordnet.</translation>
 <context>
     <name>wavorax::ui::CDesktopSignals</name>
     <message>
-        <location filename="../ui/main/DesktopSignals.cpp" line="+30"/>
+        <location filename="../ui/main/DesktopSignals.cpp" line="+29"/>
         <location line="+24"/>
         <source>Converting audio files</source>
         <translation>Audiodateien werden konvertiert</translation>
@@ -1201,7 +1201,7 @@ ist kein Programm zugeordnet.</translation>
 <context>
     <name>wavorax::ui::CHelpWindow</name>
     <message>
-        <location filename="../ui/main/HelpWindow.cpp" line="+21"/>
+        <location filename="../ui/main/HelpWindow.cpp" line="+36"/>
         <source>Wavorax Help</source>
         <translation>Wavorax-Hilfe</translation>
     </message>
@@ -1234,7 +1234,7 @@ ist kein Programm zugeordnet.</translation>
         <translation>&amp;Ordner hinzufügen</translation>
     </message>
     <message>
-        <location line="+0"/>
+        <location line="+1"/>
         <source>Add files from a folder</source>
         <translation>Dateien aus einem Ordner hinzufügen</translation>
     </message>
@@ -1244,7 +1244,7 @@ ist kein Programm zugeordnet.</translation>
         <translation>&amp;Alle entfernen</translation>
     </message>
     <message>
-        <location line="+0"/>
+        <location line="+1"/>
         <source>Remove all files in list</source>
         <translation>Alle Dateien aus der Liste entfernen</translation>
     </message>
@@ -1409,7 +1409,7 @@ ist kein Programm zugeordnet.</translation>
         <translation>Ü&amp;ber Wavorax ...</translation>
     </message>
     <message>
-        <location line="+113"/>
+        <location line="+114"/>
         <source>I convert my music with Wavorax, a batch audio converter: </source>
         <translation>Ich konvertiere meine Musik mit Wavorax, einem Stapel-Audiokonverter: </translation>
     </message>
@@ -1419,18 +1419,18 @@ ist kein Programm zugeordnet.</translation>
         <translation>Bitte wählen Sie einen Ordner:</translation>
     </message>
     <message>
-        <location line="+6"/>
-        <location line="+77"/>
+        <location line="+5"/>
+        <location line="+76"/>
         <source>Searching files...</source>
         <translation>Dateien werden gesucht ...</translation>
     </message>
     <message>
-        <location line="-67"/>
+        <location line="-66"/>
         <source>There is no audio CD in any drive.</source>
         <translation>In keinem Laufwerk liegt eine Audio-CD.</translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+9"/>
         <source>Please choose a drive:</source>
         <translation>Bitte wählen Sie ein Laufwerk:</translation>
     </message>
@@ -1453,12 +1453,12 @@ ist kein Programm zugeordnet.</translation>
 <context>
     <name>wavorax::ui::COptFlacAlacPage</name>
     <message>
-        <location filename="../ui/options/OptFlacAlacPage.cpp" line="+15"/>
+        <location filename="../ui/options/OptFlacAlacPage.cpp" line="+16"/>
         <source>Same as the source</source>
         <translation>Wie die Quelle</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+0"/>
         <source>16 bits</source>
         <translation>16 Bit</translation>
     </message>
@@ -1478,7 +1478,7 @@ ist kein Programm zugeordnet.</translation>
         <translation> (am kleinsten)</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location line="+4"/>
         <source>Add &amp;tag</source>
         <translation>&amp;Tag hinzufügen</translation>
     </message>
@@ -1488,7 +1488,7 @@ ist kein Programm zugeordnet.</translation>
         <translation>Tags aus der Quelldatei &amp;übernehmen</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+0"/>
         <source>&amp;None</source>
         <translation>Kei&amp;ne</translation>
     </message>
@@ -1541,12 +1541,12 @@ ist kein Programm zugeordnet.</translation>
 <context>
     <name>wavorax::ui::COptMp3Page</name>
     <message>
-        <location filename="../ui/options/OptMp3Page.cpp" line="+52"/>
+        <location filename="../ui/options/OptMp3Page.cpp" line="+51"/>
         <source>Auto</source>
         <translation>Automatisch</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+0"/>
         <source>11025 Hz, 16 kbps, Mono (low quality, smaller file size)</source>
         <translation>11025 Hz, 16 kbit/s, Mono (geringe Qualität, kleinere Dateien)</translation>
     </message>
@@ -1633,7 +1633,7 @@ ist kein Programm zugeordnet.</translation>
         <translation>&amp;Stereo</translation>
     </message>
     <message>
-        <location line="+0"/>
+        <location line="+1"/>
         <source>&amp;Mono</source>
         <translation>&amp;Mono</translation>
     </message>
@@ -1663,7 +1663,7 @@ ist kein Programm zugeordnet.</translation>
         <translation>ID3-Tag aus der Quelldatei &amp;übernehmen</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+0"/>
         <source>&amp;None</source>
         <translation>Kei&amp;ne</translation>
     </message>
@@ -1693,7 +1693,7 @@ ist kein Programm zugeordnet.</translation>
         <translation>&amp;Bitrate:</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+2"/>
         <source>Bit Rate Mo&amp;de:</source>
         <translation>Bitraten-Mo&amp;dus:</translation>
     </message>
@@ -1708,7 +1708,7 @@ ist kein Programm zugeordnet.</translation>
         <translation>Mittl&amp;ere Bitrate:</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+11"/>
         <source>ID3 tag</source>
         <translation>ID3-Tag</translation>
     </message>
@@ -1814,7 +1814,7 @@ ist kein Programm zugeordnet.</translation>
         <translation>&amp;Linker Kanal</translation>
     </message>
     <message>
-        <location line="+0"/>
+        <location line="+1"/>
         <source>&amp;R channel</source>
         <translation>&amp;Rechter Kanal</translation>
     </message>
@@ -1864,7 +1864,7 @@ ist kein Programm zugeordnet.</translation>
         <translation>D&amp;urchsuchen</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+1"/>
         <source>&amp;Create folders according to path of original file</source>
         <translation>&amp;Ordnerstruktur der Originaldatei nachbilden</translation>
     </message>
@@ -1907,12 +1907,12 @@ ist kein Programm zugeordnet.</translation>
     </message>
     <message>
         <location line="+2"/>
-        <location line="+190"/>
+        <location line="+180"/>
         <source>Custom &amp;folder:</source>
         <translation>&amp;Eigener Ordner:</translation>
     </message>
     <message>
-        <location line="-184"/>
+        <location line="-174"/>
         <source>Name &amp;pattern:</source>
         <translation>Namens&amp;muster:</translation>
     </message>
@@ -1922,12 +1922,12 @@ ist kein Programm zugeordnet.</translation>
         <translation>Wenn die &amp;Zieldatei existiert </translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+4"/>
         <source>Output files to M&amp;y Documents if creating file failure</source>
         <translation>Bei Fehlern beim Anlegen in &amp;Dokumente ausgeben</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+1"/>
         <source>&amp;Browse output folder while conversion completes</source>
         <translation>Ausgabeordner nach dem Konvertieren ö&amp;ffnen</translation>
     </message>
@@ -1952,7 +1952,7 @@ ist kein Programm zugeordnet.</translation>
         <translation>Ausgaben entfernen, deren &amp;Quelle fehlt</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+1"/>
         <source>Move sources to the &amp;Trash after converting</source>
         <translation>Quellen nach dem Konvertieren in den Papier&amp;korb verschieben</translation>
     </message>
@@ -1962,17 +1962,17 @@ ist kein Programm zugeordnet.</translation>
         <translation>Aus</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+0"/>
         <source>Track</source>
         <translation>Titel</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+0"/>
         <source>Track and album</source>
         <translation>Titel und Album</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+1"/>
         <source>Nor&amp;malise to</source>
         <translation>Normal&amp;isieren auf</translation>
     </message>
@@ -1996,7 +1996,7 @@ ist kein Programm zugeordnet.</translation>
 „Linker Kanal“ heißt, das Programm gibt den linken Kanal der Stereo-Originaldatei aus, „Rechter Kanal“ entsprechend den rechten. Das ist praktisch, wenn Sie eine Stereodatei in zwei Dateien mit dem linken und dem rechten Kanal getrennt aufteilen wollen.</translation>
     </message>
     <message>
-        <location line="+31"/>
+        <location line="+30"/>
         <source>For example: %1</source>
         <translation>Beispiel: %1</translation>
     </message>
@@ -2011,7 +2011,7 @@ ist kein Programm zugeordnet.</translation>
         <translation>Bitte wählen Sie einen Basisordner für die Namen.</translation>
     </message>
     <message>
-        <location line="+58"/>
+        <location line="+57"/>
         <source>Base &amp;folder:</source>
         <translation>Basisordn&amp;er:</translation>
     </message>
@@ -2029,7 +2029,7 @@ ist kein Programm zugeordnet.</translation>
         <translation>Optionen</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location line="+6"/>
         <source>General</source>
         <translation>Allgemein</translation>
     </message>
@@ -2072,7 +2072,7 @@ ist kein Programm zugeordnet.</translation>
         <translation>Automatisch</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+0"/>
         <source>11025 Hz, 8 bits, Mono (low quality, smaller file size)</source>
         <translation>11025 Hz, 8 Bit, Mono (geringe Qualität, kleinere Dateien)</translation>
     </message>
@@ -2092,7 +2092,7 @@ ist kein Programm zugeordnet.</translation>
         <translation>44100 Hz, 16 Bit, Stereo (hohe Qualität, große Dateien)</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+0"/>
         <source>Custom</source>
         <translation>Benutzerdefiniert</translation>
     </message>
@@ -2143,7 +2143,7 @@ ist kein Programm zugeordnet.</translation>
         <translation>&amp;Mono</translation>
     </message>
     <message>
-        <location line="+0"/>
+        <location line="+1"/>
         <source>Same as &amp;original file</source>
         <translation>Wie &amp;Originaldatei</translation>
     </message>
@@ -2199,7 +2199,7 @@ ist kein Programm zugeordnet.</translation>
         <translation>&amp;Laufende Nummer in der Liste</translation>
     </message>
     <message>
-        <location line="+0"/>
+        <location line="+1"/>
         <source>C&amp;ustom</source>
         <translation>&amp;Eigene</translation>
     </message>

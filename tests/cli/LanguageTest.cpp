@@ -25,9 +25,8 @@ TEST_P(CliLanguage, FollowsTheLocaleExceptInJson) {
   test::TempDir dir;
   test::WriteWav16(dir / "s.wav", test::Sine(440, 8000, 4000, 0.5), 1, 8000);
   // The output exists already, so that converting with skip gives a status to read.
-  ASSERT_EQ(test::Run("cp " + ShellQuote(dir / "s.wav") + " " + ShellQuote(dir / "out.wav"))
-                .exitCode,
-            0);
+  ASSERT_EQ(
+      test::Run("cp " + ShellQuote(dir / "s.wav") + " " + ShellQuote(dir / "out.wav")).exitCode, 0);
   std::string args = GetParam().args;
   args.replace(args.find("{out}"), 5, ShellQuote(dir.path()));
   const std::string tail = " " + ShellQuote(cli) + " --settings " + ShellQuote(dir / "none.ini") +
@@ -54,8 +53,8 @@ INSTANTIATE_TEST_SUITE_P(
         LanguageCase{"DryRun", "--dry-run -f wav -o {out}", ": umbenannt in ", ": renamed to "},
         LanguageCase{"UsageError", "--jobs 0 {out}", "--jobs braucht eine Zahl von 1 bis 256",
                      "--jobs needs a number from 1 to 256"},
-        LanguageCase{"JsonStaysEnglish", "--json -f wav --if-exists skip -o {out}",
-                     "übersprungen", "\"status\":\"Target exists and skipped\""}),
+        LanguageCase{"JsonStaysEnglish", "--json -f wav --if-exists skip -o {out}", "übersprungen",
+                     "\"status\":\"Target exists and skipped\""}),
     [](const testing::TestParamInfo<LanguageCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -46,14 +46,15 @@ QStringList SourceFileFilters() {
   // Qt shows the patterns in parentheses; the description keeps its own where
   // it has one.
   static const char* const kFilters[] = {
-      QT_TRANSLATE_NOOP("Dialogs",
-                        "All Support Formats (*.mp3 *.mp2 *.mp1 *.wav *.ogg *.oga *.opus *.mod *.xm "
-                        "*.it *.s3m *.mtm "
-                        "*.umx *.mo3 *.au *.snd *.aiff *.aif *.aifc *.afc *.cda *.flac *.wma "
-                        "*.wmv *.asf *.wv "
-                        "*.aac *.m4a *.m4b *.mp4 *.m4v *.ac3 *.adx *.ape *.mac *.mpc *.mp+ *.mpp "
-                        "*.spx *.tta "
-                        "*.amr *.cue *.toc *.nrg)"),
+      QT_TRANSLATE_NOOP(
+          "Dialogs",
+          "All Support Formats (*.mp3 *.mp2 *.mp1 *.wav *.ogg *.oga *.opus *.mod *.xm "
+          "*.it *.s3m *.mtm "
+          "*.umx *.mo3 *.au *.snd *.aiff *.aif *.aifc *.afc *.cda *.flac *.wma "
+          "*.wmv *.asf *.wv "
+          "*.aac *.m4a *.m4b *.mp4 *.m4v *.ac3 *.adx *.ape *.mac *.mpc *.mp+ *.mpp "
+          "*.spx *.tta "
+          "*.amr *.cue *.toc *.nrg)"),
       QT_TRANSLATE_NOOP("Dialogs", "MP3 Files (*.mp3 *.mp2 *.mp1)"),
       QT_TRANSLATE_NOOP("Dialogs", "WAV Files (*.wav)"),
       QT_TRANSLATE_NOOP("Dialogs", "OGG Files (*.ogg *.oga *.opus)"),

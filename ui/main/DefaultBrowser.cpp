@@ -123,13 +123,15 @@ QString LinkErrorText(int code) {
       reason = QT_TRANSLATE_NOOP("Link", "The specified path was not found.");
       break;
     case 5:
-      reason = QT_TRANSLATE_NOOP("Link", "The operating system denied\naccess to the specified file.");
+      reason =
+          QT_TRANSLATE_NOOP("Link", "The operating system denied\naccess to the specified file.");
       break;
     case 8:
       reason = QT_TRANSLATE_NOOP("Link", "There was not enough memory to complete the operation.");
       break;
     case 11:
-      reason = QT_TRANSLATE_NOOP("Link", "The .EXE file is invalid\n(non-Win32 .EXE or error in .EXE image).");
+      reason = QT_TRANSLATE_NOOP(
+          "Link", "The .EXE file is invalid\n(non-Win32 .EXE or error in .EXE image).");
       break;
     case 26:
       reason = QT_TRANSLATE_NOOP("Link", "A sharing violation occurred. ");
@@ -138,17 +140,21 @@ QString LinkErrorText(int code) {
       reason = QT_TRANSLATE_NOOP("Link", "The filename association is\nincomplete or invalid.");
       break;
     case 28:
-      reason = QT_TRANSLATE_NOOP("Link", "The DDE transaction could not\nbe completed because the request timed out.");
+      reason = QT_TRANSLATE_NOOP(
+          "Link", "The DDE transaction could not\nbe completed because the request timed out.");
       break;
     case 29:
       reason = QT_TRANSLATE_NOOP("Link", "The DDE transaction failed.");
       break;
     case 30:
-      reason = QT_TRANSLATE_NOOP("Link", "The DDE transaction could not\nbe completed because other DDE transactions\nwere "
+      reason = QT_TRANSLATE_NOOP(
+          "Link",
+          "The DDE transaction could not\nbe completed because other DDE transactions\nwere "
           "being processed.");
       break;
     case 31:
-      reason = QT_TRANSLATE_NOOP("Link", "There is no application associated\nwith the given filename extension.");
+      reason = QT_TRANSLATE_NOOP(
+          "Link", "There is no application associated\nwith the given filename extension.");
       break;
     case 32:
       reason = QT_TRANSLATE_NOOP("Link", "The specified dynamic-link library was not found.");

@@ -27,13 +27,12 @@ QString AppUri() { return QStringLiteral("application://%1.desktop").arg(kDeskto
 QString BatchSummary(int converted, int failed) {
   // One text for each case, so that every language can say it in its own words.
   if (failed == 0)
-    return converted == 1 ? QCoreApplication::translate("Desktop", "1 file converted")
-                          : QCoreApplication::translate("Desktop", "%1 files converted")
-                                .arg(converted);
+    return converted == 1
+               ? QCoreApplication::translate("Desktop", "1 file converted")
+               : QCoreApplication::translate("Desktop", "%1 files converted").arg(converted);
   if (converted == 0)
-    return failed == 1
-               ? QCoreApplication::translate("Desktop", "1 file failed")
-               : QCoreApplication::translate("Desktop", "%1 files failed").arg(failed);
+    return failed == 1 ? QCoreApplication::translate("Desktop", "1 file failed")
+                       : QCoreApplication::translate("Desktop", "%1 files failed").arg(failed);
   return converted == 1
              ? QCoreApplication::translate("Desktop", "1 file converted, %1 failed").arg(failed)
              : QCoreApplication::translate("Desktop", "%1 files converted, %2 failed")
@@ -65,8 +64,7 @@ void CDesktopSignals::BatchStarted() {
   QDBusMessage call = QDBusMessage::createMethodCall(
       kPortal, QStringLiteral("/org/freedesktop/portal/desktop"),
       QStringLiteral("org.freedesktop.portal.Inhibit"), QStringLiteral("Inhibit"));
-  call << QString() << 12u
-       << QVariantMap{{QStringLiteral("reason"), tr("Converting audio files")}};
+  call << QString() << 12u << QVariantMap{{QStringLiteral("reason"), tr("Converting audio files")}};
   auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kCallTimeoutMs), this);
   connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
     w->deleteLater();

@@ -148,8 +148,10 @@ void CMainDlg::BuildControls() {
   };
   const CommandButtonLook looks[] = {
       {kAddFiles, QT_TR_NOOP("&Add Files"), "button-add-files", 72, QT_TR_NOOP("Add files")},
-      {kAddFolder, QT_TR_NOOP("Add &Folder"), "button-add-folder", 115, QT_TR_NOOP("Add files from a folder")},
-      {kRemoveAll, QT_TR_NOOP("Remove A&ll"), "button-remove-all", 161, QT_TR_NOOP("Remove all files in list")},
+      {kAddFolder, QT_TR_NOOP("Add &Folder"), "button-add-folder", 115,
+       QT_TR_NOOP("Add files from a folder")},
+      {kRemoveAll, QT_TR_NOOP("Remove A&ll"), "button-remove-all", 161,
+       QT_TR_NOOP("Remove all files in list")},
       {kConvertAll, QT_TR_NOOP("&Convert"), "button-convert", 206, QT_TR_NOOP("Convert all files")},
       {kOptions, QT_TR_NOOP("&Options"), "button-options", 278, QT_TR_NOOP("Options")},
   };
@@ -393,10 +395,10 @@ void CMainDlg::Dispatch(int command) {
       OpenUrl(HomepageUrl());
       break;
     case kTellAFriend:
-      OpenUrl(QStringLiteral("mailto:?subject=Wavorax%20audio%20converter&body=") +
-              QString::fromLatin1(QUrl::toPercentEncoding(
-                  tr("I convert my music with Wavorax, a batch audio converter: ") +
-                  HomepageUrl())));
+      OpenUrl(
+          QStringLiteral("mailto:?subject=Wavorax%20audio%20converter&body=") +
+          QString::fromLatin1(QUrl::toPercentEncoding(
+              tr("I convert my music with Wavorax, a batch audio converter: ") + HomepageUrl())));
       break;
     case kFeedback:
       OpenUrl(QStringLiteral("mailto:support@quelbrook.example?subject=Wavorax%20") +
@@ -543,8 +545,8 @@ void CMainDlg::OnAddFiles() {
 }
 
 void CMainDlg::OnAddFolder() {
-  const QString folder = ChooseFolder(this, tr("Please choose a folder:"),
-                                      QString::fromStdString(settings_.Folder));
+  const QString folder =
+      ChooseFolder(this, tr("Please choose a folder:"), QString::fromStdString(settings_.Folder));
   if (folder.isEmpty()) return;
   settings_.Folder = folder.toStdString();
   store_.SaveSettings(settings_, kSaveFolder);
@@ -567,9 +569,8 @@ void CMainDlg::OnAddAudioCd() {
     QStringList names;
     for (const std::string& d : drives) names << QString::fromStdString(d);
     bool chosen = false;
-    const QString name =
-        QInputDialog::getItem(this, QStringLiteral("Wavorax"),
-                              tr("Please choose a drive:"), names, 0, false, &chosen);
+    const QString name = QInputDialog::getItem(
+        this, QStringLiteral("Wavorax"), tr("Please choose a drive:"), names, 0, false, &chosen);
     if (!chosen) return;
     drive = name.toStdString();
   }

@@ -1,7 +1,5 @@
 #include "ui/main/ProgressDlg.h"
 
-#include "app/Translations.h"
-
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
@@ -14,6 +12,8 @@
 #include <QScrollBar>
 #include <QWindow>
 #include <algorithm>
+
+#include "app/Translations.h"
 
 namespace wavorax::ui {
 

@@ -44,9 +44,8 @@ CAacFamilyPage::CAacFamilyPage(bool mp4Family, QWidget* parent)
   reset_ = new QPushButton(tr("Reset"), this);
   auto_ = new QCheckBox(tr("A&uto (let the program choose the best parameters)"), this);
   auto* rateRow = new QHBoxLayout;
-  rate_ = AddRadioRow(
-      {tr("Average &Bit Rate (ABR)"), tr("&Variable Bit Rate (VBR)")},
-      rateRow, this);
+  rate_ =
+      AddRadioRow({tr("Average &Bit Rate (ABR)"), tr("&Variable Bit Rate (VBR)")}, rateRow, this);
   rateRow->addStretch(1);
   CodedItems bits;
   for (int b : kBitRates) bits.emplace_back(tr("%1 kbps").arg(b), b);
@@ -71,9 +70,8 @@ CAacFamilyPage::CAacFamilyPage(bool mp4Family, QWidget* parent)
     advancedGrid->addLayout(mpegRow, row++, 1);
   }
   auto* blockRow = new QHBoxLayout;
-  block_ = AddRadioRow({tr("B&oth long and short"), tr("No &short"),
-                        tr("&No long")},
-                       blockRow, advanced);
+  block_ = AddRadioRow({tr("B&oth long and short"), tr("No &short"), tr("&No long")}, blockRow,
+                       advanced);
   blockRow->addStretch(1);
   advancedGrid->addWidget(new QLabel(tr("Block Type:"), advanced), row, 0);
   advancedGrid->addLayout(blockRow, row, 1);
@@ -81,18 +79,17 @@ CAacFamilyPage::CAacFamilyPage(bool mp4Family, QWidget* parent)
 
   if (mp4Family_) {
     tag_ = new CTagChoiceBox(
-        {tr("Add &ID3 tag"), tr("Trans&fer ID3 tag from source file"),
-         tr("Non&e")},
+        {tr("Add &ID3 tag"), tr("Trans&fer ID3 tag from source file"), tr("Non&e")},
         tr("E&dit ID3 tag"), this);
   }
   amplify_ = new CAmplifyBox(this);
 
   auto* page = new QVBoxLayout(this);
   auto* headingRow = new QHBoxLayout;
-  headingRow->addWidget(MakeHeading(mp4Family_ ? tr("MP4/M4A/M4B Encoding Parameters")
-                                               : tr("AAC Encoding Parameters"),
-                                    this),
-                        1);
+  headingRow->addWidget(
+      MakeHeading(
+          mp4Family_ ? tr("MP4/M4A/M4B Encoding Parameters") : tr("AAC Encoding Parameters"), this),
+      1);
   headingRow->addWidget(reset_);
   page->addLayout(headingRow);
   page->addWidget(auto_);

@@ -12,9 +12,9 @@ namespace wavorax::ui {
 namespace {
 
 QComboBox* MakeWidthList(QWidget* parent) {
-  return MakeCodedList({{COptFlacAlacPage::tr("Same as the source"), 0},
-                        {COptFlacAlacPage::tr("16 bits"), 16}},
-                       parent);
+  return MakeCodedList(
+      {{COptFlacAlacPage::tr("Same as the source"), 0}, {COptFlacAlacPage::tr("16 bits"), 16}},
+      parent);
 }
 
 }  // namespace
@@ -29,15 +29,13 @@ COptFlacAlacPage::COptFlacAlacPage(QWidget* parent) : COptPage(parent) {
   compression_ = MakeCodedList(levels, this);
   flacBits_ = MakeWidthList(this);
   alacBits_ = MakeWidthList(this);
-  tag_ = new CTagChoiceBox(
-      {tr("Add &tag"), tr("T&ransfer tags from source file"),
-       tr("&None")},
-      tr("&Edit tag"), this);
+  tag_ = new CTagChoiceBox({tr("Add &tag"), tr("T&ransfer tags from source file"), tr("&None")},
+                           tr("&Edit tag"), this);
 
-  auto* note = new QLabel(
-      tr("Every level keeps the sound exactly; higher levels take longer and make "
-                     "slightly smaller files."),
-      this);
+  auto* note =
+      new QLabel(tr("Every level keeps the sound exactly; higher levels take longer and make "
+                    "slightly smaller files."),
+                 this);
   note->setWordWrap(true);
 
   // One grid for both formats, so that their lists line up.
@@ -56,8 +54,8 @@ COptFlacAlacPage::COptFlacAlacPage(QWidget* parent) : COptPage(parent) {
   page->addLayout(grid);
   page->addWidget(MakeHeading(tr("Tags for FLAC, Opus and Ogg Vorbis"), this));
   page->addWidget(tag_);
-  page->addWidget(new QLabel(
-      tr("ALAC files take the tag choice of the MP4/M4A/M4B Options page."), this));
+  page->addWidget(
+      new QLabel(tr("ALAC files take the tag choice of the MP4/M4A/M4B Options page."), this));
   page->addStretch(1);
 }
 

@@ -48,13 +48,11 @@ int BitRateFor(int r, int b) {
 
 COptMp3Page::COptMp3Page(QWidget* parent) : COptPage(parent) {
   presets_ = new QComboBox(this);
-  presets_->addItems(
-      {tr("Auto"),
-       tr("11025 Hz, 16 kbps, Mono (low quality, smaller file size)"),
-       tr("22050 Hz, 32 kbps, Joint Stereo (OK quality, small size)"),
-       tr("32000 Hz, 96 kbps, Joint Stereo (medium quality, normal size)"),
-       tr("44100Hz, 128 kbps, Joint Stereo (close to CD-quality, large size)"),
-       tr("Custom")});
+  presets_->addItems({tr("Auto"), tr("11025 Hz, 16 kbps, Mono (low quality, smaller file size)"),
+                      tr("22050 Hz, 32 kbps, Joint Stereo (OK quality, small size)"),
+                      tr("32000 Hz, 96 kbps, Joint Stereo (medium quality, normal size)"),
+                      tr("44100Hz, 128 kbps, Joint Stereo (close to CD-quality, large size)"),
+                      tr("Custom")});
   CodedItems rates;
   for (int r : kSampleRates) rates.emplace_back(tr("%1 Hz").arg(r), r);
   rates.emplace_back(tr("Same as original file"), 0);
@@ -80,7 +78,8 @@ COptMp3Page::COptMp3Page(QWidget* parent) : COptPage(parent) {
   channels_ = new QButtonGroup(this);
   auto* channelRow = new QHBoxLayout;
   channelRow->addWidget(new QLabel(tr("Channels:"), this));
-  const char* channelTexts[] = {QT_TR_NOOP("&Joint Stereo"), QT_TR_NOOP("&Stereo"), QT_TR_NOOP("&Mono"), QT_TR_NOOP("Same as &original file")};
+  const char* channelTexts[] = {QT_TR_NOOP("&Joint Stereo"), QT_TR_NOOP("&Stereo"),
+                                QT_TR_NOOP("&Mono"), QT_TR_NOOP("Same as &original file")};
   for (int i = 0; i < 4; ++i) {
     auto* button = new QRadioButton(tr(channelTexts[i]), this);
     channels_->addButton(button, i);
@@ -95,10 +94,9 @@ COptMp3Page::COptMp3Page(QWidget* parent) : COptPage(parent) {
   stereoLink_->SetUnderlineMode(1);
   encoderLink_->SetUnderlineMode(1);
 
-  tag_ = new CTagChoiceBox(
-      {tr("Add &ID3 tag"), tr("T&ransfer ID3 tag from source file"),
-       tr("&None")},
-      tr("Edit ID3 &tag"), this);
+  tag_ =
+      new CTagChoiceBox({tr("Add &ID3 tag"), tr("T&ransfer ID3 tag from source file"), tr("&None")},
+                        tr("Edit ID3 &tag"), this);
   amplify_ = new CAmplifyBox(this);
 
   auto* page = new QVBoxLayout(this);
@@ -108,15 +106,13 @@ COptMp3Page::COptMp3Page(QWidget* parent) : COptPage(parent) {
   grid->addWidget(presets_, 0, 1, 1, 3);
   grid->addWidget(MakeBuddyLabel(tr("Sample &Frequency:"), sampleRates_, this), 1, 0);
   grid->addWidget(sampleRates_, 1, 1);
-  grid->addWidget(MakeBuddyLabel(tr("&Bit Rate:"), bitRates_, this), 1, 2,
-                  Qt::AlignRight);
+  grid->addWidget(MakeBuddyLabel(tr("&Bit Rate:"), bitRates_, this), 1, 2, Qt::AlignRight);
   grid->addWidget(bitRates_, 1, 3);
   grid->addWidget(MakeBuddyLabel(tr("Bit Rate Mo&de:"), modes_, this), 2, 0);
   grid->addWidget(modes_, 2, 1);
   grid->addWidget(MakeBuddyLabel(tr("VBR &Quality:"), vbrQualities_, this), 3, 0);
   grid->addWidget(vbrQualities_, 3, 1);
-  grid->addWidget(MakeBuddyLabel(tr("A&verage Bit Rate:"), abrRates_, this), 3, 2,
-                  Qt::AlignRight);
+  grid->addWidget(MakeBuddyLabel(tr("A&verage Bit Rate:"), abrRates_, this), 3, 2, Qt::AlignRight);
   grid->addWidget(abrRates_, 3, 3);
   grid->addLayout(channelRow, 4, 0, 1, 4);
   grid->setColumnStretch(1, 1);

@@ -106,8 +106,7 @@ COptOpusVorbisPage::COptOpusVorbisPage(QWidget* parent) : COptPage(parent) {
   page->addLayout(grid);
   page->addWidget(MakeHeading(tr("Tags"), this));
   page->addWidget(new QLabel(
-      tr("The tags of Opus and Ogg Vorbis files are chosen on the FLAC / ALAC page."),
-      this));
+      tr("The tags of Opus and Ogg Vorbis files are chosen on the FLAC / ALAC page."), this));
   page->addStretch(1);
 
   connect(vorbisMode_, &QButtonGroup::idClicked, this, &COptOpusVorbisPage::OnVorbisMode);

@@ -41,15 +41,16 @@ COptOutputPage::COptOutputPage(QWidget* parent) : COptPage(parent) {
   auto* page = new QVBoxLayout(this);
 
   page->addWidget(MakeHeading(tr("General"), this));
-  auto* monoLabel = new QLabel(
-      tr("If output channel is set to mono and the original file is stereo, output "
-                     "sound equals to:"),
-      this);
+  auto* monoLabel =
+      new QLabel(tr("If output channel is set to mono and the original file is stereo, output "
+                    "sound equals to:"),
+                 this);
   monoLabel->setWordWrap(true);
   page->addWidget(monoLabel);
   auto* monoRow = new QHBoxLayout;
   mono_ = new QButtonGroup(this);
-  const char* monoTexts[] = {QT_TR_NOOP("(L+R) / &2"), QT_TR_NOOP("&L channel"), QT_TR_NOOP("&R channel")};
+  const char* monoTexts[] = {QT_TR_NOOP("(L+R) / &2"), QT_TR_NOOP("&L channel"),
+                             QT_TR_NOOP("&R channel")};
   for (int i = 0; i < 3; ++i) {
     auto* button = new QRadioButton(tr(monoTexts[i]), this);
     mono_->addButton(button, i);
@@ -101,28 +102,27 @@ COptOutputPage::COptOutputPage(QWidget* parent) : COptPage(parent) {
                                 this);
   customFolder_ = new QLineEdit(this);
   browse_ = new QPushButton(tr("Bro&wse"), this);
-  createDirs_ =
-      new QCheckBox(tr("&Create folders according to path of original file"), this);
+  createDirs_ = new QCheckBox(tr("&Create folders according to path of original file"), this);
   // The mirror option appends the source's whole folder path, without its leading '/'.
-  example_ = new QLabel(
-      tr("For example: original file is \"/home/u/Music/pop/1.mp3\" and output "
-                     "folder is \"/data/Output.\" If the option is checked, the output folder "
-                     "will be\n\"/data/Output/home/u/Music/pop.\""),
-      this);
+  example_ =
+      new QLabel(tr("For example: original file is \"/home/u/Music/pop/1.mp3\" and output "
+                    "folder is \"/data/Output.\" If the option is checked, the output folder "
+                    "will be\n\"/data/Output/home/u/Music/pop.\""),
+                 this);
   example_->setWordWrap(true);
   pattern_ = new QLineEdit(this);
   pattern_->setAccessibleDescription(
       tr("Fields: %artist% %albumartist% %album% %title% %track% %disc% %year% "
-                     "%genre% %filename% %folder% %ext%, and %field|fallback%"));
+         "%genre% %filename% %folder% %ext%, and %field|fallback%"));
   pattern_->setToolTip(pattern_->accessibleDescription());
   patternExample_ = new QLabel(this);
   patternExample_->setWordWrap(true);
   fatSafe_ = new QCheckBox(tr("Names safe for F&AT and Windows shares"), this);
-  targetExists_ = MakeCodedList(
-      {{tr("Auto rename (add number at end of file name)"), kExistsAutoRename},
-       {tr("Overwrite"), kExistsOverwrite},
-       {tr("Skip (not convert)"), kExistsSkip}},
-      this);
+  targetExists_ =
+      MakeCodedList({{tr("Auto rename (add number at end of file name)"), kExistsAutoRename},
+                     {tr("Overwrite"), kExistsOverwrite},
+                     {tr("Skip (not convert)"), kExistsSkip}},
+                    this);
   output->addWidget(MakeBuddyLabel(tr("&Output folder:"), outputFolder_, this), 0, 0);
   output->addWidget(outputFolder_, 0, 1, 1, 2, Qt::AlignLeft);
   folderLabel_ = MakeBuddyLabel(tr("Custom &folder:"), customFolder_, this);
@@ -135,15 +135,12 @@ COptOutputPage::COptOutputPage(QWidget* parent) : COptPage(parent) {
   output->addWidget(pattern_, 4, 1, 1, 2);
   output->addWidget(patternExample_, 5, 1, 1, 2);
   output->addWidget(fatSafe_, 6, 1, 1, 2);
-  output->addWidget(MakeBuddyLabel(tr("If target file &exists "), targetExists_, this),
-                    7, 0);
+  output->addWidget(MakeBuddyLabel(tr("If target file &exists "), targetExists_, this), 7, 0);
   output->addWidget(targetExists_, 7, 1, 1, 2, Qt::AlignLeft);
   output->setColumnStretch(1, 1);
   page->addLayout(output);
-  myDocuments_ =
-      new QCheckBox(tr("Output files to M&y Documents if creating file failure"), this);
-  browseOutput_ =
-      new QCheckBox(tr("&Browse output folder while conversion completes"), this);
+  myDocuments_ = new QCheckBox(tr("Output files to M&y Documents if creating file failure"), this);
+  browseOutput_ = new QCheckBox(tr("&Browse output folder while conversion completes"), this);
   page->addWidget(myDocuments_);
   page->addWidget(browseOutput_);
   jobs_ = new QSpinBox(this);
@@ -157,17 +154,13 @@ COptOutputPage::COptOutputPage(QWidget* parent) : COptPage(parent) {
   page->addWidget(verify_);
   sync_ = new QCheckBox(tr("Only convert what c&hanged"), this);
   removeOrphans_ = new QCheckBox(tr("Remove outputs whose source is &gone"), this);
-  trashSources_ =
-      new QCheckBox(tr("Move sources to the &Trash after converting"), this);
+  trashSources_ = new QCheckBox(tr("Move sources to the &Trash after converting"), this);
   auto* library = new QGridLayout;
   library->addWidget(sync_, 0, 0);
   library->addWidget(removeOrphans_, 0, 1);
   library->addWidget(trashSources_, 1, 0);
   page->addLayout(library);
-  replayGain_ = MakeCodedList({{tr("Off"), 0},
-                               {tr("Track"), 1},
-                               {tr("Track and album"), 2}},
-                              this);
+  replayGain_ = MakeCodedList({{tr("Off"), 0}, {tr("Track"), 1}, {tr("Track and album"), 2}}, this);
   normalise_ = new QCheckBox(tr("Nor&malise to"), this);
   normaliseTarget_ = new QSpinBox(this);
   normaliseTarget_->setRange(-31, -5);
@@ -185,12 +178,11 @@ COptOutputPage::COptOutputPage(QWidget* parent) : COptPage(parent) {
 
   connect(monoHelp_, &QPushButton::clicked, this, [this] {
     ShowInformation(
-        tr(
-            "In general, the output sound equals to \"(L+R)/2,\" which contains left and right "
-            "channels.\n\n\"L channel\" means the program outputs left channel of original "
-            "stereo file. And \"R channel\" means right channel. It's very useful when you want "
-            "to convert a stereo file into two files that contains left and right channels "
-            "distinguishingly."),
+        tr("In general, the output sound equals to \"(L+R)/2,\" which contains left and right "
+           "channels.\n\n\"L channel\" means the program outputs left channel of original "
+           "stereo file. And \"R channel\" means right channel. It's very useful when you want "
+           "to convert a stereo file into two files that contains left and right channels "
+           "distinguishingly."),
         window());
   });
   connect(checkAll_, &QPushButton::clicked, this, [this] { SetAllExtensions(true); });
@@ -256,8 +248,7 @@ std::optional<PageProblem> COptOutputPage::Validate() {
     return PageProblem{tr("Please choose an output folder."), customFolder_};
   if (folder == kFolderPattern) {
     if (customFolder_->text().isEmpty())
-      return PageProblem{tr("Please choose a base folder for the names."),
-                         customFolder_};
+      return PageProblem{tr("Please choose a base folder for the names."), customFolder_};
     const std::string reason = library::ValidatePattern(pattern_->text().toStdString());
     if (!reason.empty()) return PageProblem{QString::fromStdString(reason), pattern_};
   }
@@ -314,8 +305,7 @@ void COptOutputPage::UpdateCustomFolder() {
     shownFolderCode_ = folder;
   }
   const bool custom = folder == kFolderCustom, pattern = folder == kFolderPattern;
-  folderLabel_->setText(pattern ? tr("Base &folder:")
-                                : tr("Custom &folder:"));
+  folderLabel_->setText(pattern ? tr("Base &folder:") : tr("Custom &folder:"));
   customFolder_->setEnabled(custom || pattern);
   browse_->setEnabled(custom || pattern);
   createDirs_->setEnabled(custom);
@@ -329,8 +319,8 @@ void COptOutputPage::UpdateCustomFolder() {
 }
 
 void COptOutputPage::OnBrowse() {
-  const QString folder = ChooseFolder(window(), tr("Please choose an output folder:"),
-                                      customFolder_->text());
+  const QString folder =
+      ChooseFolder(window(), tr("Please choose an output folder:"), customFolder_->text());
   if (!folder.isEmpty()) customFolder_->setText(folder);
 }
 

@@ -21,9 +21,10 @@ COptSheet::COptSheet(const ConversionSettings& settings, QWidget* parent) : QDia
   tabs_ = new QTabWidget(this);
   pages_ = {new COptOutputPage, new COptMp3Page,      new COptWavPage,       new COptAacPage,
             new COptM4aPage,    new COptFlacAlacPage, new COptOpusVorbisPage};
-  const char* titles[] = {QT_TR_NOOP("General"),      QT_TR_NOOP("MP3 Options"),         QT_TR_NOOP("WAV Options"),
-                          QT_TR_NOOP("AAC Options"),  QT_TR_NOOP("MP4/M4A/M4B Options"), QT_TR_NOOP("FLAC / ALAC"),
-                          QT_TR_NOOP("Opus / Vorbis")};
+  const char* titles[] = {
+      QT_TR_NOOP("General"),      QT_TR_NOOP("MP3 Options"),         QT_TR_NOOP("WAV Options"),
+      QT_TR_NOOP("AAC Options"),  QT_TR_NOOP("MP4/M4A/M4B Options"), QT_TR_NOOP("FLAC / ALAC"),
+      QT_TR_NOOP("Opus / Vorbis")};
   // Every tab stays in sight: the sheet is as wide as its tabs need, never scrolled through
   // arrows, nor are their names cut.
   tabs_->setUsesScrollButtons(false);

@@ -27,12 +27,10 @@ constexpr int kSampleRates[] = {6000,  8000,  11025, 12000, 16000, 22050,
 
 COptWavPage::COptWavPage(QWidget* parent) : COptPage(parent) {
   presets_ = new QComboBox(this);
-  presets_->addItems({tr("Auto"),
-                      tr("11025 Hz, 8 bits, Mono (low quality, smaller file size)"),
+  presets_->addItems({tr("Auto"), tr("11025 Hz, 8 bits, Mono (low quality, smaller file size)"),
                       tr("22050 Hz, 16 bits, Stereo (OK quality, small size)"),
                       tr("32000 Hz, 16 bits, Stereo (medium quality, normal size)"),
-                      tr("44100Hz, 16 bits, Stereo (high quality, large size)"),
-                      tr("Custom")});
+                      tr("44100Hz, 16 bits, Stereo (high quality, large size)"), tr("Custom")});
   CodedItems rates;
   for (int r : kSampleRates) rates.emplace_back(tr("%1 Hz").arg(r), r);
   rates.emplace_back(tr("Same as original file"), 0);
@@ -46,7 +44,8 @@ COptWavPage::COptWavPage(QWidget* parent) : COptPage(parent) {
   channels_ = new QButtonGroup(this);
   auto* channelRow = new QHBoxLayout;
   channelRow->addWidget(new QLabel(tr("Channels:"), this));
-  const char* channelTexts[] = {QT_TR_NOOP("&Stereo"), QT_TR_NOOP("&Mono"), QT_TR_NOOP("Same as &original file")};
+  const char* channelTexts[] = {QT_TR_NOOP("&Stereo"), QT_TR_NOOP("&Mono"),
+                                QT_TR_NOOP("Same as &original file")};
   for (int i = 0; i < 3; ++i) {
     auto* button = new QRadioButton(tr(channelTexts[i]), this);
     channels_->addButton(button, i);

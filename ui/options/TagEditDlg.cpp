@@ -44,7 +44,8 @@ CTagEditDlg::CTagEditDlg(const TagRecord& record, QWidget* parent)
 
   track_ = new QButtonGroup(this);
   auto* trackRow = new QHBoxLayout;
-  const char* trackTexts[] = {QT_TR_NOOP("&None"), QT_TR_NOOP("&Sequence number in list"), QT_TR_NOOP("C&ustom")};
+  const char* trackTexts[] = {QT_TR_NOOP("&None"), QT_TR_NOOP("&Sequence number in list"),
+                              QT_TR_NOOP("C&ustom")};
   for (int i = 0; i < 3; ++i) {
     auto* button = new QRadioButton(tr(trackTexts[i]), this);
     track_->addButton(button, i);

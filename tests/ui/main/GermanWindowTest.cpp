@@ -22,7 +22,8 @@ namespace {
 const QString kBuild = QStringLiteral(WAVORAX_BINARY_DIR);
 
 TEST(GermanWindow, ShowsGermanLabels) {
-  CSettingsStore store(QDir::temp().filePath(QStringLiteral("wavorax-german-test.ini")).toStdString());
+  CSettingsStore store(
+      QDir::temp().filePath(QStringLiteral("wavorax-german-test.ini")).toStdString());
   CMainDlg window(store, QString());
   window.show();
   auto* add = window.findChild<CSkinButton*>(QStringLiteral("button-add-files"));
@@ -49,22 +50,22 @@ TEST_P(GermanEngineText, IsShownInGerman) {
 
 INSTANTIATE_TEST_SUITE_P(
     Statuses, GermanEngineText,
-    testing::Values(
-        EngineCase{"Conversion Failure", "Konvertierung fehlgeschlagen"},
-        EngineCase{"Cancelled", "Abgebrochen"},
-        EngineCase{"song.mp3", "song.mp3"},
-        EngineCase{"Converting 2 of 10 file(s) to MP3...",
-                   "Datei 2 von 10 wird in MP3 konvertiert ..."},
-        EngineCase{"song.mp3 (source kept: No usable trash on the file's file system)",
-                   "song.mp3 (Quelle behalten: Kein nutzbarer Papierkorb auf dem Dateisystem "
-                   "der Datei)"},
-        EngineCase{"Failed to create folder \"/a %2 b\"",
-                   "Der Ordner „/a %2 b“ konnte nicht angelegt werden"}));
+    testing::Values(EngineCase{"Conversion Failure", "Konvertierung fehlgeschlagen"},
+                    EngineCase{"Cancelled", "Abgebrochen"}, EngineCase{"song.mp3", "song.mp3"},
+                    EngineCase{"Converting 2 of 10 file(s) to MP3...",
+                               "Datei 2 von 10 wird in MP3 konvertiert ..."},
+                    EngineCase{
+                        "song.mp3 (source kept: No usable trash on the file's file system)",
+                        "song.mp3 (Quelle behalten: Kein nutzbarer Papierkorb auf dem Dateisystem "
+                        "der Datei)"},
+                    EngineCase{"Failed to create folder \"/a %2 b\"",
+                               "Der Ordner „/a %2 b“ konnte nicht angelegt werden"}));
 
 TEST(GermanHelp, OpensTheGermanPages) {
   const QString help = kBuild + QStringLiteral("/share/wavorax/help");
   EXPECT_EQ(LocalisedHelpIndex(help, QLocale::system()), help + QStringLiteral("/de/index.html"));
-  EXPECT_EQ(LocalisedHelpIndex(help, QLocale(QLocale::English)), help + QStringLiteral("/index.html"));
+  EXPECT_EQ(LocalisedHelpIndex(help, QLocale(QLocale::English)),
+            help + QStringLiteral("/index.html"));
 }
 
 }  // namespace
@@ -77,7 +78,8 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   testing::InitGoogleTest(&argc, argv);
   QApplication app(argc, argv);
-  if (!wavorax::i18n::LoadTranslations(QStringLiteral(WAVORAX_BINARY_DIR "/share/wavorax/translations"))) {
+  if (!wavorax::i18n::LoadTranslations(
+          QStringLiteral(WAVORAX_BINARY_DIR "/share/wavorax/translations"))) {
     std::fprintf(stderr, "the German catalogue is not built\n");
     return 1;
   }
