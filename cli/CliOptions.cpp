@@ -8,11 +8,15 @@
 #include <cstring>
 #include <map>
 
+#include "app/Translations.h"
 #include "base/Paths.h"
 #include "engine/Targets.h"
 #include "engine/library/NamePattern.h"
 
 namespace wavorax::cli {
+
+using i18n::Fill;
+using i18n::translate;
 
 namespace {
 
@@ -28,7 +32,7 @@ std::string FormatNames() {
   std::string names;
   const TargetTable& targets = Targets();
   for (std::size_t i = 0; i < targets.size(); ++i) {
-    if (i > 0) names += i + 1 == targets.size() ? " or " : ", ";
+    if (i > 0) names += i + 1 == targets.size() ? translate("Cli", " or ") : ", ";
     names += targets[i].cliName;
   }
   return names;
@@ -51,7 +55,8 @@ bool ApplyTagField(TagRecord& tag, const std::string& field, const std::string& 
     std::size_t characters = 0;
     for (unsigned char c : value) characters += (c & 0xC0) != 0x80;
     if (characters > limit) {
-      error = field + " holds at most " + std::to_string(limit) + " characters";
+      error =
+          Fill(translate("Cli", "%1 holds at most %2 characters"), {field, std::to_string(limit)});
       return false;
     }
     target = value;
@@ -59,7 +64,7 @@ bool ApplyTagField(TagRecord& tag, const std::string& field, const std::string& 
   };
   auto integer = [&](std::int32_t& target) {
     if (!ParseInt(value, number)) {
-      error = field + " needs a number";
+      error = Fill(translate("Cli", "%1 needs a number"), {field});
       return false;
     }
     target = number;
@@ -87,10 +92,10 @@ bool ApplyTagField(TagRecord& tag, const std::string& field, const std::string& 
         tag.genre = i;
         return true;
       }
-    error = "unknown genre \"" + value + "\"";
+    error = Fill(translate("Cli", "unknown genre \"%1\""), {value});
     return false;
   }
-  error = "unknown tag field \"" + field + "\"";
+  error = Fill(translate("Cli", "unknown tag field \"%1\""), {field});
   return false;
 }
 
@@ -111,14 +116,14 @@ std::string UsageError(const QCommandLineParser& parser, int argc, const char* c
       if (arg == "--") break;
       if (arg.rfind(dashed, 0) == 0 &&
           (arg.size() == dashed.size() || arg[dashed.size()] == '=' || name.size() == 1))
-        return "unknown option \"" + arg + "\"";
+        return Fill(translate("Cli", "unknown option \"%1\""), {arg});
     }
-    return "unknown option \"" + dashed + "\"";
+    return Fill(translate("Cli", "unknown option \"%1\""), {dashed});
   }
   const std::string text = Bytes(parser.errorText());
   const auto open = text.find('\''), close = text.rfind('\'');
   if (text.rfind("Missing value", 0) == 0 && open != std::string::npos && close > open)
-    return text.substr(open + 1, close - open - 1) + " needs a value";
+    return Fill(translate("Cli", "%1 needs a value"), {text.substr(open + 1, close - open - 1)});
   return text;
 }
 
@@ -128,19 +133,19 @@ bool ApplyAssignment(ConversionSettings& settings, const std::string& assignment
                      std::string& error) {
   const auto eq = assignment.find('=');
   if (eq == std::string::npos || eq == 0) {
-    error = "--set needs NAME=VALUE, got \"" + assignment + "\"";
+    error = Fill(translate("Cli", "--set needs NAME=VALUE, got \"%1\""), {assignment});
     return false;
   }
   const std::string name = assignment.substr(0, eq), value = assignment.substr(eq + 1);
   const auto dot = name.find('.');
   const SettingField* field = FindSettingField(name.substr(0, dot));
   if (!field) {
-    error = "unknown setting \"" + name + "\"";
+    error = Fill(translate("Cli", "unknown setting \"%1\""), {name});
     return false;
   }
   if (dot != std::string::npos) {
     if (field->kind != SettingKind::Tag) {
-      error = "unknown setting \"" + name + "\"";
+      error = Fill(translate("Cli", "unknown setting \"%1\""), {name});
       return false;
     }
     return ApplyTagField(settings.*(field->tagField), name.substr(dot + 1), value, error);
@@ -149,7 +154,7 @@ bool ApplyAssignment(ConversionSettings& settings, const std::string& assignment
     case SettingKind::Int: {
       std::int32_t number = 0;
       if (!ParseInt(value, number)) {
-        error = name + " needs a whole number, got \"" + value + "\"";
+        error = Fill(translate("Cli", "%1 needs a whole number, got \"%2\""), {name, value});
         return false;
       }
       // A value given here is taken as if it had been stored: what the store would correct
@@ -161,7 +166,7 @@ bool ApplyAssignment(ConversionSettings& settings, const std::string& assignment
       settings.*(field->textField) = value;
       return true;
     case SettingKind::Tag:
-      error = name + " is set field by field, as " + name + ".title=...";
+      error = Fill(translate("Cli", "%1 is set field by field, as %1.title=..."), {name});
       return false;
   }
   return false;
@@ -183,7 +188,7 @@ bool ApplyLoudnessOption(const QString& name, const std::string& value, Options&
                          std::string& error) {
   if (name == "replaygain") {
     if (value != "track" && value != "album" && value != "off") {
-      error = "--replaygain takes track, album or off";
+      error = translate("Cli", "--replaygain takes track, album or off");
       return false;
     }
     o.assignments.push_back(std::string("ReplayGainMode=") + (value == "album"   ? "2"
@@ -194,7 +199,7 @@ bool ApplyLoudnessOption(const QString& name, const std::string& value, Options&
   std::int32_t lufs = 0;
   // "-18" and "18" both mean -18 LUFS.
   if (!ParseInt(value, lufs) || std::abs(lufs) < 5 || std::abs(lufs) > 31) {
-    error = "--normalise needs a level from -31 to -5 LUFS";
+    error = translate("Cli", "--normalise needs a level from -31 to -5 LUFS");
     return false;
   }
   o.assignments.push_back("NormaliseLoudness=1");
@@ -279,20 +284,20 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
       o.assignments.push_back("CreateDirs=1");
     } else if (name == "files-from") {
       if (value.empty()) {
-        error = "--files-from needs a file, or - for standard input";
+        error = translate("Cli", "--files-from needs a file, or - for standard input");
         return false;
       }
       o.filesFrom = value;
     } else if (name == "f") {
       int code = 0;
       if (!FormatCode(value, code)) {
-        error = "unknown format \"" + value + "\" (" + FormatNames() + ")";
+        error = Fill(translate("Cli", "unknown format \"%1\" (%2)"), {value, FormatNames()});
         return false;
       }
       o.assignments.push_back("OutputFormat=" + std::to_string(code));
     } else if (name == "o") {
       if (value.empty()) {
-        error = "the output folder is empty";
+        error = translate("Cli", "the output folder is empty");
         return false;
       }
       o.assignments.push_back("DestOutputFolderOpt=" + std::to_string(kFolderCustom));
@@ -304,7 +309,7 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
                  : value == "skip"      ? kExistsSkip
                                         : 0;
       if (!code) {
-        error = "--if-exists takes rename, overwrite or skip";
+        error = translate("Cli", "--if-exists takes rename, overwrite or skip");
         return false;
       }
       o.assignments.push_back("TargetExistsOpt=" + std::to_string(code));
@@ -315,14 +320,14 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
     } else if (name == "j") {
       std::int32_t jobs = 0;
       if (!ParseInt(value, jobs) || jobs < 1 || jobs > 256) {
-        error = "--jobs needs a number from 1 to 256";
+        error = translate("Cli", "--jobs needs a number from 1 to 256");
         return false;
       }
       o.jobs = jobs;
     } else if (name == "name-pattern") {
       const std::string reason = library::ValidatePattern(value);
       if (!reason.empty()) {
-        error = "--name-pattern: " + reason;
+        error = "--name-pattern: " + i18n::EngineTextUtf8(reason);
         return false;
       }
       byPattern = true;
@@ -339,14 +344,14 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
     } else if (name == "replaygain" || name == "normalise") {
       if (!ApplyLoudnessOption(name, value, o, error)) return false;
     } else {
-      error = "unknown option \"" + shown + "\"";
+      error = Fill(translate("Cli", "unknown option \"%1\""), {shown});
       return false;
     }
   }
   // The pattern's names start in the -o folder, wherever the two stand on the line.
   if (byPattern) {
     if (outputDir.empty()) {
-      error = "--name-pattern needs -o DIR, the folder the names start in";
+      error = translate("Cli", "--name-pattern needs -o DIR, the folder the names start in");
       return false;
     }
     o.assignments.push_back("DestOutputFolderOpt=" + std::to_string(kFolderPattern));
@@ -359,7 +364,7 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
   for (const auto& a : o.assignments)
     if (!ApplyAssignment(probe, a, error)) return false;
   if (!o.help && o.sources.empty() && o.filesFrom.empty()) {
-    error = "no source files or folders given";
+    error = translate("Cli", "no source files or folders given");
     return false;
   }
   return true;
@@ -368,18 +373,20 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
 std::string UsageText() {
   std::string upper = FormatNames();
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  for (std::size_t at; (at = upper.find(" OR ")) != std::string::npos;)
-    upper.replace(at, 4, " or ");
-  return R"(Usage: wavorax-cli [OPTIONS] SOURCE...
+  // The words between the names stay in lower case.
+  const std::string separator = translate("Cli", " or ");
+  std::string shouted = separator;
+  for (char& c : shouted) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (std::size_t at; (at = upper.find(shouted)) != std::string::npos;)
+    upper.replace(at, shouted.size(), separator);
+  return Fill(translate("Cli", R"(Usage: wavorax-cli [OPTIONS] SOURCE...
 
-Converts audio files to )" +
-         upper + R"( with the settings of Wavorax.
+Converts audio files to %1 with the settings of Wavorax.
 A SOURCE file is taken whatever its extension; a folder is searched with its subfolders
 for the file types switched on in the settings (BatchAdd...).
 
 Options:
-  -f, --format FORMAT      target format: )" +
-         FormatNames() + R"(
+  -f, --format FORMAT      target format: %2
   -o, --output-dir DIR     write the outputs into DIR instead of next to each source
       --mirror             below DIR, recreate each source's folder path
       --if-exists POLICY   when the output exists: rename (add a number), overwrite, skip
@@ -420,7 +427,8 @@ Options:
 
 The settings are read, never written. Exit status: 0 when everything converted, 1 when a
 file failed, was skipped or could not be loaded, 2 on a usage error, 130 after Ctrl+C.
-)";
+)"),
+              {upper, FormatNames()});
 }
 
 }  // namespace wavorax::cli

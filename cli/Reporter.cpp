@@ -10,10 +10,14 @@
 #include <optional>
 #include <vector>
 
+#include "app/Translations.h"
 #include "base/Paths.h"
 #include "base/Utf8.h"
 
 namespace wavorax::cli {
+
+using i18n::Fill;
+using i18n::translate;
 
 std::string JsonString(const std::string& s) {
   std::string out = "\"";
@@ -126,12 +130,19 @@ std::string RowJson(const CSourceList& list, int row) {
 
 // The --list table: widths in terminal columns, so that wide characters keep it aligned.
 void PrintTable(const CSourceList& list, const std::function<void(const std::string&)>& Put) {
-  static const char* const kTitles[] = {"File", "Length", "Bit Rate", "Freq.", "Channels"};
+  // The window's column titles.
+  const std::string kTitles[] = {translate("Table", "File"), translate("Table", "Length"),
+                                 translate("Table", "Bit Rate"), translate("Table", "Freq."),
+                                 translate("Table", "Channels")};
+  // The channel modes are words; the other cells are names and figures.
+  const auto cellOf = [&list](int r, int c) {
+    return c == 4 ? i18n::EngineTextUtf8(list.Text(r, c)) : list.Text(r, c);
+  };
   std::size_t width[5];
   for (int c = 0; c < 5; ++c) {
-    width[c] = std::string(kTitles[c]).size();
+    width[c] = DisplayWidth(kTitles[c]);
     for (int r = 0; r < list.RowCount(); ++r)
-      width[c] = std::max(width[c], DisplayWidth(OneLine(list.Text(r, c))));
+      width[c] = std::max(width[c], DisplayWidth(OneLine(cellOf(r, c))));
   }
   auto line = [&](auto cell) {
     std::string out;
@@ -145,8 +156,8 @@ void PrintTable(const CSourceList& list, const std::function<void(const std::str
     while (!out.empty() && out.back() == ' ') out.pop_back();
     Put(out + "\n");
   };
-  line([&](int c) { return std::string(kTitles[c]); });
-  for (int r = 0; r < list.RowCount(); ++r) line([&](int c) { return list.Text(r, c); });
+  line([&](int c) { return kTitles[c]; });
+  for (int r = 0; r < list.RowCount(); ++r) line([&](int c) { return cellOf(r, c); });
 }
 
 const char* PlanWord(PlannedAction action) {
@@ -219,25 +230,25 @@ class TextReporter final : public IReporter {
     std::string line = source + ": ";
     switch (plan.action) {
       case PlannedAction::New:
-        line += "new " + plan.path;
+        line += Fill(translate("Cli", "new %1"), {plan.path});
         break;
       case PlannedAction::Renamed:
-        line += "renamed to " + plan.path;
+        line += Fill(translate("Cli", "renamed to %1"), {plan.path});
         break;
       case PlannedAction::Overwrite:
-        line += "overwrite " + plan.path;
+        line += Fill(translate("Cli", "overwrite %1"), {plan.path});
         break;
       case PlannedAction::Skipped:
-        line += "skipped";
+        line += translate("Cli", "skipped");
         break;
       case PlannedAction::SameAsSource:
-        line += "refused as the source itself";
+        line += translate("Cli", "refused as the source itself");
         break;
       case PlannedAction::UpToDate:
-        line += "up to date " + plan.path;
+        line += Fill(translate("Cli", "up to date %1"), {plan.path});
         break;
       case PlannedAction::Failed:
-        line += plan.outcome;
+        line += i18n::EngineTextUtf8(plan.outcome);
         break;
     }
     Line(OneLine(line));
@@ -257,15 +268,15 @@ class TextReporter final : public IReporter {
     std::lock_guard lock(mutex_);
     if (finished_.size() <= static_cast<std::size_t>(index))
       finished_.resize(static_cast<std::size_t>(index) + 1);
-    finished_[index] = OneLine(entry.path + ": " + status);
+    finished_[index] = OneLine(entry.path + ": " + i18n::EngineTextUtf8(status));
     FlushInOrder();
   }
   void TimeLeft(const std::string& text) override {
     std::lock_guard lock(mutex_);
-    timeLeft_ = text;
+    timeLeft_ = i18n::EngineTextUtf8(text);
   }
   void Removed(const SyncSession::Removal& removal) override {
-    Line(OneLine(removal.output + ": " + removal.status));
+    Line(OneLine(removal.output + ": " + i18n::EngineTextUtf8(removal.status)));
   }
   void BatchEnded() override {
     std::lock_guard lock(mutex_);
@@ -275,27 +286,39 @@ class TextReporter final : public IReporter {
   }
   void AlbumMeasured(const AlbumLoudness& album) override {
     std::lock_guard lock(mutex_);
-    std::string line = "Album of " + std::to_string(album.rows.size()) + " track(s) from row " +
-                       std::to_string(album.rows.empty() ? 0 : album.rows.front() + 1) + ": ";
+    std::string line = Fill(translate("Cli", "Album of %1 track(s) from row %2: "),
+                            {std::to_string(album.rows.size()),
+                             std::to_string(album.rows.empty() ? 0 : album.rows.front() + 1)});
     if (album.gain)
-      line += FormatGainDb(album.gain->albumGainDb) + ", peak " +
-              FormatPeak(album.gain->albumPeak) + " (" + std::to_string(album.tagged) + " tagged)";
+      line += Fill(translate("Cli", "%1, peak %2 (%3 tagged)"),
+                   {FormatGainDb(album.gain->albumGainDb), FormatPeak(album.gain->albumPeak),
+                    std::to_string(album.tagged)});
     else
-      line += "no album gain (silence or too short)";
+      line += translate("Cli", "no album gain (silence or too short)");
     albums_.push_back(line);
   }
   void LoudnessPlan(int replayGainMode, const double* normaliseLufs) override {
     if (normaliseLufs)
-      Line("Loudness: each source would be decoded once to measure it, then normalised to " +
-           JsonNumber(*normaliseLufs, 0) + " LUFS (true peak at most -1 dBTP)" +
-           (replayGainMode == 2 ? ", albums as a whole" : ""));
+      Line(Fill(replayGainMode == 2
+                    ? translate("Cli",
+                                "Loudness: each source would be decoded once to measure it, then "
+                                "normalised to %1 LUFS (true peak at most -1 dBTP), albums as a "
+                                "whole")
+                    : translate("Cli",
+                                "Loudness: each source would be decoded once to measure it, then "
+                                "normalised to %1 LUFS (true peak at most -1 dBTP)"),
+                {JsonNumber(*normaliseLufs, 0)}));
     if (replayGainMode != 0)
-      Line(std::string("Loudness: ReplayGain ") +
-           (replayGainMode == 2 ? "track and album gains" : "track gains") +
-           " would be measured while converting and written as tags");
+      Line(replayGainMode == 2 ? translate("Cli",
+                                           "Loudness: ReplayGain track and album gains would be "
+                                           "measured while converting and written as tags")
+                               : translate("Cli",
+                                           "Loudness: ReplayGain track gains would be measured "
+                                           "while converting and written as tags"));
   }
   void LoadFailures(const std::string& report) override {
-    if (!report.empty()) std::fprintf(stderr, "%s\n", OneLineReport(report).c_str());
+    if (!report.empty())
+      std::fprintf(stderr, "%s\n", OneLineReport(i18n::EngineTextUtf8(report)).c_str());
   }
   bool OutputOk() const override { return out_.ok(); }
 
@@ -303,9 +326,11 @@ class TextReporter final : public IReporter {
   void ShowProgress(int index, const std::string& name, int percent) {
     if (!terminal_) return;
     std::lock_guard lock(mutex_);
-    std::fprintf(stderr, "\r\033[K[%d/%d] Converting %s...%d%%%s", index + 1, count_,
-                 OneLine(name).c_str(), percent,
-                 timeLeft_.empty() ? "" : (" (" + timeLeft_ + ")").c_str());
+    const std::string line = Fill(translate("Cli", "[%1/%2] Converting %3...%4%"),
+                                  {std::to_string(index + 1), std::to_string(count_), OneLine(name),
+                                   std::to_string(percent)}) +
+                             (timeLeft_.empty() ? "" : " (" + timeLeft_ + ")");
+    std::fprintf(stderr, "\r\033[K%s", line.c_str());
     std::fflush(stderr);
   }
   void Line(const std::string& text) {

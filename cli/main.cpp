@@ -16,6 +16,7 @@ extern "C" {
 }
 
 #include "app/SettingsStore.h"
+#include "app/Translations.h"
 #include "base/Paths.h"
 #include "cli/CliOptions.h"
 #include "cli/Reporter.h"
@@ -29,6 +30,8 @@ extern "C" {
 #include "sources/SourceList.h"
 
 using namespace wavorax;
+using i18n::Fill;
+using i18n::translate;
 
 namespace {
 
@@ -43,7 +46,7 @@ class AddingProgress final : public IAddProgress {
   explicit AddingProgress(bool tty) : tty_(tty) {}
   void SetText(const std::string& text) override {
     if (!tty_) return;
-    std::fprintf(stderr, "\r\033[K%s", text.c_str());
+    std::fprintf(stderr, "\r\033[K%s", i18n::EngineTextUtf8(text).c_str());
     std::fflush(stderr);
     shown_ = true;
   }
@@ -130,10 +133,13 @@ bool ReportPlans(const ConversionSettings& settings, const CSourceList& list, cl
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The language of the human texts follows the locale; --json stays English.
+  i18n::LoadTranslations();
   cli::Options options;
   std::string error;
   if (!cli::ParseOptions(argc, argv, options, error)) {
-    std::fprintf(stderr, "wavorax-cli: %s\nTry 'wavorax-cli --help'.\n", error.c_str());
+    std::fprintf(stderr, "wavorax-cli: %s\n%s\n", error.c_str(),
+                 translate("Cli", "Try 'wavorax-cli --help'.").c_str());
     return 2;
   }
   if (options.help) {
@@ -175,17 +181,23 @@ int main(int argc, char** argv) {
     const std::string reason = library::ValidatePattern(settings.NamePattern);
     if (!reason.empty() || settings.NamePatternBase.empty()) {
       std::fprintf(stderr, "wavorax-cli: %s\n",
-                   reason.empty() ? "the naming pattern has no base folder" : reason.c_str());
+                   reason.empty()
+                       ? translate("Cli", "the naming pattern has no base folder").c_str()
+                       : i18n::EngineTextUtf8(reason).c_str());
       return 2;
     }
   }
   if (settings.SyncOutputs && LibraryBaseFolder(settings).empty()) {
-    std::fputs("wavorax-cli: --sync needs an output folder (-o DIR or --name-pattern)\n", stderr);
+    std::fprintf(
+        stderr, "wavorax-cli: %s\n",
+        translate("Cli", "--sync needs an output folder (-o DIR or --name-pattern)").c_str());
     return 2;
   }
   if (!options.filesFrom.empty() && !ReadFileList(options.filesFrom, options.sources)) {
-    std::fprintf(stderr, "wavorax-cli: cannot read the list %s\n",
-                 cli::OneLine(options.filesFrom).c_str());
+    std::fprintf(
+        stderr, "wavorax-cli: %s\n",
+        Fill(translate("Cli", "cannot read the list %1"), {cli::OneLine(options.filesFrom)})
+            .c_str());
     return 1;
   }
 
@@ -199,8 +211,9 @@ int main(int argc, char** argv) {
     if (::stat(source.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
       const ScanOutcome scan = CollectFolder(settings, collected, source, &adding);
       for (const std::string& folder : scan.unreadable) {
-        std::fprintf(stderr, "wavorax-cli: cannot read the folder %s\n",
-                     cli::OneLine(folder).c_str());
+        std::fprintf(
+            stderr, "wavorax-cli: %s\n",
+            Fill(translate("Cli", "cannot read the folder %1"), {cli::OneLine(folder)}).c_str());
         anyFailed = true;
       }
       if (scan.cancelled) break;
@@ -234,7 +247,7 @@ int main(int argc, char** argv) {
     if (!failures.empty()) reporter->LoadFailures(FailureReport(failures));
   };
   if (collected.empty()) {
-    std::fputs("No files found.\n", stderr);
+    std::fprintf(stderr, "%s\n", translate("Cli", "No files found.").c_str());
     return 1;
   }
 
@@ -251,7 +264,7 @@ int main(int argc, char** argv) {
     for (int r = 0; r < list.RowCount(); ++r) sources.push_back(list.Entry(r).path);
     sync = SyncSession::Open(settings, sources, options.dryRun, error);
     if (!sync) {
-      std::fprintf(stderr, "wavorax-cli: %s\n", cli::OneLine(error).c_str());
+      std::fprintf(stderr, "wavorax-cli: %s\n", cli::OneLine(i18n::EngineTextUtf8(error)).c_str());
       return 1;
     }
   }
@@ -260,7 +273,8 @@ int main(int argc, char** argv) {
     const SyncSession::Outcome outcome = sync->Finish(cancelled);
     for (const auto& removal : outcome.removals) reporter->Removed(removal);
     if (!outcome.error.empty()) {
-      std::fprintf(stderr, "wavorax-cli: %s\n", cli::OneLine(outcome.error).c_str());
+      std::fprintf(stderr, "wavorax-cli: %s\n",
+                   cli::OneLine(i18n::EngineTextUtf8(outcome.error)).c_str());
       anyFailed = true;
     }
   };

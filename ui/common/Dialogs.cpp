@@ -1,5 +1,6 @@
 #include "ui/common/Dialogs.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QStandardPaths>
@@ -45,42 +46,44 @@ QStringList SourceFileFilters() {
   // Qt shows the patterns in parentheses; the description keeps its own where
   // it has one.
   static const char* const kFilters[] = {
-      "All Support Formats (*.mp3 *.mp2 *.mp1 *.wav *.ogg *.oga *.opus *.mod *.xm "
-      "*.it *.s3m *.mtm "
-      "*.umx *.mo3 *.au *.snd *.aiff *.aif *.aifc *.afc *.cda *.flac *.wma "
-      "*.wmv *.asf *.wv "
-      "*.aac *.m4a *.m4b *.mp4 *.m4v *.ac3 *.adx *.ape *.mac *.mpc *.mp+ *.mpp "
-      "*.spx *.tta "
-      "*.amr *.cue *.toc *.nrg)",
-      "MP3 Files (*.mp3 *.mp2 *.mp1)",
-      "WAV Files (*.wav)",
-      "OGG Files (*.ogg *.oga *.opus)",
-      "Windows Media Audio (*.wma)",
-      "Windows Media Video (*.wmv)",
-      "Advanced Systems Format (*.asf)",
-      "CD Audio (*.cda)",
+      QT_TRANSLATE_NOOP(
+          "Dialogs",
+          "All Support Formats (*.mp3 *.mp2 *.mp1 *.wav *.ogg *.oga *.opus *.mod *.xm "
+          "*.it *.s3m *.mtm "
+          "*.umx *.mo3 *.au *.snd *.aiff *.aif *.aifc *.afc *.cda *.flac *.wma "
+          "*.wmv *.asf *.wv "
+          "*.aac *.m4a *.m4b *.mp4 *.m4v *.ac3 *.adx *.ape *.mac *.mpc *.mp+ *.mpp "
+          "*.spx *.tta "
+          "*.amr *.cue *.toc *.nrg)"),
+      QT_TRANSLATE_NOOP("Dialogs", "MP3 Files (*.mp3 *.mp2 *.mp1)"),
+      QT_TRANSLATE_NOOP("Dialogs", "WAV Files (*.wav)"),
+      QT_TRANSLATE_NOOP("Dialogs", "OGG Files (*.ogg *.oga *.opus)"),
+      QT_TRANSLATE_NOOP("Dialogs", "Windows Media Audio (*.wma)"),
+      QT_TRANSLATE_NOOP("Dialogs", "Windows Media Video (*.wmv)"),
+      QT_TRANSLATE_NOOP("Dialogs", "Advanced Systems Format (*.asf)"),
+      QT_TRANSLATE_NOOP("Dialogs", "CD Audio (*.cda)"),
       // Disc images expand to one row per audio track when they are added.
-      "CD Images (*.cue *.toc *.nrg)",
-      "AIFF Files (*.aiff *.aif *.aifc *.afc)",
-      "Free Lossless Audio Codec (*.flac)",
-      "WavPack (*.wv)",
-      "Advanced Audio Coding (*.aac)",
-      "Advanced Audio Coding MPEG-4 (*.m4a *.m4b *.mp4 *.m4v)",
-      "Dolby Digital AC-3 (*.ac3)",
-      "CRI ADX (*.adx)",
-      "Monkey's Audio (*.ape *.mac)",
-      "Musepack (*.mpc *.mp+ *.mpp)",
-      "Speex (*.spx)",
-      "The True Audio (*.tta)",
-      "MOD Musics (*.mod *.xm *.it *.s3m *.mtm *.umx)",
-      "MO3 Musicss (*.mo3)",
-      "AU Files (*.au)",
-      "AMR Files (*.amr)",
-      "NeXT/Sun sound Files (*.snd)",
-      "All Files (*)",
+      QT_TRANSLATE_NOOP("Dialogs", "CD Images (*.cue *.toc *.nrg)"),
+      QT_TRANSLATE_NOOP("Dialogs", "AIFF Files (*.aiff *.aif *.aifc *.afc)"),
+      QT_TRANSLATE_NOOP("Dialogs", "Free Lossless Audio Codec (*.flac)"),
+      QT_TRANSLATE_NOOP("Dialogs", "WavPack (*.wv)"),
+      QT_TRANSLATE_NOOP("Dialogs", "Advanced Audio Coding (*.aac)"),
+      QT_TRANSLATE_NOOP("Dialogs", "Advanced Audio Coding MPEG-4 (*.m4a *.m4b *.mp4 *.m4v)"),
+      QT_TRANSLATE_NOOP("Dialogs", "Dolby Digital AC-3 (*.ac3)"),
+      QT_TRANSLATE_NOOP("Dialogs", "CRI ADX (*.adx)"),
+      QT_TRANSLATE_NOOP("Dialogs", "Monkey's Audio (*.ape *.mac)"),
+      QT_TRANSLATE_NOOP("Dialogs", "Musepack (*.mpc *.mp+ *.mpp)"),
+      QT_TRANSLATE_NOOP("Dialogs", "Speex (*.spx)"),
+      QT_TRANSLATE_NOOP("Dialogs", "The True Audio (*.tta)"),
+      QT_TRANSLATE_NOOP("Dialogs", "MOD Musics (*.mod *.xm *.it *.s3m *.mtm *.umx)"),
+      QT_TRANSLATE_NOOP("Dialogs", "MO3 Musicss (*.mo3)"),
+      QT_TRANSLATE_NOOP("Dialogs", "AU Files (*.au)"),
+      QT_TRANSLATE_NOOP("Dialogs", "AMR Files (*.amr)"),
+      QT_TRANSLATE_NOOP("Dialogs", "NeXT/Sun sound Files (*.snd)"),
+      QT_TRANSLATE_NOOP("Dialogs", "All Files (*)"),
   };
   QStringList filters;
-  for (const char* filter : kFilters) filters << QString::fromLatin1(filter);
+  for (const char* filter : kFilters) filters << QCoreApplication::translate("Dialogs", filter);
   return filters;
 }
 

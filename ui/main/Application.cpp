@@ -55,7 +55,9 @@ int RunProgram(const StartOptions& options) {
   if (!versionsMatch()) return 1;
   const auto start = options.startAudioLibrary ? options.startAudioLibrary : StartAudioLibrary;
   if (!start()) {
-    ShowCritical(QStringLiteral("Failed to initialize the software (0x0002020)."), nullptr);
+    ShowCritical(QCoreApplication::translate("Application",
+                                             "Failed to initialize the software (0x0002020)."),
+                 nullptr);
     return 1;
   }
   if (!qobject_cast<QProxyStyle*>(QApplication::style())) QApplication::setStyle(new CWavoraxStyle);

@@ -114,52 +114,58 @@ QString LinkErrorText(int code) {
   const char* reason = nullptr;
   switch (code) {
     case 0:
-      reason = "The operating system is out\nof memory or resources.";
+      reason = QT_TRANSLATE_NOOP("Link", "The operating system is out\nof memory or resources.");
       break;
     case 2:
-      reason = "The specified file was not found.";
+      reason = QT_TRANSLATE_NOOP("Link", "The specified file was not found.");
       break;
     case 3:
-      reason = "The specified path was not found.";
+      reason = QT_TRANSLATE_NOOP("Link", "The specified path was not found.");
       break;
     case 5:
-      reason = "The operating system denied\naccess to the specified file.";
+      reason =
+          QT_TRANSLATE_NOOP("Link", "The operating system denied\naccess to the specified file.");
       break;
     case 8:
-      reason = "There was not enough memory to complete the operation.";
+      reason = QT_TRANSLATE_NOOP("Link", "There was not enough memory to complete the operation.");
       break;
     case 11:
-      reason = "The .EXE file is invalid\n(non-Win32 .EXE or error in .EXE image).";
+      reason = QT_TRANSLATE_NOOP(
+          "Link", "The .EXE file is invalid\n(non-Win32 .EXE or error in .EXE image).");
       break;
     case 26:
-      reason = "A sharing violation occurred. ";
+      reason = QT_TRANSLATE_NOOP("Link", "A sharing violation occurred. ");
       break;
     case 27:
-      reason = "The filename association is\nincomplete or invalid.";
+      reason = QT_TRANSLATE_NOOP("Link", "The filename association is\nincomplete or invalid.");
       break;
     case 28:
-      reason = "The DDE transaction could not\nbe completed because the request timed out.";
+      reason = QT_TRANSLATE_NOOP(
+          "Link", "The DDE transaction could not\nbe completed because the request timed out.");
       break;
     case 29:
-      reason = "The DDE transaction failed.";
+      reason = QT_TRANSLATE_NOOP("Link", "The DDE transaction failed.");
       break;
     case 30:
-      reason =
+      reason = QT_TRANSLATE_NOOP(
+          "Link",
           "The DDE transaction could not\nbe completed because other DDE transactions\nwere "
-          "being processed.";
+          "being processed.");
       break;
     case 31:
-      reason = "There is no application associated\nwith the given filename extension.";
+      reason = QT_TRANSLATE_NOOP(
+          "Link", "There is no application associated\nwith the given filename extension.");
       break;
     case 32:
-      reason = "The specified dynamic-link library was not found.";
+      reason = QT_TRANSLATE_NOOP("Link", "The specified dynamic-link library was not found.");
       break;
     default:
       break;
   }
-  const QString text = reason ? QString::fromLatin1(reason)
-                              : QStringLiteral("Unknown Error (%1) occurred.").arg(code);
-  return QStringLiteral("Unable to open hyperlink:\n\n") + text;
+  const QString text =
+      reason ? QCoreApplication::translate("Link", reason)
+             : QCoreApplication::translate("Link", "Unknown Error (%1) occurred.").arg(code);
+  return QCoreApplication::translate("Link", "Unable to open hyperlink:\n\n%1").arg(text);
 }
 
 void OpenFailedLinksInBrowser(QWidget* root) {

@@ -1,6 +1,7 @@
 #include "ui/main/DesktopLaunch.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -21,7 +22,8 @@ const QString kObjectPath = QStringLiteral("/example/quelbrook/Wavorax");
 const QString kInterface = QStringLiteral("org.freedesktop.Application");
 
 QString HelpText() {
-  return QStringLiteral(
+  return QCoreApplication::translate(
+      "Launch",
       "Usage: wavorax [OPTIONS] [FILE...]\n"
       "\n"
       "Opens the Wavorax window with the audio files, folders and file:// URIs given in\n"

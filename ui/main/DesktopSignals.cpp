@@ -1,5 +1,6 @@
 #include "ui/main/DesktopSignals.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -21,16 +22,22 @@ const QString kOpenFolderAction = QStringLiteral("open-folder");
 
 QString AppUri() { return QStringLiteral("application://%1.desktop").arg(kDesktopId); }
 
-QString Count(int n, const char* what) {
-  return QStringLiteral("%1 %2%3").arg(n).arg(QLatin1String(what)).arg(n == 1 ? "" : "s");
-}
-
 }  // namespace
 
 QString BatchSummary(int converted, int failed) {
-  if (failed == 0) return Count(converted, "file") + QStringLiteral(" converted");
-  if (converted == 0) return Count(failed, "file") + QStringLiteral(" failed");
-  return Count(converted, "file") + QStringLiteral(" converted, %1 failed").arg(failed);
+  // One text for each case, so that every language can say it in its own words.
+  if (failed == 0)
+    return converted == 1
+               ? QCoreApplication::translate("Desktop", "1 file converted")
+               : QCoreApplication::translate("Desktop", "%1 files converted").arg(converted);
+  if (converted == 0)
+    return failed == 1 ? QCoreApplication::translate("Desktop", "1 file failed")
+                       : QCoreApplication::translate("Desktop", "%1 files failed").arg(failed);
+  return converted == 1
+             ? QCoreApplication::translate("Desktop", "1 file converted, %1 failed").arg(failed)
+             : QCoreApplication::translate("Desktop", "%1 files converted, %2 failed")
+                   .arg(converted)
+                   .arg(failed);
 }
 
 CDesktopSignals::CDesktopSignals(std::function<void()> openFolder, QObject* parent)
@@ -57,8 +64,7 @@ void CDesktopSignals::BatchStarted() {
   QDBusMessage call = QDBusMessage::createMethodCall(
       kPortal, QStringLiteral("/org/freedesktop/portal/desktop"),
       QStringLiteral("org.freedesktop.portal.Inhibit"), QStringLiteral("Inhibit"));
-  call << QString() << 12u
-       << QVariantMap{{QStringLiteral("reason"), QStringLiteral("Converting audio files")}};
+  call << QString() << 12u << QVariantMap{{QStringLiteral("reason"), tr("Converting audio files")}};
   auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kCallTimeoutMs), this);
   connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
     w->deleteLater();
@@ -82,7 +88,7 @@ void CDesktopSignals::InhibitThroughLogind() {
       QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
       QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
   logind << QStringLiteral("sleep:idle") << QStringLiteral("Wavorax")
-         << QStringLiteral("Converting audio files") << QStringLiteral("block");
+         << tr("Converting audio files") << QStringLiteral("block");
   auto* watcher = new QDBusPendingCallWatcher(system.asyncCall(logind, kCallTimeoutMs), this);
   connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
     w->deleteLater();
@@ -106,8 +112,7 @@ void CDesktopSignals::BatchEnded(const QString& summary, bool notify) {
   QDBusMessage call = QDBusMessage::createMethodCall(kNotifications, kNotificationsPath,
                                                      kNotifications, QStringLiteral("Notify"));
   call << QStringLiteral("Wavorax") << 0u << QStringLiteral("example.quelbrook.Wavorax")
-       << QStringLiteral("Conversion finished") << summary
-       << QStringList{kOpenFolderAction, QStringLiteral("Open Folder")}
+       << tr("Conversion finished") << summary << QStringList{kOpenFolderAction, tr("Open Folder")}
        << QVariantMap{{QStringLiteral("desktop-entry"), QString::fromLatin1(kDesktopId)}} << -1;
   auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kCallTimeoutMs), this);
   connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {

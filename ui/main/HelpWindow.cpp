@@ -13,22 +13,37 @@
 namespace wavorax::ui {
 
 QString DefaultHelpIndex() {
-  return QDir::cleanPath(QCoreApplication::applicationDirPath() +
-                         QStringLiteral("/../share/wavorax/help/index.html"));
+  return LocalisedHelpIndex(QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                                            QStringLiteral("/../share/wavorax/help")),
+                            QLocale::system());
+}
+
+QString LocalisedHelpIndex(const QString& helpFolder, const QLocale& locale) {
+  const QString english = helpFolder + QStringLiteral("/index.html");
+  for (QString language : locale.uiLanguages()) {
+    language.replace(QLatin1Char('-'), QLatin1Char('_'));
+    for (const QString& name : {language, language.section(QLatin1Char('_'), 0, 0)}) {
+      // English is the help's own language; a later preference does not override it.
+      if (name == QLatin1String("en") || name == QLatin1String("C")) return english;
+      const QString index = helpFolder + QLatin1Char('/') + name + QStringLiteral("/index.html");
+      if (!name.isEmpty() && QFileInfo::exists(index)) return index;
+    }
+  }
+  return english;
 }
 
 CHelpWindow::CHelpWindow(const QString& index, QWidget* parent) : QWidget(parent, Qt::Window) {
-  setWindowTitle(QStringLiteral("Wavorax Help"));
+  setWindowTitle(tr("Wavorax Help"));
   setAttribute(Qt::WA_DeleteOnClose, false);
   resize(760, 560);
 
   back_ = new QToolButton(this);
-  back_->setText(QStringLiteral("Back"));
+  back_->setText(tr("Back"));
   back_->setArrowType(Qt::LeftArrow);
   back_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   back_->setEnabled(false);
   forward_ = new QToolButton(this);
-  forward_->setText(QStringLiteral("Forward"));
+  forward_->setText(tr("Forward"));
   forward_->setArrowType(Qt::RightArrow);
   forward_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   forward_->setEnabled(false);

@@ -3,6 +3,7 @@
 // that.
 #pragma once
 
+#include <QLocale>
 #include <QString>
 #include <QWidget>
 
@@ -28,5 +29,9 @@ class CHelpWindow final : public QWidget {
 // folder, under share/ when installed; both are ../share/wavorax/help/ from the
 // program's folder.
 QString DefaultHelpIndex();
+
+// The index page in the first of the locale's languages that the help folder has pages for
+// (help/de/ for German), else the English one at the top of the folder.
+QString LocalisedHelpIndex(const QString& helpFolder, const QLocale& locale);
 
 }  // namespace wavorax::ui

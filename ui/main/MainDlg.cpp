@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "app/Translations.h"
 #include "controls/SkinButton.h"
 #include "decoders/cd/CdDisc.h"
 #include "decoders/choice/DecoderChoice.h"
@@ -162,17 +163,19 @@ void CMainDlg::BuildControls() {
     const char* tip;
   };
   const CommandButtonLook looks[] = {
-      {kAddFiles, "&Add Files", "button-add-files", 72, "Add files"},
-      {kAddFolder, "Add &Folder", "button-add-folder", 115, "Add files from a folder"},
-      {kRemoveAll, "Remove A&ll", "button-remove-all", 161, "Remove all files in list"},
-      {kConvertAll, "&Convert", "button-convert", 206, "Convert all files"},
-      {kOptions, "&Options", "button-options", 278, "Options"},
+      {kAddFiles, QT_TR_NOOP("&Add Files"), "button-add-files", 72, QT_TR_NOOP("Add files")},
+      {kAddFolder, QT_TR_NOOP("Add &Folder"), "button-add-folder", 115,
+       QT_TR_NOOP("Add files from a folder")},
+      {kRemoveAll, QT_TR_NOOP("Remove A&ll"), "button-remove-all", 161,
+       QT_TR_NOOP("Remove all files in list")},
+      {kConvertAll, QT_TR_NOOP("&Convert"), "button-convert", 206, QT_TR_NOOP("Convert all files")},
+      {kOptions, QT_TR_NOOP("&Options"), "button-options", 278, QT_TR_NOOP("Options")},
   };
   for (const CommandButtonLook& look : looks) {
     auto* button = new CSkinButton(this);
     button->setObjectName(QString::fromLatin1(look.image));
-    button->setText(QString::fromLatin1(look.text));
-    button->setToolTip(QString::fromLatin1(look.tip));
+    button->setText(tr(look.text));
+    button->setToolTip(tr(look.tip));
     button->SetTextFont(TahomaBold(), false);
     button->SetTextColours(QColor(53, 53, 53), QColor(53, 53, 53), false);
     button->SetTextOffset(0, -1, false);
@@ -184,8 +187,7 @@ void CMainDlg::BuildControls() {
     button->move(11, look.y);
     button->SetSourceBackground(&skin_, false);
     button->SetCursorShape(Qt::PointingHandCursor);
-    MakeReachable(button, QString::fromLatin1(look.text).remove(QLatin1Char('&')),
-                  QString::fromLatin1(look.tip));
+    MakeReachable(button, tr(look.text).remove(QLatin1Char('&')), tr(look.tip));
     buttons_.emplace_back(look.command, button);
   }
   // Buttons always run their command; the commands guard themselves.
@@ -202,7 +204,7 @@ void CMainDlg::BuildControls() {
   auto caption = [this](const char* image, int x, const char* tip, const char* description) {
     auto* button = new CSkinButton(this);
     button->setObjectName(QString::fromLatin1(image));
-    button->setToolTip(QString::fromLatin1(tip));
+    button->setToolTip(tr(tip));
     button->SetDrawText(false, false);
     button->SetDrawBorder(true, false);
     button->SetFlat(true, false);
@@ -211,12 +213,13 @@ void CMainDlg::BuildControls() {
     button->setGeometry(x, 11, 21, 21);
     button->SetSourceBackground(&skin_, false);
     button->SetCursorShape(Qt::PointingHandCursor);
-    MakeReachable(button, QString::fromLatin1(tip), QString::fromLatin1(description));
+    MakeReachable(button, tr(tip), tr(description));
     return button;
   };
-  helpButton_ = caption("caption-help", 624, "Help", "Opens the help menu");
-  minimiseButton_ = caption("caption-minimise", 647, "Minimize", "Minimizes the window");
-  closeButton_ = caption("caption-close", 669, "Close", "Closes Wavorax");
+  helpButton_ = caption("caption-help", 624, QT_TR_NOOP("Help"), QT_TR_NOOP("Opens the help menu"));
+  minimiseButton_ =
+      caption("caption-minimise", 647, QT_TR_NOOP("Minimize"), QT_TR_NOOP("Minimizes the window"));
+  closeButton_ = caption("caption-close", 669, QT_TR_NOOP("Close"), QT_TR_NOOP("Closes Wavorax"));
   connect(helpButton_, &QAbstractButton::clicked, this, &CMainDlg::ShowHelpMenu);
   connect(minimiseButton_, &QAbstractButton::clicked, this, &QWidget::showMinimized);
   connect(closeButton_, &QAbstractButton::clicked, this, &QWidget::close);
@@ -224,7 +227,7 @@ void CMainDlg::BuildControls() {
   linkButton_ = new CSkinButton(this);
   linkButton_->setObjectName(QStringLiteral("homepage"));
   linkButton_->setText(QStringLiteral("wavorax.example"));
-  linkButton_->setToolTip(QStringLiteral("Visit Wavorax Homepage"));
+  linkButton_->setToolTip(tr("Visit Wavorax Homepage"));
   QFont linkFont = TahomaBold();
   linkFont.setUnderline(true);
   linkButton_->SetTextFont(linkFont, false);
@@ -237,12 +240,12 @@ void CMainDlg::BuildControls() {
   MakeReachable(linkButton_, linkButton_->text(), linkButton_->toolTip());
   connect(linkButton_, &QAbstractButton::clicked, this, [this] { Dispatch(kHomepage); });
 
-  combo_->setAccessibleName(QStringLiteral("Target format"));
-  combo_->setAccessibleDescription(QStringLiteral("The format every file is converted to"));
-  view_->setAccessibleName(QStringLiteral("Files"));
+  combo_->setAccessibleName(tr("Target format"));
+  combo_->setAccessibleDescription(tr("The format every file is converted to"));
+  view_->setAccessibleName(tr("Files"));
   view_->setAccessibleDescription(
-      QStringLiteral("The files to convert, with their length, bit rate, frequency, channels "
-                     "and status"));
+      tr("The files to convert, with their length, bit rate, frequency, channels "
+         "and status"));
   SetSkinnedTabOrder();
 }
 
@@ -272,36 +275,36 @@ void CMainDlg::MakeReachable(CSkinButton* button, const QString& name, const QSt
 
 void CMainDlg::BuildMenus() {
   auto add = [this](QMenu* menu, const char* text, int command) {
-    QAction* action = menu->addAction(QString::fromUtf8(text));
+    QAction* action = menu->addAction(tr(text));
     action->setData(command);
     connect(action, &QAction::triggered, this, [this, command] { Dispatch(command); });
     actions_.emplace_back(command, action);
   };
   contextMenu_ = new QMenu(this);
-  add(contextMenu_, "&Play Source", kPlaySource);
-  add(contextMenu_, "Play &Destination", kPlayDestination);
+  add(contextMenu_, QT_TR_NOOP("&Play Source"), kPlaySource);
+  add(contextMenu_, QT_TR_NOOP("Play &Destination"), kPlayDestination);
   contextMenu_->addSeparator();
-  add(contextMenu_, "&Convert Selected", kConvertSelected);
-  add(contextMenu_, "Convert All", kConvertAll);
+  add(contextMenu_, QT_TR_NOOP("&Convert Selected"), kConvertSelected);
+  add(contextMenu_, QT_TR_NOOP("Convert All"), kConvertAll);
   contextMenu_->addSeparator();
-  add(contextMenu_, "Browse &Source Folder", kBrowseSource);
-  add(contextMenu_, "Browse Destination &Folder", kBrowseDestination);
+  add(contextMenu_, QT_TR_NOOP("Browse &Source Folder"), kBrowseSource);
+  add(contextMenu_, QT_TR_NOOP("Browse Destination &Folder"), kBrowseDestination);
   contextMenu_->addSeparator();
-  add(contextMenu_, "&Add Files...\tCtrl+O", kAddFiles);
-  add(contextMenu_, "Add F&older", kAddFolder);
-  add(contextMenu_, "Add Audio &CD", kAddAudioCd);
-  add(contextMenu_, "&Remove\tDel", kRemove);
-  add(contextMenu_, "Remove Al&l", kRemoveAll);
+  add(contextMenu_, QT_TR_NOOP("&Add Files...\tCtrl+O"), kAddFiles);
+  add(contextMenu_, QT_TR_NOOP("Add F&older"), kAddFolder);
+  add(contextMenu_, QT_TR_NOOP("Add Audio &CD"), kAddAudioCd);
+  add(contextMenu_, QT_TR_NOOP("&Remove\tDel"), kRemove);
+  add(contextMenu_, QT_TR_NOOP("Remove Al&l"), kRemoveAll);
 
   helpMenu_ = new QMenu(this);
-  add(helpMenu_, "&Help Topics\tF1", kHelpTopics);
+  add(helpMenu_, QT_TR_NOOP("&Help Topics\tF1"), kHelpTopics);
   helpMenu_->addSeparator();
-  add(helpMenu_, "&Tell A Friend", kTellAFriend);
-  add(helpMenu_, "&Feedback and Support", kFeedback);
-  add(helpMenu_, "Home&page", kHomepage);
-  add(helpMenu_, "&Check Latest Version", kCheckVersion);
+  add(helpMenu_, QT_TR_NOOP("&Tell A Friend"), kTellAFriend);
+  add(helpMenu_, QT_TR_NOOP("&Feedback and Support"), kFeedback);
+  add(helpMenu_, QT_TR_NOOP("Home&page"), kHomepage);
+  add(helpMenu_, QT_TR_NOOP("&Check Latest Version"), kCheckVersion);
   helpMenu_->addSeparator();
-  add(helpMenu_, "&About...", kAbout);
+  add(helpMenu_, QT_TR_NOOP("&About..."), kAbout);
   helpMenu_->addSeparator();
   QAction* look = helpMenu_->addAction(tr("Use the desktop's &look"));
   look->setData(kDesktopLook);
@@ -419,10 +422,10 @@ void CMainDlg::Dispatch(int command) {
       OpenUrl(HomepageUrl());
       break;
     case kTellAFriend:
-      OpenUrl(QStringLiteral("mailto:?subject=Wavorax%20audio%20converter&body=") +
-              QString::fromLatin1(QUrl::toPercentEncoding(
-                  QStringLiteral("I convert my music with Wavorax, a batch audio converter: ") +
-                  HomepageUrl())));
+      OpenUrl(
+          QStringLiteral("mailto:?subject=Wavorax%20audio%20converter&body=") +
+          QString::fromLatin1(QUrl::toPercentEncoding(
+              tr("I convert my music with Wavorax, a batch audio converter: ") + HomepageUrl())));
       break;
     case kFeedback:
       OpenUrl(QStringLiteral("mailto:support@quelbrook.example?subject=Wavorax%20") +
@@ -572,13 +575,13 @@ void CMainDlg::OnAddFiles() {
 }
 
 void CMainDlg::OnAddFolder() {
-  const QString folder = ChooseFolder(this, QStringLiteral("Please choose a folder:"),
-                                      QString::fromStdString(settings_.Folder));
+  const QString folder =
+      ChooseFolder(this, tr("Please choose a folder:"), QString::fromStdString(settings_.Folder));
   if (folder.isEmpty()) return;
   settings_.Folder = folder.toStdString();
   store_.SaveSettings(settings_, kSaveFolder);
   QCoreApplication::processEvents();
-  CProgressDlg* progress = OpenAddProgress(QStringLiteral("Searching files..."));
+  CProgressDlg* progress = OpenAddProgress(tr("Searching files..."));
   progress->PumpMessages();
   std::vector<std::string> paths;
   CollectFolder(settings_, paths, settings_.Folder);
@@ -588,7 +591,7 @@ void CMainDlg::OnAddFolder() {
 void CMainDlg::OnAddAudioCd() {
   const std::vector<std::string> drives = AudioCdDrives();
   if (drives.empty()) {
-    ::wavorax::ui::ShowInformation(QStringLiteral("There is no audio CD in any drive."), this);
+    ::wavorax::ui::ShowInformation(tr("There is no audio CD in any drive."), this);
     return;
   }
   std::string drive = drives.front();
@@ -596,9 +599,8 @@ void CMainDlg::OnAddAudioCd() {
     QStringList names;
     for (const std::string& d : drives) names << QString::fromStdString(d);
     bool chosen = false;
-    const QString name =
-        QInputDialog::getItem(this, QStringLiteral("Wavorax"),
-                              QStringLiteral("Please choose a drive:"), names, 0, false, &chosen);
+    const QString name = QInputDialog::getItem(
+        this, QStringLiteral("Wavorax"), tr("Please choose a drive:"), names, 0, false, &chosen);
     if (!chosen) return;
     drive = name.toStdString();
   }
@@ -655,7 +657,7 @@ void CMainDlg::TakePendingAdds() {
 
 void CMainDlg::AddDropped(const QStringList& dropped) {
   if (busy_ || dropped.isEmpty()) return;
-  CProgressDlg* progress = OpenAddProgress(QStringLiteral("Searching files..."));
+  CProgressDlg* progress = OpenAddProgress(tr("Searching files..."));
   progress->PumpMessages();
   std::vector<std::string> paths;
   for (const QString& item : dropped) {
@@ -700,7 +702,7 @@ void CMainDlg::AddCollected(const std::vector<std::string>& paths, CProgressDlg*
   progress_ = nullptr;
   busy_ = false;
   setEnabled(true);
-  if (!failures.empty()) ShowWarning(QString::fromStdString(FailureReport(failures)), this);
+  if (!failures.empty()) ShowWarning(i18n::EngineText(FailureReport(failures)), this);
   TakePendingAdds();
 }
 
@@ -745,7 +747,7 @@ void CMainDlg::RevealOutput(const std::string& path) {
 }
 
 void CMainDlg::ShowInformation(const std::string& text) {
-  wavorax::ui::ShowInformation(QString::fromStdString(text), this);
+  wavorax::ui::ShowInformation(i18n::EngineText(text), this);
 }
 
 void CMainDlg::BeginBatch() {
@@ -843,17 +845,17 @@ void CMainDlg::CloseHelpWindow() {
 
 void CMainDlg::ShowAbout() {
   QDialog box(this);
-  box.setWindowTitle(QStringLiteral("About Wavorax"));
+  box.setWindowTitle(tr("About Wavorax"));
   auto* icon = new QLabel(&box);
   const qreal dpr = devicePixelRatioF();
   QPixmap pixmap = windowIcon().pixmap(QSize(64, 64), dpr);
   icon->setPixmap(pixmap);
   auto* text = new QLabel(&box);
   text->setTextFormat(Qt::RichText);
-  text->setText(QStringLiteral("<p style='font-size:15px'><b>Wavorax</b></p><p>Version %1</p>"
-                               "<p>A batch audio converter.<br>&copy; Quelbrook</p>")
+  text->setText(tr("<p style='font-size:15px'><b>Wavorax</b></p><p>Version %1</p>"
+                   "<p>A batch audio converter.<br>&copy; Quelbrook</p>")
                     .arg(QStringLiteral(WAVORAX_VERSION)));
-  auto* ok = new QPushButton(QStringLiteral("OK"), &box);
+  auto* ok = new QPushButton(tr("OK"), &box);
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, &box, &QDialog::accept);
   auto* row = new QHBoxLayout;

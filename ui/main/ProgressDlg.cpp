@@ -15,6 +15,8 @@
 #include <QWindow>
 #include <algorithm>
 
+#include "app/Translations.h"
+
 namespace wavorax::ui {
 
 namespace {
@@ -59,7 +61,7 @@ CProgressBase::CProgressBase(QWidget* owner, int width, int height, WindowLook l
     setFixedSize(width, height);
     setFont(WindowFont());
   }
-  cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+  cancel_ = new QPushButton(tr("Cancel"), this);
   cancel_->setAutoDefault(false);
   cancel_->setDefault(false);
   // Cancel only raises the flag: the owner ends the work and closes the window.
@@ -164,7 +166,7 @@ CProgressDlg::CProgressDlg(QWidget* owner, WindowLook look) : CProgressBase(owne
 constexpr int kShowIntervalMs = 40;
 
 void CProgressDlg::SetText(const std::string& text) {
-  pendingText_ = QString::fromStdString(text);
+  pendingText_ = i18n::EngineText(text);
   if (!shown_.isValid()) Show();
 }
 
@@ -215,12 +217,12 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* owner, WindowLook look)
 }
 
 void CConvertProgressDlg::SetTimeLeft(const std::string& text) {
-  SetLabel(timeLeft_, QString::fromStdString(text));
+  SetLabel(timeLeft_, i18n::EngineText(text));
   timeLeft_->setVisible(!text.empty());
 }
 
 void CConvertProgressDlg::SetFileText(const std::string& text) {
-  SetLabel(fileText_, QString::fromStdString(text));
+  SetLabel(fileText_, i18n::EngineText(text));
 }
 
 int CConvertProgressDlg::FileBarWidth() { return std::max(1, fileBar_->width()); }
@@ -232,7 +234,7 @@ void CConvertProgressDlg::SetFileBarRange(int maximum) {
 void CConvertProgressDlg::SetFileBarPos(int position) { SetBar(fileBar_, position); }
 
 void CConvertProgressDlg::SetOverallText(const std::string& text) {
-  SetLabel(overallText_, QString::fromStdString(text));
+  SetLabel(overallText_, i18n::EngineText(text));
 }
 
 void CConvertProgressDlg::SetOverallRange(int maximum) {
@@ -334,7 +336,7 @@ void CConvertProgressDlg::SetDesktopJobCount(int jobs) {
 
 void CConvertProgressDlg::SetJobLine(int job, const std::string& text, int percent) {
   if (job < 0 || job >= static_cast<int>(jobLines_.size())) return;
-  SetLabel(jobLines_[job].first, QString::fromStdString(text));
+  SetLabel(jobLines_[job].first, i18n::EngineText(text));
   SetBar(jobLines_[job].second, std::clamp(percent, 0, 100));
 }
 

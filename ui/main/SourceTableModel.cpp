@@ -1,10 +1,16 @@
 #include "ui/main/SourceTableModel.h"
 
+#include <QCoreApplication>
+
+#include "app/Translations.h"
+
 namespace wavorax::ui {
 
 namespace {
-const char* const kTitles[kColumnCount] = {"File",  "Length",   "Bit Rate",
-                                           "Freq.", "Channels", "Status"};
+const char* const kTitles[kColumnCount] = {
+    QT_TRANSLATE_NOOP("Table", "File"),     QT_TRANSLATE_NOOP("Table", "Length"),
+    QT_TRANSLATE_NOOP("Table", "Bit Rate"), QT_TRANSLATE_NOOP("Table", "Freq."),
+    QT_TRANSLATE_NOOP("Table", "Channels"), QT_TRANSLATE_NOOP("Table", "Status")};
 const int kWidths[kColumnCount] = {152, 55, 70, 70, 60, 145};
 }  // namespace
 
@@ -30,8 +36,13 @@ Qt::Alignment CSourceTableModel::ColumnAlignment(int column) {
 
 QVariant CSourceTableModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= shownRows_ || index.row() >= list_.RowCount()) return {};
-  if (role == Qt::DisplayRole)
-    return QString::fromStdString(list_.Text(index.row(), index.column()));
+  if (role == Qt::DisplayRole) {
+    // The status and the channel mode are the engine's words; the rest are names and figures.
+    const std::string text = list_.Text(index.row(), index.column());
+    if (index.column() == kColStatus || index.column() == kColChannels)
+      return i18n::EngineText(text);
+    return QString::fromStdString(text);
+  }
   if (role == Qt::TextAlignmentRole) return QVariant::fromValue(ColumnAlignment(index.column()));
   if (role == Qt::ToolTipRole && index.column() == kColFile)
     return QString::fromStdString(list_.Entry(index.row()).path);
@@ -40,7 +51,7 @@ QVariant CSourceTableModel::data(const QModelIndex& index, int role) const {
 
 QVariant CSourceTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount) return {};
-  if (role == Qt::DisplayRole) return QString::fromLatin1(kTitles[section]);
+  if (role == Qt::DisplayRole) return QCoreApplication::translate("Table", kTitles[section]);
   if (role == Qt::TextAlignmentRole) return QVariant::fromValue(ColumnAlignment(section));
   return {};
 }

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <cstdio>
 
+#include "app/Translations.h"
 #include "ui/main/Application.h"
 #include "ui/main/DesktopLaunch.h"
 
@@ -10,6 +11,8 @@ int main(int argc, char** argv) {
   using wavorax::ui::LaunchRequest;
   // The command line is read before any window system is touched, so that --help and a
   // wrong option answer without a display.
+  // The language follows the locale, for the answer to --help as for the windows.
+  wavorax::i18n::LoadTranslations();
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
   const LaunchRequest request = wavorax::ui::ParseLaunchArguments(arguments, QDir::currentPath());
@@ -27,6 +30,7 @@ int main(int argc, char** argv) {
   }
 
   QApplication app(argc, argv);
+  wavorax::i18n::LoadTranslations();
   QApplication::setApplicationDisplayName(QStringLiteral("Wavorax"));
   QGuiApplication::setDesktopFileName(QString::fromLatin1(wavorax::ui::kDesktopId));
   // One window per session: a later start hands its files over and ends.

@@ -41,80 +41,77 @@ void Check(QButtonGroup* group, int id) {
 
 CAacFamilyPage::CAacFamilyPage(bool mp4Family, QWidget* parent)
     : COptPage(parent), mp4Family_(mp4Family) {
-  reset_ = new QPushButton(QStringLiteral("Reset"), this);
-  auto_ = new QCheckBox(QStringLiteral("A&uto (let the program choose the best parameters)"), this);
+  reset_ = new QPushButton(tr("Reset"), this);
+  auto_ = new QCheckBox(tr("A&uto (let the program choose the best parameters)"), this);
   auto* rateRow = new QHBoxLayout;
-  rate_ = AddRadioRow(
-      {QStringLiteral("Average &Bit Rate (ABR)"), QStringLiteral("&Variable Bit Rate (VBR)")},
-      rateRow, this);
+  rate_ =
+      AddRadioRow({tr("Average &Bit Rate (ABR)"), tr("&Variable Bit Rate (VBR)")}, rateRow, this);
   rateRow->addStretch(1);
   CodedItems bits;
-  for (int b : kBitRates) bits.emplace_back(QStringLiteral("%1 kbps").arg(b), b);
-  bits.emplace_back(QStringLiteral("Same as original file"), 0);
+  for (int b : kBitRates) bits.emplace_back(tr("%1 kbps").arg(b), b);
+  bits.emplace_back(tr("Same as original file"), 0);
   bitRates_ = MakeCodedList(bits, this);
   quality_ = MakeLimitedEdit(9, true, this);
   quality_->setFixedWidth(56);
   qualitySpin_ = new CUpDown(quality_, 10, 500, 10, this);
 
-  auto* advanced = new QGroupBox(QStringLiteral("Advanced Options"), this);
-  tns_ = new QCheckBox(QStringLiteral("Use &Temporal Noise Shaping (TNS)"), advanced);
-  midSide_ = new QCheckBox(QStringLiteral("Allow &Mid/Side"), advanced);
+  auto* advanced = new QGroupBox(tr("Advanced Options"), this);
+  tns_ = new QCheckBox(tr("Use &Temporal Noise Shaping (TNS)"), advanced);
+  midSide_ = new QCheckBox(tr("Allow &Mid/Side"), advanced);
   auto* advancedGrid = new QGridLayout(advanced);
   advancedGrid->addWidget(tns_, 0, 0, 1, 2);
   advancedGrid->addWidget(midSide_, 1, 0, 1, 2);
   int row = 2;
   if (!mp4Family_) {
     auto* mpegRow = new QHBoxLayout;
-    mpeg_ = AddRadioRow({QStringLiteral("MPEG&4"), QStringLiteral("MPEG&2")}, mpegRow, advanced);
+    mpeg_ = AddRadioRow({tr("MPEG&4"), tr("MPEG&2")}, mpegRow, advanced);
     mpegRow->addStretch(1);
-    advancedGrid->addWidget(new QLabel(QStringLiteral("MPEG Version:"), advanced), row, 0);
+    advancedGrid->addWidget(new QLabel(tr("MPEG Version:"), advanced), row, 0);
     advancedGrid->addLayout(mpegRow, row++, 1);
   }
   auto* blockRow = new QHBoxLayout;
-  block_ = AddRadioRow({QStringLiteral("B&oth long and short"), QStringLiteral("No &short"),
-                        QStringLiteral("&No long")},
-                       blockRow, advanced);
+  block_ = AddRadioRow({tr("B&oth long and short"), tr("No &short"), tr("&No long")}, blockRow,
+                       advanced);
   blockRow->addStretch(1);
-  advancedGrid->addWidget(new QLabel(QStringLiteral("Block Type:"), advanced), row, 0);
+  advancedGrid->addWidget(new QLabel(tr("Block Type:"), advanced), row, 0);
   advancedGrid->addLayout(blockRow, row, 1);
   advancedGrid->setColumnStretch(1, 1);
 
   if (mp4Family_) {
     tag_ = new CTagChoiceBox(
-        {QStringLiteral("Add &ID3 tag"), QStringLiteral("Trans&fer ID3 tag from source file"),
-         QStringLiteral("Non&e")},
-        QStringLiteral("E&dit ID3 tag"), this);
+        {tr("Add &ID3 tag"), tr("Trans&fer ID3 tag from source file"), tr("Non&e")},
+        tr("E&dit ID3 tag"), this);
   }
   amplify_ = new CAmplifyBox(this);
 
   auto* page = new QVBoxLayout(this);
   auto* headingRow = new QHBoxLayout;
-  headingRow->addWidget(MakeHeading(mp4Family_ ? QStringLiteral("MP4/M4A/M4B Encoding Parameters")
-                                               : QStringLiteral("AAC Encoding Parameters"),
-                                    this),
-                        1);
+  headingRow->addWidget(
+      MakeHeading(
+          mp4Family_ ? tr("MP4/M4A/M4B Encoding Parameters") : tr("AAC Encoding Parameters"), this),
+      1);
   headingRow->addWidget(reset_);
   page->addLayout(headingRow);
   page->addWidget(auto_);
   page->addLayout(rateRow);
   auto* values = new QGridLayout;
-  values->addWidget(MakeBuddyLabel(QStringLiteral("Bit &Rate:"), bitRates_, this), 0, 0);
+  values->addWidget(MakeBuddyLabel(tr("Bit &Rate:"), bitRates_, this), 0, 0);
   values->addWidget(bitRates_, 0, 1);
   auto* qualityRow = new QHBoxLayout;
   qualityRow->addWidget(quality_);
   qualityRow->addWidget(qualitySpin_);
-  qualityRow->addWidget(new QLabel(QStringLiteral("(Default: 100. From 10 to 500)"), this));
+  qualityRow->addWidget(new QLabel(tr("(Default: 100. From 10 to 500)"), this));
   qualityRow->addStretch(1);
-  values->addWidget(MakeBuddyLabel(QStringLiteral("&Quality:"), quality_, this), 1, 0);
+  values->addWidget(MakeBuddyLabel(tr("&Quality:"), quality_, this), 1, 0);
   values->addLayout(qualityRow, 1, 1);
   values->setColumnStretch(2, 1);
   page->addLayout(values);
   page->addWidget(advanced);
   if (tag_) {
-    page->addWidget(MakeHeading(QStringLiteral("ID3 tag"), this));
+    page->addWidget(MakeHeading(tr("ID3 tag"), this));
     page->addWidget(tag_);
   }
-  page->addWidget(MakeHeading(QStringLiteral("Sound"), this));
+  page->addWidget(MakeHeading(tr("Sound"), this));
   page->addWidget(amplify_);
   page->addStretch(1);
 
@@ -161,7 +158,7 @@ std::optional<PageProblem> CAacFamilyPage::Validate() {
   if (auto problem = ReadInteger(quality_, quality)) return problem;
   if (auto problem = ReadInteger(amplify_->Edit(), coefficient)) return problem;
   if (!auto_->isChecked() && rate_->checkedId() == 1 && (quality < 10 || quality > 500))
-    return PageProblem{QStringLiteral("Invalid quality value. It's betwen 10 and 500."), quality_};
+    return PageProblem{tr("Invalid quality value. It's betwen 10 and 500."), quality_};
   return amplify_->Validate();
 }
 

@@ -48,75 +48,71 @@ int BitRateFor(int r, int b) {
 
 COptMp3Page::COptMp3Page(QWidget* parent) : COptPage(parent) {
   presets_ = new QComboBox(this);
-  presets_->addItems(
-      {QStringLiteral("Auto"),
-       QStringLiteral("11025 Hz, 16 kbps, Mono (low quality, smaller file size)"),
-       QStringLiteral("22050 Hz, 32 kbps, Joint Stereo (OK quality, small size)"),
-       QStringLiteral("32000 Hz, 96 kbps, Joint Stereo (medium quality, normal size)"),
-       QStringLiteral("44100Hz, 128 kbps, Joint Stereo (close to CD-quality, large size)"),
-       QStringLiteral("Custom")});
+  presets_->addItems({tr("Auto"), tr("11025 Hz, 16 kbps, Mono (low quality, smaller file size)"),
+                      tr("22050 Hz, 32 kbps, Joint Stereo (OK quality, small size)"),
+                      tr("32000 Hz, 96 kbps, Joint Stereo (medium quality, normal size)"),
+                      tr("44100Hz, 128 kbps, Joint Stereo (close to CD-quality, large size)"),
+                      tr("Custom")});
   CodedItems rates;
-  for (int r : kSampleRates) rates.emplace_back(QStringLiteral("%1 Hz").arg(r), r);
-  rates.emplace_back(QStringLiteral("Same as original file"), 0);
+  for (int r : kSampleRates) rates.emplace_back(tr("%1 Hz").arg(r), r);
+  rates.emplace_back(tr("Same as original file"), 0);
   sampleRates_ = MakeCodedList(rates, this);
   CodedItems bits;
-  for (int b : kBitRates) bits.emplace_back(QStringLiteral("%1 kbps").arg(b), b);
-  bits.emplace_back(QStringLiteral("Same as original file"), 0);
+  for (int b : kBitRates) bits.emplace_back(tr("%1 kbps").arg(b), b);
+  bits.emplace_back(tr("Same as original file"), 0);
   bitRates_ = MakeCodedList(bits, this);
-  modes_ = MakeCodedList({{QStringLiteral("Constant bit rate"), kMp3Cbr},
-                          {QStringLiteral("Variable bit rate"), kMp3Vbr},
-                          {QStringLiteral("Average bit rate"), kMp3Abr}},
+  modes_ = MakeCodedList({{tr("Constant bit rate"), kMp3Cbr},
+                          {tr("Variable bit rate"), kMp3Vbr},
+                          {tr("Average bit rate"), kMp3Abr}},
                          this);
   CodedItems qualities;
   for (int q = kMp3VbrQualityBest; q <= kMp3VbrQualitySmallest; ++q)
-    qualities.emplace_back(QStringLiteral("V%1").arg(q), q);
-  qualities.front().first += QStringLiteral(" (best)");
-  qualities.back().first += QStringLiteral(" (smallest)");
+    qualities.emplace_back(tr("V%1").arg(q), q);
+  qualities.front().first += tr(" (best)");
+  qualities.back().first += tr(" (smallest)");
   vbrQualities_ = MakeCodedList(qualities, this);
   CodedItems averages;
-  for (int b : kBitRates) averages.emplace_back(QStringLiteral("%1 kbps").arg(b), b);
+  for (int b : kBitRates) averages.emplace_back(tr("%1 kbps").arg(b), b);
   abrRates_ = MakeCodedList(averages, this);
 
   channels_ = new QButtonGroup(this);
   auto* channelRow = new QHBoxLayout;
-  channelRow->addWidget(new QLabel(QStringLiteral("Channels:"), this));
-  const char* channelTexts[] = {"&Joint Stereo", "&Stereo", "&Mono", "Same as &original file"};
+  channelRow->addWidget(new QLabel(tr("Channels:"), this));
+  const char* channelTexts[] = {QT_TR_NOOP("&Joint Stereo"), QT_TR_NOOP("&Stereo"),
+                                QT_TR_NOOP("&Mono"), QT_TR_NOOP("Same as &original file")};
   for (int i = 0; i < 4; ++i) {
-    auto* button = new QRadioButton(QString::fromLatin1(channelTexts[i]), this);
+    auto* button = new QRadioButton(tr(channelTexts[i]), this);
     channels_->addButton(button, i);
     channelRow->addWidget(button);
   }
   channelRow->addStretch(1);
 
-  stereoLink_ = new CLinkLabel(QStringLiteral("Joint Stereo vs. Stereo"), this);
-  encoderLink_ = new CLinkLabel(QStringLiteral("The program uses LAME MP3 encoder."), this);
+  stereoLink_ = new CLinkLabel(tr("Joint Stereo vs. Stereo"), this);
+  encoderLink_ = new CLinkLabel(tr("The program uses LAME MP3 encoder."), this);
   stereoLink_->SetLink(QStringLiteral("https://duckduckgo.com/?q=mp3+joint+stereo+vs+stereo"));
   encoderLink_->SetLink(QStringLiteral("https://lame.sourceforge.io/"));
   stereoLink_->SetUnderlineMode(1);
   encoderLink_->SetUnderlineMode(1);
 
-  tag_ = new CTagChoiceBox(
-      {QStringLiteral("Add &ID3 tag"), QStringLiteral("T&ransfer ID3 tag from source file"),
-       QStringLiteral("&None")},
-      QStringLiteral("Edit ID3 &tag"), this);
+  tag_ =
+      new CTagChoiceBox({tr("Add &ID3 tag"), tr("T&ransfer ID3 tag from source file"), tr("&None")},
+                        tr("Edit ID3 &tag"), this);
   amplify_ = new CAmplifyBox(this);
 
   auto* page = new QVBoxLayout(this);
-  page->addWidget(MakeHeading(QStringLiteral("Encoding Parameters"), this));
+  page->addWidget(MakeHeading(tr("Encoding Parameters"), this));
   auto* grid = new QGridLayout;
-  grid->addWidget(MakeBuddyLabel(QStringLiteral("&Encoding Options:"), presets_, this), 0, 0);
+  grid->addWidget(MakeBuddyLabel(tr("&Encoding Options:"), presets_, this), 0, 0);
   grid->addWidget(presets_, 0, 1, 1, 3);
-  grid->addWidget(MakeBuddyLabel(QStringLiteral("Sample &Frequency:"), sampleRates_, this), 1, 0);
+  grid->addWidget(MakeBuddyLabel(tr("Sample &Frequency:"), sampleRates_, this), 1, 0);
   grid->addWidget(sampleRates_, 1, 1);
-  grid->addWidget(MakeBuddyLabel(QStringLiteral("&Bit Rate:"), bitRates_, this), 1, 2,
-                  Qt::AlignRight);
+  grid->addWidget(MakeBuddyLabel(tr("&Bit Rate:"), bitRates_, this), 1, 2, Qt::AlignRight);
   grid->addWidget(bitRates_, 1, 3);
-  grid->addWidget(MakeBuddyLabel(QStringLiteral("Bit Rate Mo&de:"), modes_, this), 2, 0);
+  grid->addWidget(MakeBuddyLabel(tr("Bit Rate Mo&de:"), modes_, this), 2, 0);
   grid->addWidget(modes_, 2, 1);
-  grid->addWidget(MakeBuddyLabel(QStringLiteral("VBR &Quality:"), vbrQualities_, this), 3, 0);
+  grid->addWidget(MakeBuddyLabel(tr("VBR &Quality:"), vbrQualities_, this), 3, 0);
   grid->addWidget(vbrQualities_, 3, 1);
-  grid->addWidget(MakeBuddyLabel(QStringLiteral("A&verage Bit Rate:"), abrRates_, this), 3, 2,
-                  Qt::AlignRight);
+  grid->addWidget(MakeBuddyLabel(tr("A&verage Bit Rate:"), abrRates_, this), 3, 2, Qt::AlignRight);
   grid->addWidget(abrRates_, 3, 3);
   grid->addLayout(channelRow, 4, 0, 1, 4);
   grid->setColumnStretch(1, 1);
@@ -127,9 +123,9 @@ COptMp3Page::COptMp3Page(QWidget* parent) : COptPage(parent) {
   links->addStretch(1);
   links->addWidget(encoderLink_);
   page->addLayout(links);
-  page->addWidget(MakeHeading(QStringLiteral("ID3 tag"), this));
+  page->addWidget(MakeHeading(tr("ID3 tag"), this));
   page->addWidget(tag_);
-  page->addWidget(MakeHeading(QStringLiteral("Sound"), this));
+  page->addWidget(MakeHeading(tr("Sound"), this));
   page->addWidget(amplify_);
   page->addStretch(1);
 

@@ -51,10 +51,10 @@ void Check(QButtonGroup* group, int id) {
 COptOpusVorbisPage::COptOpusVorbisPage(QWidget* parent) : COptPage(parent) {
   opusBitRate_ = MakeNumberEdit(false, this);
   opusSpin_ = new CUpDown(opusBitRate_, kOpusMinBitRate, kOpusMaxBitRate, 8, this);
-  opusVbr_ = new QCheckBox(QStringLiteral("&Variable bit rate (VBR)"), this);
+  opusVbr_ = new QCheckBox(tr("&Variable bit rate (VBR)"), this);
   signal_ = new QButtonGroup(this);
   auto* signalRow = new QHBoxLayout;
-  const QString signalTexts[] = {QStringLiteral("&Music"), QStringLiteral("S&peech")};
+  const QString signalTexts[] = {tr("&Music"), tr("S&peech")};
   for (int i = 0; i < 2; ++i) {
     auto* button = new QRadioButton(signalTexts[i], this);
     signal_->addButton(button, i);
@@ -63,8 +63,8 @@ COptOpusVorbisPage::COptOpusVorbisPage(QWidget* parent) : COptPage(parent) {
   signalRow->addStretch(1);
 
   vorbisMode_ = new QButtonGroup(this);
-  auto* byQuality = new QRadioButton(QStringLiteral("&Quality:"), this);
-  auto* byBitRate = new QRadioButton(QStringLiteral("&Average Bit Rate:"), this);
+  auto* byQuality = new QRadioButton(tr("&Quality:"), this);
+  auto* byBitRate = new QRadioButton(tr("&Average Bit Rate:"), this);
   vorbisMode_->addButton(byQuality, kVorbisByQuality);
   vorbisMode_->addButton(byBitRate, kVorbisByBitRate);
   vorbisQuality_ = MakeNumberEdit(true, this);
@@ -73,21 +73,21 @@ COptOpusVorbisPage::COptOpusVorbisPage(QWidget* parent) : COptPage(parent) {
   bitRateSpin_ = new CUpDown(vorbisBitRate_, kVorbisMinBitRate, kVorbisMaxBitRate, 8, this);
 
   auto* grid = new QGridLayout;
-  grid->addWidget(MakeHeading(QStringLiteral("Opus Encoding Parameters"), this), 0, 0, 1, 2);
-  grid->addWidget(MakeBuddyLabel(QStringLiteral("&Bit Rate:"), opusBitRate_, this), 1, 0);
+  grid->addWidget(MakeHeading(tr("Opus Encoding Parameters"), this), 0, 0, 1, 2);
+  grid->addWidget(MakeBuddyLabel(tr("&Bit Rate:"), opusBitRate_, this), 1, 0);
   grid->addLayout(NumberRow(opusBitRate_, opusSpin_,
-                            QStringLiteral("kbps for stereo (%1 to %2 per channel)")
+                            tr("kbps for stereo (%1 to %2 per channel)")
                                 .arg(kOpusMinBitRate)
                                 .arg(kOpusMaxBitRatePerChannel),
                             this),
                   1, 1);
-  grid->addWidget(new QLabel(QStringLiteral("Signal:"), this), 2, 0);
+  grid->addWidget(new QLabel(tr("Signal:"), this), 2, 0);
   grid->addLayout(signalRow, 2, 1);
   grid->addWidget(opusVbr_, 3, 0, 1, 2);
-  grid->addWidget(MakeHeading(QStringLiteral("Ogg Vorbis Encoding Parameters"), this), 4, 0, 1, 2);
+  grid->addWidget(MakeHeading(tr("Ogg Vorbis Encoding Parameters"), this), 4, 0, 1, 2);
   grid->addWidget(byQuality, 5, 0);
   grid->addLayout(NumberRow(vorbisQuality_, qualitySpin_,
-                            QStringLiteral("(Default: %1. From %2 to %3; higher is better)")
+                            tr("(Default: %1. From %2 to %3; higher is better)")
                                 .arg(OggPageValues{}.vorbisQuality)
                                 .arg(kVorbisMinQuality)
                                 .arg(kVorbisMaxQuality),
@@ -95,7 +95,7 @@ COptOpusVorbisPage::COptOpusVorbisPage(QWidget* parent) : COptPage(parent) {
                   5, 1);
   grid->addWidget(byBitRate, 6, 0);
   grid->addLayout(NumberRow(vorbisBitRate_, bitRateSpin_,
-                            QStringLiteral("kbps (Default: %1. From %2 to %3)")
+                            tr("kbps (Default: %1. From %2 to %3)")
                                 .arg(OggPageValues{}.vorbisBitRate)
                                 .arg(kVorbisMinBitRate)
                                 .arg(kVorbisMaxBitRate),
@@ -104,10 +104,9 @@ COptOpusVorbisPage::COptOpusVorbisPage(QWidget* parent) : COptPage(parent) {
   grid->setColumnStretch(1, 1);
   auto* page = new QVBoxLayout(this);
   page->addLayout(grid);
-  page->addWidget(MakeHeading(QStringLiteral("Tags"), this));
+  page->addWidget(MakeHeading(tr("Tags"), this));
   page->addWidget(new QLabel(
-      QStringLiteral("The tags of Opus and Ogg Vorbis files are chosen on the FLAC / ALAC page."),
-      this));
+      tr("The tags of Opus and Ogg Vorbis files are chosen on the FLAC / ALAC page."), this));
   page->addStretch(1);
 
   connect(vorbisMode_, &QButtonGroup::idClicked, this, &COptOpusVorbisPage::OnVorbisMode);

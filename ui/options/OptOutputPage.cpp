@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/Translations.h"
 #include "engine/library/NamePattern.h"
 #include "ui/common/Dialogs.h"
 #include "ui/common/Messenger.h"
@@ -39,18 +40,19 @@ QString WithoutMnemonic(const char* text) {
 COptOutputPage::COptOutputPage(QWidget* parent) : COptPage(parent) {
   auto* page = new QVBoxLayout(this);
 
-  page->addWidget(MakeHeading(QStringLiteral("General"), this));
-  auto* monoLabel = new QLabel(
-      QStringLiteral("If output channel is set to mono and the original file is stereo, output "
-                     "sound equals to:"),
-      this);
+  page->addWidget(MakeHeading(tr("General"), this));
+  auto* monoLabel =
+      new QLabel(tr("If output channel is set to mono and the original file is stereo, output "
+                    "sound equals to:"),
+                 this);
   monoLabel->setWordWrap(true);
   page->addWidget(monoLabel);
   auto* monoRow = new QHBoxLayout;
   mono_ = new QButtonGroup(this);
-  const char* monoTexts[] = {"(L+R) / &2", "&L channel", "&R channel"};
+  const char* monoTexts[] = {QT_TR_NOOP("(L+R) / &2"), QT_TR_NOOP("&L channel"),
+                             QT_TR_NOOP("&R channel")};
   for (int i = 0; i < 3; ++i) {
-    auto* button = new QRadioButton(QString::fromLatin1(monoTexts[i]), this);
+    auto* button = new QRadioButton(tr(monoTexts[i]), this);
     mono_->addButton(button, i);
     monoRow->addWidget(button);
   }
@@ -60,7 +62,7 @@ COptOutputPage::COptOutputPage(QWidget* parent) : COptPage(parent) {
   monoRow->addStretch(1);
   page->addLayout(monoRow);
 
-  page->addWidget(new QLabel(QStringLiteral("Add files for \"Add Folder\" and drag/drop:"), this));
+  page->addWidget(new QLabel(tr("Add files for \"Add Folder\" and drag/drop:"), this));
   auto* extensions = new QGridLayout;
   extensions->setHorizontalSpacing(12);
   extensions->setVerticalSpacing(2);
@@ -81,99 +83,91 @@ COptOutputPage::COptOutputPage(QWidget* parent) : COptPage(parent) {
   // Disc images (cue sheets, TOC and NRG files) add one row per audio track. They share one
   // flag, so they get one box, beside the grid rather than in it, and Check All and Uncheck
   // All treat it like the others.
-  auto* discImages = new QCheckBox(QStringLiteral(".cue, .toc, .nrg (CD images)"), this);
+  auto* discImages = new QCheckBox(tr(".cue, .toc, .nrg (CD images)"), this);
   extensionBoxes_.push_back(discImages);
   extensionFlags_.push_back(&ConversionSettings::BatchAddCUE);
   checkRow->addWidget(discImages);
-  checkAll_ = new QPushButton(QStringLiteral("Check All"), this);
-  uncheckAll_ = new QPushButton(QStringLiteral("Uncheck All"), this);
+  checkAll_ = new QPushButton(tr("Check All"), this);
+  uncheckAll_ = new QPushButton(tr("Uncheck All"), this);
   checkRow->addStretch(1);
   checkRow->addWidget(checkAll_);
   checkRow->addWidget(uncheckAll_);
   page->addLayout(checkRow);
 
-  page->addWidget(MakeHeading(QStringLiteral("Output"), this));
+  page->addWidget(MakeHeading(tr("Output"), this));
   auto* output = new QGridLayout;
-  outputFolder_ = MakeCodedList({{QStringLiteral("Same as original file"), kFolderSameAsSource},
-                                 {QStringLiteral("A custom folder"), kFolderCustom},
-                                 {QStringLiteral("Name outputs by pattern"), kFolderPattern}},
+  outputFolder_ = MakeCodedList({{tr("Same as original file"), kFolderSameAsSource},
+                                 {tr("A custom folder"), kFolderCustom},
+                                 {tr("Name outputs by pattern"), kFolderPattern}},
                                 this);
   customFolder_ = new QLineEdit(this);
-  browse_ = new QPushButton(QStringLiteral("Bro&wse"), this);
-  createDirs_ =
-      new QCheckBox(QStringLiteral("&Create folders according to path of original file"), this);
+  browse_ = new QPushButton(tr("Bro&wse"), this);
+  createDirs_ = new QCheckBox(tr("&Create folders according to path of original file"), this);
   // The mirror option appends the source's whole folder path, without its leading '/'.
-  example_ = new QLabel(
-      QStringLiteral("For example: original file is \"/home/u/Music/pop/1.mp3\" and output "
-                     "folder is \"/data/Output.\" If the option is checked, the output folder "
-                     "will be\n\"/data/Output/home/u/Music/pop.\""),
-      this);
+  example_ =
+      new QLabel(tr("For example: original file is \"/home/u/Music/pop/1.mp3\" and output "
+                    "folder is \"/data/Output.\" If the option is checked, the output folder "
+                    "will be\n\"/data/Output/home/u/Music/pop.\""),
+                 this);
   example_->setWordWrap(true);
   pattern_ = new QLineEdit(this);
   pattern_->setAccessibleDescription(
-      QStringLiteral("Fields: %artist% %albumartist% %album% %title% %track% %disc% %year% "
-                     "%genre% %filename% %folder% %ext%, and %field|fallback%"));
+      tr("Fields: %artist% %albumartist% %album% %title% %track% %disc% %year% "
+         "%genre% %filename% %folder% %ext%, and %field|fallback%"));
   pattern_->setToolTip(pattern_->accessibleDescription());
   patternExample_ = new QLabel(this);
   patternExample_->setWordWrap(true);
-  fatSafe_ = new QCheckBox(QStringLiteral("Names safe for F&AT and Windows shares"), this);
-  targetExists_ = MakeCodedList(
-      {{QStringLiteral("Auto rename (add number at end of file name)"), kExistsAutoRename},
-       {QStringLiteral("Overwrite"), kExistsOverwrite},
-       {QStringLiteral("Skip (not convert)"), kExistsSkip}},
-      this);
-  output->addWidget(MakeBuddyLabel(QStringLiteral("&Output folder:"), outputFolder_, this), 0, 0);
+  fatSafe_ = new QCheckBox(tr("Names safe for F&AT and Windows shares"), this);
+  targetExists_ =
+      MakeCodedList({{tr("Auto rename (add number at end of file name)"), kExistsAutoRename},
+                     {tr("Overwrite"), kExistsOverwrite},
+                     {tr("Skip (not convert)"), kExistsSkip}},
+                    this);
+  output->addWidget(MakeBuddyLabel(tr("&Output folder:"), outputFolder_, this), 0, 0);
   output->addWidget(outputFolder_, 0, 1, 1, 2, Qt::AlignLeft);
-  folderLabel_ = MakeBuddyLabel(QStringLiteral("Custom &folder:"), customFolder_, this);
+  folderLabel_ = MakeBuddyLabel(tr("Custom &folder:"), customFolder_, this);
   output->addWidget(folderLabel_, 1, 0);
   output->addWidget(customFolder_, 1, 1);
   output->addWidget(browse_, 1, 2);
   output->addWidget(createDirs_, 2, 1, 1, 2);
   output->addWidget(example_, 3, 1, 1, 2);
-  output->addWidget(MakeBuddyLabel(QStringLiteral("Name &pattern:"), pattern_, this), 4, 0);
+  output->addWidget(MakeBuddyLabel(tr("Name &pattern:"), pattern_, this), 4, 0);
   output->addWidget(pattern_, 4, 1, 1, 2);
   output->addWidget(patternExample_, 5, 1, 1, 2);
   output->addWidget(fatSafe_, 6, 1, 1, 2);
-  output->addWidget(MakeBuddyLabel(QStringLiteral("If target file &exists "), targetExists_, this),
-                    7, 0);
+  output->addWidget(MakeBuddyLabel(tr("If target file &exists "), targetExists_, this), 7, 0);
   output->addWidget(targetExists_, 7, 1, 1, 2, Qt::AlignLeft);
   output->setColumnStretch(1, 1);
   page->addLayout(output);
-  myDocuments_ =
-      new QCheckBox(QStringLiteral("Output files to M&y Documents if creating file failure"), this);
-  browseOutput_ =
-      new QCheckBox(QStringLiteral("&Browse output folder while conversion completes"), this);
+  myDocuments_ = new QCheckBox(tr("Output files to M&y Documents if creating file failure"), this);
+  browseOutput_ = new QCheckBox(tr("&Browse output folder while conversion completes"), this);
   page->addWidget(myDocuments_);
   page->addWidget(browseOutput_);
   jobs_ = new QSpinBox(this);
   jobs_->setRange(1, kMaxConvertJobs);
   auto* jobsRow = new QHBoxLayout;
-  jobsRow->addWidget(MakeBuddyLabel(QStringLiteral("Convert &N files at once"), jobs_, this));
+  jobsRow->addWidget(MakeBuddyLabel(tr("Convert &N files at once"), jobs_, this));
   jobsRow->addWidget(jobs_);
   jobsRow->addStretch(1);
   page->addLayout(jobsRow);
-  verify_ = new QCheckBox(QStringLiteral("&Verify each output after converting"), this);
+  verify_ = new QCheckBox(tr("&Verify each output after converting"), this);
   page->addWidget(verify_);
-  sync_ = new QCheckBox(QStringLiteral("Only convert what c&hanged"), this);
-  removeOrphans_ = new QCheckBox(QStringLiteral("Remove outputs whose source is &gone"), this);
-  trashSources_ =
-      new QCheckBox(QStringLiteral("Move sources to the &Trash after converting"), this);
+  sync_ = new QCheckBox(tr("Only convert what c&hanged"), this);
+  removeOrphans_ = new QCheckBox(tr("Remove outputs whose source is &gone"), this);
+  trashSources_ = new QCheckBox(tr("Move sources to the &Trash after converting"), this);
   auto* library = new QGridLayout;
   library->addWidget(sync_, 0, 0);
   library->addWidget(removeOrphans_, 0, 1);
   library->addWidget(trashSources_, 1, 0);
   page->addLayout(library);
-  replayGain_ = MakeCodedList({{QStringLiteral("Off"), 0},
-                               {QStringLiteral("Track"), 1},
-                               {QStringLiteral("Track and album"), 2}},
-                              this);
-  normalise_ = new QCheckBox(QStringLiteral("Nor&malise to"), this);
+  replayGain_ = MakeCodedList({{tr("Off"), 0}, {tr("Track"), 1}, {tr("Track and album"), 2}}, this);
+  normalise_ = new QCheckBox(tr("Nor&malise to"), this);
   normaliseTarget_ = new QSpinBox(this);
   normaliseTarget_->setRange(-31, -5);
   normaliseTarget_->setSuffix(QStringLiteral(" LUFS"));
-  normaliseTarget_->setAccessibleName(QStringLiteral("Normalisation target"));
+  normaliseTarget_->setAccessibleName(tr("Normalisation target"));
   auto* loudness = new QHBoxLayout;
-  loudness->addWidget(MakeBuddyLabel(QStringLiteral("&ReplayGain tags:"), replayGain_, this));
+  loudness->addWidget(MakeBuddyLabel(tr("&ReplayGain tags:"), replayGain_, this));
   loudness->addWidget(replayGain_);
   loudness->addSpacing(16);
   loudness->addWidget(normalise_);
@@ -189,12 +183,11 @@ COptOutputPage::COptOutputPage(QWidget* parent) : COptPage(parent) {
 
   connect(monoHelp_, &QPushButton::clicked, this, [this] {
     ShowInformation(
-        QStringLiteral(
-            "In general, the output sound equals to \"(L+R)/2,\" which contains left and right "
-            "channels.\n\n\"L channel\" means the program outputs left channel of original "
-            "stereo file. And \"R channel\" means right channel. It's very useful when you want "
-            "to convert a stereo file into two files that contains left and right channels "
-            "distinguishingly."),
+        tr("In general, the output sound equals to \"(L+R)/2,\" which contains left and right "
+           "channels.\n\n\"L channel\" means the program outputs left channel of original "
+           "stereo file. And \"R channel\" means right channel. It's very useful when you want "
+           "to convert a stereo file into two files that contains left and right channels "
+           "distinguishingly."),
         window());
   });
   connect(checkAll_, &QPushButton::clicked, this, [this] { SetAllExtensions(true); });
@@ -219,9 +212,9 @@ void COptOutputPage::UpdatePatternExample() {
   const library::PatternExample example =
       library::ExampleOf(pattern_->text().toStdString(), exampleFields_, exampleExtension_,
                          library::NameOptions{fatSafe_->isChecked()});
-  patternExample_->setText(example.valid ? QStringLiteral("For example: ") +
-                                               QString::fromStdString(example.text)
-                                         : QString::fromStdString(example.text));
+  patternExample_->setText(example.valid
+                               ? tr("For example: %1").arg(QString::fromStdString(example.text))
+                               : i18n::EngineText(example.text));
 }
 
 void COptOutputPage::Load(const ConversionSettings& s) {
@@ -258,11 +251,10 @@ void COptOutputPage::Load(const ConversionSettings& s) {
 std::optional<PageProblem> COptOutputPage::Validate() {
   const int folder = SelectedCode(outputFolder_);
   if (folder == kFolderCustom && customFolder_->text().isEmpty())
-    return PageProblem{QStringLiteral("Please choose an output folder."), customFolder_};
+    return PageProblem{tr("Please choose an output folder."), customFolder_};
   if (folder == kFolderPattern) {
     if (customFolder_->text().isEmpty())
-      return PageProblem{QStringLiteral("Please choose a base folder for the names."),
-                         customFolder_};
+      return PageProblem{tr("Please choose a base folder for the names."), customFolder_};
     const std::string reason = library::ValidatePattern(pattern_->text().toStdString());
     if (!reason.empty()) return PageProblem{QString::fromStdString(reason), pattern_};
   }
@@ -320,8 +312,7 @@ void COptOutputPage::UpdateCustomFolder() {
     shownFolderCode_ = folder;
   }
   const bool custom = folder == kFolderCustom, pattern = folder == kFolderPattern;
-  folderLabel_->setText(pattern ? QStringLiteral("Base &folder:")
-                                : QStringLiteral("Custom &folder:"));
+  folderLabel_->setText(pattern ? tr("Base &folder:") : tr("Custom &folder:"));
   customFolder_->setEnabled(custom || pattern);
   browse_->setEnabled(custom || pattern);
   createDirs_->setEnabled(custom);
@@ -335,8 +326,8 @@ void COptOutputPage::UpdateCustomFolder() {
 }
 
 void COptOutputPage::OnBrowse() {
-  const QString folder = ChooseFolder(window(), QStringLiteral("Please choose an output folder:"),
-                                      customFolder_->text());
+  const QString folder =
+      ChooseFolder(window(), tr("Please choose an output folder:"), customFolder_->text());
   if (!folder.isEmpty()) customFolder_->setText(folder);
 }
 

@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFrame>
 #include <QGridLayout>
@@ -22,14 +23,19 @@
 
 namespace wavorax::ui {
 
-QString EnterIntegerText() { return QStringLiteral("Please enter an integer."); }
+QString EnterIntegerText() {
+  return QCoreApplication::translate("OptPage", "Please enter an integer.");
+}
 
 QString EnterNoMoreThanText(int limit) {
-  return QStringLiteral("Please enter no more than %1 characters.").arg(limit);
+  return QCoreApplication::translate("OptPage", "Please enter no more than %1 characters.")
+      .arg(limit);
 }
 
 QString EnterIntegerBetweenText(int low, int high) {
-  return QStringLiteral("Please enter an integer between %1 and %2.").arg(low).arg(high);
+  return QCoreApplication::translate("OptPage", "Please enter an integer between %1 and %2.")
+      .arg(low)
+      .arg(high);
 }
 
 void ReportProblem(const PageProblem& problem, QWidget* parent) {
@@ -178,18 +184,18 @@ bool CUpDown::eventFilter(QObject* watched, QEvent* event) {
 CAmplifyBox::CAmplifyBox(QWidget* parent) : QWidget(parent) {
   auto* grid = new QGridLayout(this);
   grid->setContentsMargins(0, 0, 0, 0);
-  check_ = new QCheckBox(QStringLiteral("&Amplify / Reduce sound"), this);
+  check_ = new QCheckBox(tr("&Amplify / Reduce sound"), this);
   edit_ = MakeLimitedEdit(9, true, this);
   edit_->setFixedWidth(56);
   spin_ = new CUpDown(edit_, 10, 3000, 10, this);
   auto* row = new QHBoxLayout;
-  row->addWidget(MakeBuddyLabel(QStringLiteral("&Coefficient:"), edit_, this));
+  row->addWidget(MakeBuddyLabel(tr("&Coefficient:"), edit_, this));
   row->addWidget(edit_);
   row->addWidget(spin_);
   row->addWidget(new QLabel(QStringLiteral("%"), this));
   row->addStretch(1);
-  auto* explanation = new QLabel(
-      QStringLiteral("< 100% - Reduce sound\n= 100% - No changes\n> 100% - Amplify sound"), this);
+  auto* explanation =
+      new QLabel(tr("< 100% - Reduce sound\n= 100% - No changes\n> 100% - Amplify sound"), this);
   grid->addWidget(check_, 0, 0);
   grid->addLayout(row, 1, 0);
   grid->addWidget(explanation, 0, 1, 2, 1, Qt::AlignTop);
@@ -216,8 +222,7 @@ std::optional<PageProblem> CAmplifyBox::Validate() {
   int coefficient = 0;
   if (auto problem = ReadInteger(edit_, coefficient)) return problem;
   if (check_->isChecked() && (coefficient < 10 || coefficient > 3000))
-    return PageProblem{
-        QStringLiteral("Invalid amplification coefficient. It's betwen 10 and 3000."), edit_};
+    return PageProblem{tr("Invalid amplification coefficient. It's betwen 10 and 3000."), edit_};
   return std::nullopt;
 }
 

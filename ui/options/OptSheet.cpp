@@ -16,21 +16,22 @@
 namespace wavorax::ui {
 
 COptSheet::COptSheet(const ConversionSettings& settings, QWidget* parent) : QDialog(parent) {
-  setWindowTitle(QStringLiteral("Options"));
+  setWindowTitle(tr("Options"));
   setFont(SheetFont());
   tabs_ = new QTabWidget(this);
   pages_ = {new COptOutputPage, new COptMp3Page,      new COptWavPage,       new COptAacPage,
             new COptM4aPage,    new COptFlacAlacPage, new COptOpusVorbisPage};
-  const char* titles[] = {"General",      "MP3 Options",         "WAV Options",
-                          "AAC Options",  "MP4/M4A/M4B Options", "FLAC / ALAC",
-                          "Opus / Vorbis"};
+  const char* titles[] = {
+      QT_TR_NOOP("General"),      QT_TR_NOOP("MP3 Options"),         QT_TR_NOOP("WAV Options"),
+      QT_TR_NOOP("AAC Options"),  QT_TR_NOOP("MP4/M4A/M4B Options"), QT_TR_NOOP("FLAC / ALAC"),
+      QT_TR_NOOP("Opus / Vorbis")};
   // Every tab stays in sight: the sheet is as wide as its tabs need, never scrolled through
   // arrows, nor are their names cut.
   tabs_->setUsesScrollButtons(false);
   tabs_->setElideMode(Qt::ElideNone);
   for (int i = 0; i < kPageCount; ++i) {
     pages_[i]->Load(settings);
-    tabs_->addTab(pages_[i], QString::fromLatin1(titles[i]));
+    tabs_->addTab(pages_[i], tr(titles[i]));
   }
   buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   auto* layout = new QVBoxLayout(this);

@@ -27,28 +27,27 @@ constexpr int kSampleRates[] = {6000,  8000,  11025, 12000, 16000, 22050,
 
 COptWavPage::COptWavPage(QWidget* parent) : COptPage(parent) {
   presets_ = new QComboBox(this);
-  presets_->addItems({QStringLiteral("Auto"),
-                      QStringLiteral("11025 Hz, 8 bits, Mono (low quality, smaller file size)"),
-                      QStringLiteral("22050 Hz, 16 bits, Stereo (OK quality, small size)"),
-                      QStringLiteral("32000 Hz, 16 bits, Stereo (medium quality, normal size)"),
-                      QStringLiteral("44100Hz, 16 bits, Stereo (high quality, large size)"),
-                      QStringLiteral("Custom")});
+  presets_->addItems({tr("Auto"), tr("11025 Hz, 8 bits, Mono (low quality, smaller file size)"),
+                      tr("22050 Hz, 16 bits, Stereo (OK quality, small size)"),
+                      tr("32000 Hz, 16 bits, Stereo (medium quality, normal size)"),
+                      tr("44100Hz, 16 bits, Stereo (high quality, large size)"), tr("Custom")});
   CodedItems rates;
-  for (int r : kSampleRates) rates.emplace_back(QStringLiteral("%1 Hz").arg(r), r);
-  rates.emplace_back(QStringLiteral("Same as original file"), 0);
+  for (int r : kSampleRates) rates.emplace_back(tr("%1 Hz").arg(r), r);
+  rates.emplace_back(tr("Same as original file"), 0);
   sampleRates_ = MakeCodedList(rates, this);
-  bits_ = MakeCodedList({{QStringLiteral("8 bits"), 8},
-                         {QStringLiteral("16 bits"), 16},
-                         {QStringLiteral("24 bits"), 24},
-                         {QStringLiteral("32 bits float"), 32},
-                         {QStringLiteral("Same as original file"), 0}},
+  bits_ = MakeCodedList({{tr("8 bits"), 8},
+                         {tr("16 bits"), 16},
+                         {tr("24 bits"), 24},
+                         {tr("32 bits float"), 32},
+                         {tr("Same as original file"), 0}},
                         this);
   channels_ = new QButtonGroup(this);
   auto* channelRow = new QHBoxLayout;
-  channelRow->addWidget(new QLabel(QStringLiteral("Channels:"), this));
-  const char* channelTexts[] = {"&Stereo", "&Mono", "Same as &original file"};
+  channelRow->addWidget(new QLabel(tr("Channels:"), this));
+  const char* channelTexts[] = {QT_TR_NOOP("&Stereo"), QT_TR_NOOP("&Mono"),
+                                QT_TR_NOOP("Same as &original file")};
   for (int i = 0; i < 3; ++i) {
-    auto* button = new QRadioButton(QString::fromLatin1(channelTexts[i]), this);
+    auto* button = new QRadioButton(tr(channelTexts[i]), this);
     channels_->addButton(button, i);
     channelRow->addWidget(button);
   }
@@ -56,19 +55,19 @@ COptWavPage::COptWavPage(QWidget* parent) : COptPage(parent) {
   amplify_ = new CAmplifyBox(this);
 
   auto* page = new QVBoxLayout(this);
-  page->addWidget(MakeHeading(QStringLiteral("WAV Encoding Parameters"), this));
+  page->addWidget(MakeHeading(tr("WAV Encoding Parameters"), this));
   auto* grid = new QGridLayout;
-  grid->addWidget(MakeBuddyLabel(QStringLiteral("&Encoding Options:"), presets_, this), 0, 0);
+  grid->addWidget(MakeBuddyLabel(tr("&Encoding Options:"), presets_, this), 0, 0);
   grid->addWidget(presets_, 0, 1, 1, 3);
-  grid->addWidget(MakeBuddyLabel(QStringLiteral("Sample &Frequency:"), sampleRates_, this), 1, 0);
+  grid->addWidget(MakeBuddyLabel(tr("Sample &Frequency:"), sampleRates_, this), 1, 0);
   grid->addWidget(sampleRates_, 1, 1);
-  grid->addWidget(MakeBuddyLabel(QStringLiteral("&Bits:"), bits_, this), 1, 2, Qt::AlignRight);
+  grid->addWidget(MakeBuddyLabel(tr("&Bits:"), bits_, this), 1, 2, Qt::AlignRight);
   grid->addWidget(bits_, 1, 3);
   grid->addLayout(channelRow, 2, 0, 1, 4);
   grid->setColumnStretch(1, 1);
   grid->setColumnStretch(3, 1);
   page->addLayout(grid);
-  page->addWidget(MakeHeading(QStringLiteral("Sound"), this));
+  page->addWidget(MakeHeading(tr("Sound"), this));
   page->addWidget(amplify_);
   page->addStretch(1);
 

@@ -39,14 +39,15 @@ std::string CutToCharacters(const QString& text, int maxCharacters) {
 
 CTagEditDlg::CTagEditDlg(const TagRecord& record, QWidget* parent)
     : QDialog(parent), record_(record) {
-  setWindowTitle(QStringLiteral("Edit ID3 tag"));
+  setWindowTitle(tr("Edit ID3 tag"));
   setFont(SheetFont());
 
   track_ = new QButtonGroup(this);
   auto* trackRow = new QHBoxLayout;
-  const char* trackTexts[] = {"&None", "&Sequence number in list", "C&ustom"};
+  const char* trackTexts[] = {QT_TR_NOOP("&None"), QT_TR_NOOP("&Sequence number in list"),
+                              QT_TR_NOOP("C&ustom")};
   for (int i = 0; i < 3; ++i) {
-    auto* button = new QRadioButton(QString::fromLatin1(trackTexts[i]), this);
+    auto* button = new QRadioButton(tr(trackTexts[i]), this);
     track_->addButton(button, i);
     trackRow->addWidget(button);
   }
@@ -57,7 +58,7 @@ CTagEditDlg::CTagEditDlg(const TagRecord& record, QWidget* parent)
   trackRow->addWidget(trackSpin_);
   trackRow->addStretch(1);
 
-  useFileName_ = new QCheckBox(QStringLiteral("Nam&e as file name (not include extension)"), this);
+  useFileName_ = new QCheckBox(tr("Nam&e as file name (not include extension)"), this);
   title_ = new QLineEdit(this);
   artist_ = new QLineEdit(this);
   album_ = new QLineEdit(this);
@@ -69,25 +70,25 @@ CTagEditDlg::CTagEditDlg(const TagRecord& record, QWidget* parent)
 
   auto* grid = new QGridLayout;
   int row = 0;
-  grid->addWidget(MakeBuddyLabel(QStringLiteral("&Track #:"), track_->button(0), this), row, 0);
+  grid->addWidget(MakeBuddyLabel(tr("&Track #:"), track_->button(0), this), row, 0);
   grid->addLayout(trackRow, row++, 1, 1, 3);
-  grid->addWidget(MakeBuddyLabel(QStringLiteral("T&itle:"), title_, this), row, 0);
+  grid->addWidget(MakeBuddyLabel(tr("T&itle:"), title_, this), row, 0);
   grid->addWidget(useFileName_, row++, 1, 1, 3);
   grid->addWidget(title_, row++, 1, 1, 3);
-  grid->addWidget(MakeBuddyLabel(QStringLiteral("&Artist:"), artist_, this), row, 0);
+  grid->addWidget(MakeBuddyLabel(tr("&Artist:"), artist_, this), row, 0);
   grid->addWidget(artist_, row++, 1, 1, 3);
-  grid->addWidget(MakeBuddyLabel(QStringLiteral("Albu&m:"), album_, this), row, 0);
+  grid->addWidget(MakeBuddyLabel(tr("Albu&m:"), album_, this), row, 0);
   grid->addWidget(album_, row++, 1, 1, 3);
-  grid->addWidget(MakeBuddyLabel(QStringLiteral("&Year:"), year_, this), row, 0);
+  grid->addWidget(MakeBuddyLabel(tr("&Year:"), year_, this), row, 0);
   grid->addWidget(year_, row, 1);
-  grid->addWidget(MakeBuddyLabel(QStringLiteral("&Genre:"), genre_, this), row, 2, Qt::AlignRight);
+  grid->addWidget(MakeBuddyLabel(tr("&Genre:"), genre_, this), row, 2, Qt::AlignRight);
   grid->addWidget(genre_, row++, 3);
-  grid->addWidget(MakeBuddyLabel(QStringLiteral("&Comment:"), comment_, this), row, 0);
+  grid->addWidget(MakeBuddyLabel(tr("&Comment:"), comment_, this), row, 0);
   grid->addWidget(comment_, row++, 1, 1, 3);
   grid->setColumnStretch(3, 1);
 
-  ok_ = new QPushButton(QStringLiteral("OK"), this);
-  cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+  ok_ = new QPushButton(tr("OK"), this);
+  cancel_ = new QPushButton(tr("Cancel"), this);
   ok_->setDefault(true);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
