@@ -54,6 +54,7 @@ const char* const kEngineTexts[] = {
     QT_TRANSLATE_NOOP("Engine", "%1 (not verified: the source is gone)"),
     QT_TRANSLATE_NOOP("Engine", "%1 (source kept: it is the output)"),
     QT_TRANSLATE_NOOP("Engine", "%1 (source moved to the Trash)"),
+    QT_TRANSLATE_NOOP("Engine", "%1 (normalised %2 dB)"),
     QT_TRANSLATE_NOOP("Engine", "%1 (source kept: %2)"),
     QT_TRANSLATE_NOOP("Engine", "Failed to create folder \"%1\""),
     QT_TRANSLATE_NOOP("Engine", "Failed to create file \"%1\""),

@@ -538,6 +538,11 @@ wurde, 1, wenn eine Datei fehlschlug, übersprungen wurde oder nicht geladen wer
     </message>
     <message>
         <location line="+1"/>
+        <source>%1 (normalised %2 dB)</source>
+        <translation>%1 (normalisiert %2 dB)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
         <source>%1 (source kept: %2)</source>
         <translation>%1 (Quelle behalten: %2)</translation>
     </message>
@@ -1219,7 +1224,7 @@ ist kein Programm zugeordnet.</translation>
 <context>
     <name>wavorax::ui::CMainDlg</name>
     <message>
-        <location filename="../ui/main/MainDlg.cpp" line="+150"/>
+        <location filename="../ui/main/MainDlg.cpp" line="+166"/>
         <source>&amp;Add Files</source>
         <translation>&amp;Dateien hinzufügen</translation>
     </message>
@@ -1324,7 +1329,7 @@ ist kein Programm zugeordnet.</translation>
         <translation>Die zu konvertierenden Dateien mit Länge, Bitrate, Frequenz, Kanälen und Status</translation>
     </message>
     <message>
-        <location line="+33"/>
+        <location line="+37"/>
         <source>&amp;Play Source</source>
         <translation>&amp;Quelle abspielen</translation>
     </message>
@@ -1396,7 +1401,7 @@ ist kein Programm zugeordnet.</translation>
     <message>
         <location line="+1"/>
         <source>Home&amp;page</source>
-        <translation>&amp;Website</translation>
+        <translation>Web&amp;site</translation>
     </message>
     <message>
         <location line="+1"/>
@@ -1409,12 +1414,17 @@ ist kein Programm zugeordnet.</translation>
         <translation>Ü&amp;ber Wavorax ...</translation>
     </message>
     <message>
-        <location line="+114"/>
+        <location line="+2"/>
+        <source>Use the desktop&apos;s &amp;look</source>
+        <translation>&amp;Aussehen des Desktops verwenden</translation>
+    </message>
+    <message>
+        <location line="+119"/>
         <source>I convert my music with Wavorax, a batch audio converter: </source>
         <translation>Ich konvertiere meine Musik mit Wavorax, einem Stapel-Audiokonverter: </translation>
     </message>
     <message>
-        <location line="+148"/>
+        <location line="+151"/>
         <source>Please choose a folder:</source>
         <translation>Bitte wählen Sie einen Ordner:</translation>
     </message>
@@ -1435,7 +1445,7 @@ ist kein Programm zugeordnet.</translation>
         <translation>Bitte wählen Sie ein Laufwerk:</translation>
     </message>
     <message>
-        <location line="+244"/>
+        <location line="+245"/>
         <source>About Wavorax</source>
         <translation>Über Wavorax</translation>
     </message>
@@ -1448,6 +1458,11 @@ ist kein Programm zugeordnet.</translation>
         <location line="+3"/>
         <source>OK</source>
         <translation>OK</translation>
+    </message>
+    <message>
+        <location line="+83"/>
+        <source>&amp;Help</source>
+        <translation>&amp;Hilfe</translation>
     </message>
 </context>
 <context>
@@ -1907,12 +1922,12 @@ ist kein Programm zugeordnet.</translation>
     </message>
     <message>
         <location line="+2"/>
-        <location line="+180"/>
+        <location line="+187"/>
         <source>Custom &amp;folder:</source>
         <translation>&amp;Eigener Ordner:</translation>
     </message>
     <message>
-        <location line="-174"/>
+        <location line="-181"/>
         <source>Name &amp;pattern:</source>
         <translation>Namens&amp;muster:</translation>
     </message>
@@ -1987,7 +2002,17 @@ ist kein Programm zugeordnet.</translation>
         <translation>ReplayGain-&amp;Tags:</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+7"/>
+        <source>Use the des&amp;ktop&apos;s look</source>
+        <translation>Aussehen des Des&amp;ktops verwenden</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>An ordinary, resizable window in the desktop&apos;s style and colours, dark mode included</source>
+        <translation>Ein gewöhnliches Fenster mit veränderbarer Größe in Stil und Farben des Desktops, auch im dunklen Modus</translation>
+    </message>
+    <message>
+        <location line="+7"/>
         <source>In general, the output sound equals to &quot;(L+R)/2,&quot; which contains left and right channels.
 
 &quot;L channel&quot; means the program outputs left channel of original stereo file. And &quot;R channel&quot; means right channel. It&apos;s very useful when you want to convert a stereo file into two files that contains left and right channels distinguishingly.</source>
@@ -2001,7 +2026,7 @@ ist kein Programm zugeordnet.</translation>
         <translation>Beispiel: %1</translation>
     </message>
     <message>
-        <location line="+37"/>
+        <location line="+38"/>
         <source>Please choose an output folder.</source>
         <translation>Bitte wählen Sie einen Ausgabeordner.</translation>
     </message>
@@ -2011,7 +2036,7 @@ ist kein Programm zugeordnet.</translation>
         <translation>Bitte wählen Sie einen Basisordner für die Namen.</translation>
     </message>
     <message>
-        <location line="+57"/>
+        <location line="+58"/>
         <source>Base &amp;folder:</source>
         <translation>Basisordn&amp;er:</translation>
     </message>
@@ -2176,7 +2201,7 @@ ist kein Programm zugeordnet.</translation>
 <context>
     <name>wavorax::ui::CProgressBase</name>
     <message>
-        <location filename="../ui/main/ProgressDlg.cpp" line="+58"/>
+        <location filename="../ui/main/ProgressDlg.cpp" line="+64"/>
         <source>Cancel</source>
         <translation>Abbrechen</translation>
     </message>
