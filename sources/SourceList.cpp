@@ -106,7 +106,6 @@ CSourceList::AddResult CSourceList::AddProbed(const std::string& path,
   Row row;
   row.entry = *probe;
   row.identity = std::move(identity);
-  for (int c = 0; c < kColStatus; ++c) row.texts[c] = ColumnText(row.entry, c);
   Index(row.identity, 1);
   rows_.push_back(std::move(row));
   if (index) *index = RowCount() - 1;
@@ -207,10 +206,21 @@ void CSourceList::SortByColumn(int column) {
   ascending_ = column == sortColumn_ ? !ascending_ : true;
   sortColumn_ = column;
   const SortKind kind = KindOf(column);
-  MergeSort(rows_, [&](const Row& a, const Row& b) {
-    return Compare(kind, a.texts[column], b.texts[column]) < 0;
-  });
-  if (!ascending_) std::reverse(rows_.begin(), rows_.end());
+  // The keys are made once, and the rows are sorted as indices and moved once, so that a long
+  // list needs no second copy of its rows while it sorts.
+  std::vector<std::string> keys(rows_.size());
+  std::vector<int> order(rows_.size());
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    keys[i] = Text(static_cast<int>(i), column);
+    order[i] = static_cast<int>(i);
+  }
+  MergeSort(order, [&](int a, int b) { return Compare(kind, keys[a], keys[b]) < 0; });
+  keys = {};
+  if (!ascending_) std::reverse(order.begin(), order.end());
+  std::vector<Row> sorted;
+  sorted.reserve(rows_.size());
+  for (const int i : order) sorted.push_back(std::move(rows_[i]));
+  rows_.swap(sorted);
 }
 
 }  // namespace wavorax

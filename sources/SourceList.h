@@ -2,7 +2,6 @@
 // Widget-free: the main window and wavorax-cli show it.
 #pragma once
 
-#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -55,8 +54,12 @@ class CSourceList {
   int RowCount() const { return static_cast<int>(rows_.size()); }
   SourceEntry& Entry(int row) { return rows_[row].entry; }
   const SourceEntry& Entry(int row) const { return rows_[row].entry; }
-  const std::string& Text(int row, int column) const { return rows_[row].texts[column]; }
-  void SetStatus(int row, const std::string& text) { rows_[row].texts[kColStatus] = text; }
+  // The columns but Status are made from the entry when asked, so that a row of a long list
+  // holds only what cannot be recomputed.
+  std::string Text(int row, int column) const {
+    return column == kColStatus ? rows_[row].status : ColumnText(rows_[row].entry, column);
+  }
+  void SetStatus(int row, const std::string& text) { rows_[row].status = text; }
 
   bool IsSelected(int row) const { return rows_[row].selected; }
   void SetSelected(int row, bool selected) { rows_[row].selected = selected; }
@@ -77,7 +80,7 @@ class CSourceList {
  private:
   struct Row {
     SourceEntry entry;
-    std::array<std::string, kColumnCount> texts;
+    std::string status;
     bool selected = false;
     FileIdentity identity;  // for the duplicate test, as of the last RefreshIdentities
   };

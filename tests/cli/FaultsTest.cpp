@@ -163,18 +163,29 @@ TEST_P(KilledConversion, LeavesTheEarlierFileOrNothing) {
   ASSERT_FALSE(earlier.empty());
   for (const bool withEarlier : {true, false}) {
     if (!withEarlier) fs::remove(output);
+    int killed = 0;
     for (int moment = 0; moment < 10; ++moment) {
       std::vector<std::string> args = Args(format, source);
       args.insert(args.begin(), {"--if-exists", "overwrite"});
       Child child(args);
       child.ReadUntil([&](const std::string& line) { return PercentOf(line) >= moment * 10; });
       child.Signal(SIGKILL);
-      EXPECT_EQ(child.Wait(), 128 + SIGKILL);
+      const int status = child.Wait();
+      if (status == 0) {
+        // On a loaded machine the last moments may come after the file was done: then the
+        // name holds the complete new file, which is the same conversion as the earlier one.
+        EXPECT_TRUE(test::ReadFileBytes(output) == earlier) << "moment " << moment;
+        if (!withEarlier) fs::remove(output);
+        continue;
+      }
+      EXPECT_EQ(status, 128 + SIGKILL);
+      ++killed;
       if (withEarlier)
         EXPECT_TRUE(test::ReadFileBytes(output) == earlier) << "moment " << moment;
       else
         EXPECT_FALSE(fs::exists(output)) << "moment " << moment;
     }
+    EXPECT_GT(killed, 0);
   }
   const test::CommandResult rerun =
       test::Run(Cli("", "--if-exists skip -f " + format + " -o " + ShellQuote(dir / "out") + " " +
