@@ -1,5 +1,6 @@
 #include "ui/main/MainDlg.h"
 
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -75,6 +76,15 @@ QFont TahomaBold() {
   return font;
 }
 
+// The window is the program's frame to a screen reader, which announces it by its title when it
+// becomes active; Qt would take a bare QWidget, title bar or not, for a pane of another window.
+QAccessibleInterface* MainWindowAccessible(const QString& className, QObject* object) {
+  if (object && object->isWidgetType() &&
+      className == QLatin1String(CMainDlg::staticMetaObject.className()))
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+  return nullptr;
+}
+
 }  // namespace
 
 QString HomepageUrl() { return QStringLiteral("https://www.wavorax.example/"); }
@@ -85,6 +95,7 @@ CMainDlg::CMainDlg(CSettingsStore& store, const QString& helpIndex, QWidget* par
       helpIndex_(helpIndex),
       list_(OpenDecoderFor),
       engine_(settings_, *this, OpenDecoderFor) {
+  QAccessible::installFactory(MainWindowAccessible);
   store_.LoadSettings(settings_);
   palette_ = new CDesktopPalette(this);
   desktop_ = new CDesktopSignals(
@@ -241,6 +252,11 @@ void CMainDlg::BuildControls() {
   connect(linkButton_, &QAbstractButton::clicked, this, [this] { Dispatch(kHomepage); });
 
   combo_->setAccessibleName(tr("Target format"));
+  // On Linux Qt gives a combo's current item as its name and leaves the naming to the label
+  // whose buddy it is, found among the combo's siblings: this one moves with it.
+  comboLabel_ = new QLabel(combo_->accessibleName(), this);
+  comboLabel_->setBuddy(combo_);
+  comboLabel_->hide();
   combo_->setAccessibleDescription(tr("The format every file is converted to"));
   view_->setAccessibleName(tr("Files"));
   view_->setAccessibleDescription(
@@ -1063,6 +1079,10 @@ void CMainDlg::ApplyLook(WindowLook look) {
     for (int c = 0; c + 1 < kColumnCount; ++c)
       view_->setColumnWidth(c, CSourceTableModel::ColumnWidth(c));
     SetSkinnedTabOrder();
+  }
+  if (comboLabel_->parentWidget() != combo_->parentWidget()) {
+    comboLabel_->setParent(combo_->parentWidget());
+    comboLabel_->hide();
   }
   view_->show();
   combo_->show();

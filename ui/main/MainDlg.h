@@ -30,6 +30,7 @@ class QMenuBar;
 class QPushButton;
 class QMimeData;
 class QComboBox;
+class QLabel;
 class QMenu;
 class QTreeView;
 
@@ -192,6 +193,7 @@ class CMainDlg final : public QWidget, public IBatchHost {
   CSourceTableModel* model_ = nullptr;
   QTreeView* view_ = nullptr;
   QComboBox* combo_ = nullptr;
+  QLabel* comboLabel_ = nullptr;  // names the combo to screen readers; never shown
   std::vector<std::pair<int, CSkinButton*>> buttons_;
   CSkinButton* helpButton_ = nullptr;
   CSkinButton* minimiseButton_ = nullptr;

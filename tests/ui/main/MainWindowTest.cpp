@@ -689,11 +689,12 @@ TEST_P(BothLooks, CommandsKeysAndProgressWindowsWorkTheSame) {
     EXPECT_EQ(window->commandButton(command)->text(), text);
     EXPECT_TRUE(window->commandButton(command)->isVisible()) << text;
   }
-  std::set<CProgressBase*> seen;
+  // Counted, not collected by address: the second window may take the first one's memory.
+  std::size_t opened = 0;
   QObject::connect(window.get(), &CMainDlg::progressOpened, window.get(), [&](CProgressBase* p) {
     EXPECT_EQ(p->look(), look);
     EXPECT_EQ(p->windowFlags().testFlag(Qt::FramelessWindowHint), !desktop);
-    seen.insert(p);
+    ++opened;
   });
   Drop(*window, Urls({Tone("a.wav"), Tone("b.wav"), Tone("c.wav")}));
   ASSERT_EQ(window->sourceList().RowCount(), 3);
@@ -707,7 +708,7 @@ TEST_P(BothLooks, CommandsKeysAndProgressWindowsWorkTheSame) {
   QTest::mouseClick(window->commandButton(Cmd::kConvertAll), Qt::LeftButton);
   EXPECT_EQ(Status(0), "a.wav");
   EXPECT_EQ(Status(1), "c.wav");
-  EXPECT_EQ(seen.size(), 2u) << "adding and converting each open a progress window";
+  EXPECT_EQ(opened, 2u) << "adding and converting each open a progress window";
   QTest::mouseClick(window->commandButton(Cmd::kRemoveAll), Qt::LeftButton);
   EXPECT_EQ(window->sourceList().RowCount(), 0);
   EXPECT_TRUE(Recorder().messages.empty());
