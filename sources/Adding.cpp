@@ -1,12 +1,12 @@
 #include "sources/Adding.h"
 
+#include <malloc.h>
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
-
-#include <malloc.h>
 
 #include "base/CdTrackPath.h"
 #include "base/Paths.h"

@@ -1226,7 +1226,7 @@ ist kein Programm zugeordnet.</translation>
     <message>
         <location filename="../ui/main/MainDlg.cpp" line="+166"/>
         <source>&amp;Add Files</source>
-        <translation>&amp;Dateien hinzufügen</translation>
+        <translation>&amp;Dateien...</translation>
     </message>
     <message>
         <location line="+0"/>
@@ -1236,7 +1236,7 @@ ist kein Programm zugeordnet.</translation>
     <message>
         <location line="+1"/>
         <source>Add &amp;Folder</source>
-        <translation>&amp;Ordner hinzufügen</translation>
+        <translation>&amp;Ordner...</translation>
     </message>
     <message>
         <location line="+1"/>

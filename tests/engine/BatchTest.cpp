@@ -305,7 +305,8 @@ class AlbumTags : public BatchTest, public ::testing::WithParamInterface<std::tu
 
 TEST_P(AlbumTags, AreWrittenOnceTheAlbumIsCompleteAndNotAfterCancel) {
   if (!test::HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed";
-  const auto [jobs, cancelLast] = GetParam();
+  const int jobs = std::get<0>(GetParam());
+  const bool cancelLast = std::get<1>(GetParam());
   std::vector<SourceEntry> rows(3);
   std::vector<SourceEntry*> entries;
   for (int i = 0; i < 3; ++i) {

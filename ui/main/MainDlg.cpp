@@ -87,6 +87,28 @@ QAccessibleInterface* MainWindowAccessible(const QString& className, QObject* ob
 
 }  // namespace
 
+// The command buttons' pictures carry their icon at the left, and the label is centred on the
+// whole button. A longer label, as translations have, moves into the room right of the icon,
+// and takes a smaller font when even that room is too narrow, so it never runs over the icon
+// or off the button.
+void FitCommandText(CSkinButton* button) {
+  constexpr int kIconRight = 21;  // where the pictures' icons end, from the button's left
+  constexpr int kMargin = 3;
+  QFont font = TahomaBold();
+  const QString label = QString(button->text()).remove(QLatin1Char('&'));
+  const auto widthOf = [&](const QFont& f) { return QFontMetrics(f).horizontalAdvance(label); };
+  const int width = button->width();
+  int offset = 0;
+  if (widthOf(font) > width - 2 * kIconRight) {
+    const int room = width - kIconRight - kMargin;
+    offset = kIconRight + room / 2 - width / 2;
+    for (int pixels = font.pixelSize() - 1; pixels >= 9 && widthOf(font) > room; --pixels)
+      font.setPixelSize(pixels);
+  }
+  button->SetTextFont(font, false);
+  button->SetTextOffset(offset, -1, false);
+}
+
 QString HomepageUrl() { return QStringLiteral("https://www.wavorax.example/"); }
 
 CMainDlg::CMainDlg(CSettingsStore& store, const QString& helpIndex, QWidget* parent)
@@ -187,14 +209,13 @@ void CMainDlg::BuildControls() {
     button->setObjectName(QString::fromLatin1(look.image));
     button->setText(tr(look.text));
     button->setToolTip(tr(look.tip));
-    button->SetTextFont(TahomaBold(), false);
     button->SetTextColours(QColor(53, 53, 53), QColor(53, 53, 53), false);
-    button->SetTextOffset(0, -1, false);
     button->SetDrawBorder(false, false);
     const QString base = QStringLiteral(":/art/") + QString::fromLatin1(look.image);
     if (!button->SetBitmaps(base + QStringLiteral(".svg"), base + QStringLiteral("-hover.svg"),
                             true, false))
       button->resize(107, 27);
+    FitCommandText(button);
     button->move(11, look.y);
     button->SetSourceBackground(&skin_, false);
     button->SetCursorShape(Qt::PointingHandCursor);

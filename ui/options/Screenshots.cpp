@@ -10,6 +10,7 @@
 #include <iterator>
 #include <utility>
 
+#include "app/Translations.h"
 #include "controls/LinkLabel.h"
 #include "ui/options/OptPage.h"
 #include "ui/options/OptSheet.h"
@@ -35,6 +36,8 @@ int main(int argc, char** argv) {
   }
   qputenv("QT_SCALE_FACTOR", argv[2]);
   QApplication app(argc, argv);
+  // The pictures are in the language of the environment, as the program would be.
+  wavorax::i18n::LoadTranslations(QStringLiteral(WAVORAX_BINARY_DIR "/share/wavorax/translations"));
   const QString folder = QString::fromLocal8Bit(argv[1]);
   const QString scale = QString::fromLocal8Bit(argv[2]);
   QDir().mkpath(folder);

@@ -18,6 +18,7 @@
 #include <cstdlib>
 
 #include "app/SettingsStore.h"
+#include "app/Translations.h"
 #include "controls/SkinButton.h"
 #include "tests/support/TestSupport.h"
 #include "ui/main/HelpWindow.h"
@@ -136,6 +137,8 @@ int main(int argc, char** argv) {
   qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toLocal8Bit());
   qputenv("HOME", home.path().toLocal8Bit());
   QApplication app(argc, argv);
+  // The pictures are in the language of the environment, as the program would be.
+  wavorax::i18n::LoadTranslations(QStringLiteral(WAVORAX_BINARY_DIR "/share/wavorax/translations"));
   QDir().mkpath(outDir);
   suffix = QStringLiteral("@") + QString::fromLatin1(scale) + QStringLiteral("x");
 
