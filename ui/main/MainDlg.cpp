@@ -732,7 +732,10 @@ void CMainDlg::AddCollected(const std::vector<std::string>& paths, CProgressDlg*
         model_->RowsAppended();
         view_->scrollTo(model_->index(row, 0));
         shown.start();
-      });
+      },
+      // Files are probed on as many threads as conversions run at once, as wavorax-cli does,
+      // and the rows still arrive in the order of the paths.
+      std::clamp(settings_.ConvertJobs, 1, kMaxConvertJobs));
   model_->RowsAppended();
   if (lastRow >= 0) view_->scrollTo(model_->index(lastRow, 0));
   progress->Finish();
