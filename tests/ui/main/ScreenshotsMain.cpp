@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -80,7 +81,7 @@ void SaveProgressWindows(CMainDlg& window) {
   const WindowLook look = window.look();
   {
     CProgressDlg adding(&window, look);
-    adding.textLabel()->setText(QStringLiteral("Adding file 37 of 120..."));
+    adding.textLabel()->setText(wavorax::i18n::EngineText("Adding file 37 of 120..."));
     adding.bar()->setRange(0, 120);
     adding.bar()->setValue(37);
     adding.ShowCentred();
@@ -142,7 +143,8 @@ int main(int argc, char** argv) {
   QDir().mkpath(outDir);
   suffix = QStringLiteral("@") + QString::fromLatin1(scale) + QStringLiteral("x");
 
-  const QString helpIndex = QStringLiteral(WAVORAX_BINARY_DIR "/share/wavorax/help/index.html");
+  const QString helpIndex = LocalisedHelpIndex(
+      QStringLiteral(WAVORAX_BINARY_DIR "/share/wavorax/help"), QLocale::system());
   CSettingsStore store;
   store.TakeFirstRun();  // the help opens on the first run; here it is shown on
                          // its own
